@@ -1,0 +1,62 @@
+// Clock periods per second of the board with the chips and the monitor, the
+// CPU kept busy by a tight loop that adds, reads and writes RAM and writes a
+// port. The goal is 25 times the 4004's 740 kHz on one core.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "kernel/board.h"
+
+namespace {
+
+// FIM P0,00; SRC P0; loop: RDM; IAC; WRM; WMP; WRR; ADD R2; INC R3; ISZ R4,loop; JUN loop
+constexpr const char* kBusyProgram =
+    "@000\n20\n00\n21\n"
+    "E9\nF2\nE0\nE1\nE2\n82\n63\n74\n03\n40\n03\n";
+
+std::string writeProgram() {
+    const auto path = std::filesystem::temp_directory_path() / "tallivo_bench.code";
+    std::ofstream(path) << kBusyProgram;
+    return path.string();
+}
+
+void prepare(tallivo::Board& board) {
+    tallivo::BoardSettings settings;
+    settings.codeFile = writeProgram();
+    settings.traceFile.clear();
+    board.connectChips(settings);
+    board.warmUp();
+}
+
+void BM_RunLoop(benchmark::State& state) {
+    static tallivo::Board board;
+    static bool ready = (prepare(board), true);
+    (void)ready;
+    const auto periods = static_cast<std::uint64_t>(state.range(0));
+    for (auto _ : state) board.run(periods);
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    state.counters["realtime"] = benchmark::Counter(
+        static_cast<double>(state.iterations() * state.range(0)) / 740000.0,
+        benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_RunLoop)->Arg(100000);
+
+void BM_StepClock(benchmark::State& state) {
+    static tallivo::Board board;
+    static bool ready = (prepare(board), true);
+    (void)ready;
+    for (auto _ : state) {
+        for (int i = 0; i < 100000; ++i) board.stepClock();
+    }
+    state.SetItemsProcessed(state.iterations() * 100000);
+    state.counters["realtime"] = benchmark::Counter(
+        static_cast<double>(state.iterations() * 100000) / 740000.0, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_StepClock);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,121 @@
+#pragma once
+// One Intel 4001: a 256-byte page of program memory and a 4-line I/O port.
+//
+// Pins as the board wires them: DataBus, Sync, CmRom, Reset, port lines 0-3
+// (any may be absent). The chip listens to the fetch address (A1, A2 low and
+// middle nibbles; A3 the page nibble with CM-ROM high selects it), answers
+// with the opcode's high nibble in M1 and low nibble in M2, is chosen as an
+// I/O port by SRC (CM-ROM high in X2 with its number on the bus), reads its
+// port onto the bus in X2 for RDR and writes its output lines in X3 for WRR.
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "chips/code_file.h"
+#include "kernel/component.h"
+
+namespace tallivo {
+
+class Rom4001 final : public Component {
+public:
+    virtual ~Rom4001() = default;
+
+    // Loads the chip's page from the code file; 1 when the file can't be
+    // opened (the message is shown and the page stays all zeros).
+    int connect(const std::string& codeFile, int chipNumberValue, int ioMaskValue,
+                Net* dataBusNet, Net* syncNet, Net* cmRomNet, Net* resetNet, Net* port0,
+                Net* port1, Net* port2, Net* port3);
+    int clockPhase1() override;
+    int clockPhase2() override;
+    int shutdown() override { return 0; }
+
+    int chipNumber = 0;
+    std::uint8_t ioMask = 0;
+    RomPage image{};
+    int pageAddress = 0;
+    bool romSelected = false;
+    bool ioSelected = false;
+    int ioOpa = 0;
+    bool ioCommand = false;
+    int portData = 0;
+    Net* dataBus = nullptr;
+    Net* cmRom = nullptr;
+    Net* reset = nullptr;
+    std::array<Net*, 4> portLines{};
+
+private:
+    bool ioInstruction(int opa) const { return ioSelected && ioCommand && ioOpa == opa; }
+};
+
+inline int Rom4001::clockPhase1() {
+    syncLatch = *syncIn;
+    switch (phase) {
+        case kA1:
+            pageAddress = *dataBus & 15;
+            break;
+        case kA2:
+            pageAddress = (pageAddress | (*dataBus << 4)) & 0xFF;
+            break;
+        case kA3:
+            romSelected = *cmRom != 0 && *dataBus == chipNumber;
+            break;
+        case kM2:
+            ioOpa = *dataBus;
+            ioCommand = *cmRom != 0;
+            break;
+        case kX2:
+            portData = *dataBus;
+            // Only SRC raises CM-ROM in X2: its high register picks the port.
+            if (*cmRom != 0) ioSelected = *dataBus == chipNumber;
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+inline int Rom4001::clockPhase2() {
+    if (syncLatch != 0) {
+        phase = kA1;
+    } else if (phase != kNotSynchronised) {
+        ++phase;
+    }
+    if (*reset != 0) {
+        // Reset clears every connected port line, inputs included.
+        for (Net* line : portLines)
+            if (line) *line = 0;
+        return 0;
+    }
+    switch (phase) {
+        case kM1:
+            if (romSelected)
+                *dataBus = static_cast<Net>(image[static_cast<std::size_t>(pageAddress)] >> 4);
+            break;
+        case kM2:
+            if (romSelected)
+                *dataBus = static_cast<Net>(image[static_cast<std::size_t>(pageAddress)] & 15);
+            break;
+        case kX2:
+            if (ioInstruction(10)) {  // RDR reads all four lines, outputs included
+                Net value = 0;
+                for (int j = 0; j < 4; ++j)
+                    if (portLines[static_cast<std::size_t>(j)] && *portLines[static_cast<std::size_t>(j)] != 0)
+                        value = static_cast<Net>(value | (1 << j));
+                *dataBus = value;
+            }
+            break;
+        case kX3:
+            if (ioInstruction(2)) {  // WRR writes the output lines only
+                for (int j = 0; j < 4; ++j) {
+                    Net* line = portLines[static_cast<std::size_t>(j)];
+                    if (line && (ioMask >> j & 1)) *line = static_cast<Net>((portData >> j) & 1);
+                }
+            }
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+}  // namespace tallivo

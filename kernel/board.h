@@ -1,0 +1,100 @@
+#pragma once
+// The calculator board: every Net, and the connect and registerComponent
+// calls of the chips and the monitor, in start-up order. The components that
+// come before the CPU in the call order (the keyboard and printer panels and
+// the flowchart view) are connected by the application, which hands them the
+// same Nets and registers them here first.
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "chips/cpu4004.h"
+#include "chips/ram4002.h"
+#include "chips/rom4001.h"
+#include "chips/shift_register4003.h"
+#include "kernel/component_registry.h"
+#include "kernel/net.h"
+#include "tools/monitor.h"
+
+namespace tallivo {
+
+// Every wire of the board, all 0 at start. Groups are consecutive bytes.
+struct BoardNets {
+    Net DataBus = 0;
+    Net Sync = 0;
+    Net CmRom = 0;
+    Net CmRam[4] = {};
+    Net Reset = 0;
+    Net Test = 0;
+    Net KeyShiftClock = 0;
+    Net ShiftData = 0;
+    Net PrinterShiftClock = 0;
+    Net ShiftCarry = 0;
+    Net KeyColumn[10] = {};
+    Net HammerLine[20] = {};
+    Net KeyRow[4] = {};
+    Net DrumIndex = 0;
+    Net RibbonRed = 0;
+    Net HammerFire = 0;
+    Net PaperAdvance = 0;
+    Net LampM = 0;
+    Net LampOVF = 0;
+    Net LampNEG = 0;
+    Net QuitRequested = 0;
+};
+
+struct BoardSettings {
+    std::string codeFile = "4001.code";
+    std::string traceFile = "4004out.txt";  // empty: no trace file
+    int traceLimit = 0;                     // -m
+    bool page3Filter = false;               // -v
+    int traceStart = 0;                     // -s
+};
+
+class Board {
+public:
+    static constexpr int kWarmUpPeriods = 12;
+    static constexpr int kMaxFront = 3;
+
+    Board() = default;
+    Board(const Board&) = delete;
+    Board& operator=(const Board&) = delete;
+
+    // Registers a component that runs before the CPU (a panel or the
+    // flowchart view), after the application has connected it.
+    void registerFront(Component* component);
+
+    // Connects and registers the CPU, ROMs 0-4, RAMs 0-1, shift registers 0-2
+    // and the monitor. 1 when ROM 0 could not load the code file: nothing
+    // after it is connected or registered then.
+    int connectChips(const BoardSettings& settings);
+
+    // Holds Reset high for the warm-up periods, then releases it.
+    void warmUp();
+
+    // Runs clock periods: the same calls in the same order as stepClock, made
+    // directly on the chip classes so the compiler can inline them.
+    void run(std::uint64_t periods);
+
+    // One period through the registry, the general path.
+    void stepClock() { registry.stepClock(); }
+
+    BoardNets nets;
+    ComponentRegistry registry;
+    Cpu4004 cpu;
+    std::array<Rom4001, 5> roms;
+    std::array<Ram4002, 2> rams;
+    std::array<ShiftRegister4003, 3> shiftRegisters;
+    Monitor monitor;
+
+private:
+    // True while the registry holds exactly the front components followed by
+    // the chips and the monitor, in order; otherwise run() takes stepClock.
+    bool layoutIsStandard() const;
+    void runFast(std::uint64_t periods);
+
+    std::array<Component*, kMaxFront> front_{};
+    int frontCount_ = 0;
+};
+
+}  // namespace tallivo

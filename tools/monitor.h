@@ -1,0 +1,98 @@
+#pragma once
+// The execution monitor: a passive bus watcher that writes one trace line per
+// instruction cycle to a text file. It assembles the fetch address from A1-A3,
+// the instruction byte from M1/M2 and the X2/X3 nibbles, and when SYNC has
+// started the next cycle (at A1) describes the cycle just ended.
+//
+// Pins as the board wires them: DataBus, Sync, Reset. It drives nothing.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "kernel/component.h"
+
+namespace tallivo {
+
+class Monitor final : public Component {
+public:
+    Monitor() = default;
+    virtual ~Monitor();
+
+    // An empty name means no trace file. 1111 when the file can't be created.
+    int connect(const std::string& traceFileName, int lineLimitValue, bool page3FilterValue,
+                int startAddressValue, Net* dataBusNet, Net* syncNet, Net* resetNet);
+    int clockPhase1() override;
+    int clockPhase2() override;
+    int shutdown() override { return 0; }
+
+    // Writes what the trace file holds so far to disk.
+    void flush();
+
+    int addressLatch = 0;
+    int instructionByte = 0;
+    int firstOpr = 0;
+    int firstOpa = 0;
+    int x2Nibble = 0;
+    int x3Nibble = 0;
+    bool continuationPending = false;
+    bool recording = false;
+    int startAddress = 0;
+    std::int32_t lineLimit = 0;
+    bool page3Filter = false;
+    int cycleCount = 0;
+    std::uint8_t previousReset = 0;
+    std::FILE* traceFile = nullptr;
+    Net* dataBus = nullptr;
+    Net* reset = nullptr;
+
+private:
+    void record();
+    void writeRecord();
+};
+
+inline int Monitor::clockPhase1() {
+    syncLatch = *syncIn;
+    const int bus = *dataBus;
+    switch (phase) {
+        case kA1:
+            addressLatch = bus;
+            break;
+        case kA2:
+            addressLatch |= bus << 4;
+            break;
+        case kA3:
+            addressLatch |= bus << 8;
+            break;
+        case kM1:
+            instructionByte = bus << 4;
+            if (!continuationPending) firstOpr = bus;
+            break;
+        case kM2:
+            instructionByte |= bus;
+            if (!continuationPending) firstOpa = bus;
+            break;
+        case kX2:
+            x2Nibble = bus;
+            break;
+        case kX3:
+            x3Nibble = bus;
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+inline int Monitor::clockPhase2() {
+    if (syncLatch != 0) {
+        phase = kA1;
+    } else if (phase != kNotSynchronised) {
+        ++phase;
+    }
+    // Recording off (the default) costs this one test.
+    if (lineLimit == 0) return 0;
+    record();
+    return 0;
+}
+
+}  // namespace tallivo
