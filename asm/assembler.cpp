@@ -281,15 +281,20 @@ private:
             Operand operand;
             operand.text = t[pos].text;
             const Token& token = t[pos];
-            if (token.kind == TokenKind::PairName) {
+            // A register name followed by an operator starts an expression,
+            // which then reports the name as out of place there.
+            const bool alone = t[pos + 1].kind == TokenKind::End ||
+                               !(t[pos + 1].kind == TokenKind::Punct && t[pos + 1].text != "," &&
+                                 t[pos + 1].text != "(" && t[pos + 1].text != "$");
+            if (token.kind == TokenKind::PairName && alone) {
                 operand.kind = Operand::Kind::Pair;
                 operand.number = static_cast<int>(token.value);
                 ++pos;
-            } else if (token.kind == TokenKind::Identifier && registerNumber(token.text, 'R') >= 0) {
+            } else if (alone && token.kind == TokenKind::Identifier && registerNumber(token.text, 'R') >= 0) {
                 operand.kind = Operand::Kind::Register;
                 operand.number = registerNumber(token.text, 'R');
                 ++pos;
-            } else if (token.kind == TokenKind::Identifier && registerNumber(token.text, 'P') >= 0) {
+            } else if (alone && token.kind == TokenKind::Identifier && registerNumber(token.text, 'P') >= 0) {
                 operand.kind = Operand::Kind::Pair;
                 operand.number = registerNumber(token.text, 'P');
                 ++pos;
