@@ -1,0 +1,328 @@
+#include "tools/flowchart_view.h"
+
+#include <QGuiApplication>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScreen>
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "kernel/data_files.h"
+#include "kernel/platform.h"
+#include "tools/bitmap_file.h"
+
+namespace tallivo {
+
+namespace {
+
+// A cycle recorded right after one whose byte is one of these counts as an
+// entry into the code that the picture shows.
+constexpr std::array<std::uint8_t, 3> kEntryCodes{0xEF, 0xF1, 0xF3};
+
+bool isEntryCode(std::uint8_t byte) {
+    return std::find(kEntryCodes.begin(), kEntryCodes.end(), byte) != kEntryCodes.end();
+}
+
+struct Rgb {
+    std::uint8_t red, green, blue;
+};
+
+enum PixelState { kCurrent = 0, kRecent = 1, kExpired = 2 };
+
+// Colour by state and by pixel type 0 to 3.
+constexpr Rgb kColours[3][4] = {
+    // current: yellow whatever the type
+    {{255, 255, 0}, {255, 255, 0}, {255, 255, 0}, {255, 255, 0}},
+    // recent
+    {{255, 255, 0}, {8, 96, 168}, {255, 0, 0}, {255, 255, 255}},
+    // expired
+    {{128, 128, 0}, {102, 102, 102}, {102, 102, 102}, {63, 63, 63}},
+};
+
+// A counter at the lowest value stays there rather than wrapping; only a
+// negative hit value ever takes one so far down.
+void decay(std::int32_t& counter) {
+    if (counter != 0 && counter != std::numeric_limits<std::int32_t>::min()) --counter;
+}
+
+}  // namespace
+
+FlowchartView::FlowchartView() : QWidget(nullptr) {}
+
+FlowchartView::~FlowchartView() = default;
+
+int FlowchartView::connect(int hit, Net* dataBus, Net* sync, Net* test, Net* reset) {
+    if (hit == 0) return 0;
+    freeBuffers();
+
+    hitValue = hit;
+    dataBusNet = dataBus;
+    syncIn = sync;
+    testNet = test;
+    resetNet = reset;
+    previousAddress = 1;
+    visitCounters.fill(0);
+    entryCounters.fill(0);
+    skipCounters.fill(0);
+    lastEntry = lastSkip = lastVisit = 0;
+    markerCountdown = 0;
+    needsRedraw = false;
+
+    // Without a screen there is nothing to create the window on.
+    QScreen* display = QGuiApplication::primaryScreen();
+    if (display == nullptr) return 1;
+
+    // A plain top-level window with a caption and nothing else: no system
+    // menu, no sizing border, no minimise or maximise box. It paints every
+    // pixel itself, so the toolkit need not erase it first.
+    setWindowTitle(QStringLiteral("Flowchart"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setGeometry(0, 0, 100, 100);
+    showMaximized();
+    windowOpen = true;
+    const QSize available = measureAvailableArea();
+
+    FileSource pictureFile(findDataFile("Flowchart.bmp"));
+    ScaledBitmap picture;
+    if (!pictureFile.isOpen() ||
+        loadScaledPicture(pictureFile, available.width(), available.height(), picture) !=
+            BitmapStatus::ok) {
+        platform().showMessage("ERROR Connecting Flowchart module, please check bitmap file");
+        return 1;
+    }
+
+    const int depth = measureDisplayDepth();
+    if (depth < 24) {
+        platform().showMessage("ERROR: Incompatible display format");
+        return 2;
+    }
+    fourBytePixels = depth > 24;
+
+    pictureWidth = picture.width;
+    pictureHeight = picture.height;
+    divisor = picture.divisor;
+
+    // Leave the maximised state and make the client area exactly the scaled
+    // picture, where the maximised window stood. The user cannot resize it.
+    const QPoint origin = display->availableGeometry().topLeft();
+    setWindowState(Qt::WindowNoState);
+    setFixedSize(pictureWidth, pictureHeight);
+    move(origin);
+
+    pictureBytes = std::move(picture.bytes);
+    copyPictureToDisplay();
+
+    FileSource typeFile(findDataFile("types.bmp"));
+    ScaledBitmap types;
+    if (!typeFile.isOpen() || loadTypeMap(typeFile, picture, types) != BitmapStatus::ok) {
+        platform().showMessage("ERROR Connecting Flowchart module, please check type file");
+        return 3;
+    }
+    typeMap = std::move(types.bytes);
+    update();
+    return 0;
+}
+
+QSize FlowchartView::measureAvailableArea() const {
+    if (availableOverride.isValid() && !availableOverride.isEmpty()) return availableOverride;
+    // The client area of a maximised window: the screen's work area less the
+    // window frame that the window manager puts around it.
+    const QScreen* display = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
+    const QSize frame = frameGeometry().size() - geometry().size();
+    return display->availableGeometry().size() - frame;
+}
+
+int FlowchartView::measureDisplayDepth() const {
+    if (depthOverride != 0) return depthOverride;
+    const QScreen* display = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
+    return display->depth();
+}
+
+void FlowchartView::copyPictureToDisplay() {
+    // The display bitmap's rows: 4-byte pixels (blue, green, red, unused) on
+    // a display deeper than 24 bits, else 3-byte pixels in rows padded to 4
+    // bytes. The unused byte is set once here, opaque, and never written again.
+    const int pixelBytes = fourBytePixels ? 4 : 3;
+    displayRowLength = fourBytePixels ? pictureWidth * 4 : (pictureWidth * 3 + 3) / 4 * 4;
+    displayImageSize = displayRowLength * pictureHeight;
+    displayImage.assign(static_cast<std::size_t>(displayImageSize), fourBytePixels ? 0xFF : 0x00);
+
+    for (int y = 0; y < pictureHeight; ++y) {
+        const std::uint8_t* source = pictureBytes.data() + static_cast<std::size_t>(y) *
+                                                               static_cast<std::size_t>(pictureWidth) * 3;
+        std::uint8_t* target = displayImage.data() + static_cast<std::size_t>(y) *
+                                                         static_cast<std::size_t>(displayRowLength);
+        for (int x = 0; x < pictureWidth; ++x)
+            std::memcpy(target + x * pixelBytes, source + x * 3, 3);
+    }
+    displayBitmap = QImage(displayImage.data(), pictureWidth, pictureHeight, displayRowLength,
+                           fourBytePixels ? QImage::Format_RGB32 : QImage::Format_BGR888);
+}
+
+int FlowchartView::clockPhase1() {
+    if (syncIn == nullptr) return 0;  // never connected
+    Component::clockPhase1();
+
+    // Reset: the first recording after it counts as an entry.
+    if (resetNet != nullptr && *resetNet != 0) {
+        recordNext = false;
+        previousAddress = 0;
+        afterEntryCode = true;
+        return 0;
+    }
+
+    // The data bus is four bits wide.
+    const int bus = dataBusNet != nullptr ? (*dataBusNet & 0x0F) : 0;
+    switch (phase) {
+    case kA1: fetchAddress = bus; break;
+    case kA2: fetchAddress |= bus << 4; break;
+    case kA3: fetchAddress |= bus << 8; break;
+    case kM1: fetchByte = static_cast<std::uint8_t>(bus << 4); break;
+    case kM2: fetchByte = static_cast<std::uint8_t>(fetchByte | bus); break;
+    case kX1: {
+        // Cycles outside page 3 neither record nor change recordNext.
+        if (((fetchAddress >> 8) & 0x0F) != 3) break;
+        const int a = fetchAddress & 0xFF;
+        fetchAddress = a;
+        if (recordNext) {
+            visitCounters[static_cast<std::size_t>(a)] = hitValue;
+            lastVisit = a;
+            lastSkip = 0;
+            lastEntry = 0;
+            markerCountdown = hitValue;
+            if (a == previousAddress + 2) {
+                // The cycle after previousAddress skipped a two-byte step.
+                skipCounters[static_cast<std::size_t>(previousAddress)] = hitValue;
+                lastSkip = previousAddress;
+            } else if (afterEntryCode) {
+                entryCounters[static_cast<std::size_t>(a)] = hitValue;
+                lastEntry = a;
+            }
+            needsRedraw = true;
+            previousAddress = a;
+            afterEntryCode = isEntryCode(fetchByte);
+        }
+        // A cycle is recorded exactly when the page-3 cycle before it was at
+        // 0x300 or 0x302.
+        recordNext = a == 0x00 || a == 0x02;
+        break;
+    }
+    default: break;
+    }
+    return 0;
+}
+
+int FlowchartView::clockPhase2() {
+    if (syncIn == nullptr) return 0;
+    Component::clockPhase2();
+
+    const Net test = testNet != nullptr ? *testNet : Net{0};
+    // A rising edge of Test, once per drum sector, is one tick.
+    if (test != 0 && previousTest == 0) {
+        // Compared in 64 bits so that the lowest hit value has a predecessor.
+        const std::int64_t justRecorded = std::int64_t{hitValue} - 1;
+        for (auto* table : {&visitCounters, &entryCounters, &skipCounters}) {
+            for (auto& counter : *table) {
+                // Leaving "recorded since the last tick", or reaching 0: the
+                // pixel changes state.
+                if (counter == 1 || counter == justRecorded) needsRedraw = true;
+                decay(counter);
+            }
+        }
+        if (markerCountdown == 1) {
+            needsRedraw = true;
+            lastVisit = lastSkip = lastEntry = 0;
+        }
+        decay(markerCountdown);
+        if (needsRedraw) {
+            recolour();
+            update();
+            needsRedraw = false;
+        }
+    }
+    previousTest = test;
+    return 0;
+}
+
+void FlowchartView::recolour() {
+    const auto pixels = static_cast<std::size_t>(pictureWidth) * static_cast<std::size_t>(pictureHeight);
+    // Nothing to colour until both pictures are in.
+    if (pixels == 0 || pictureBytes.size() != pixels * 3 || typeMap.size() != pixels) return;
+
+    const std::int64_t justRecorded = std::int64_t{hitValue} - 1;
+    const int pixelBytes = fourBytePixels ? 4 : 3;
+    for (int y = 0; y < pictureHeight; ++y) {
+        const std::size_t rowStart = static_cast<std::size_t>(y) * static_cast<std::size_t>(pictureWidth);
+        std::uint8_t* target = displayImage.data() + static_cast<std::size_t>(y) *
+                                                         static_cast<std::size_t>(displayRowLength);
+        for (int x = 0; x < pictureWidth; ++x) {
+            const std::size_t i = rowStart + static_cast<std::size_t>(x);
+            const std::uint8_t blue = pictureBytes[i * 3];
+            const std::uint8_t green = pictureBytes[i * 3 + 1];
+            const std::uint8_t red = pictureBytes[i * 3 + 2];
+            // The first non-zero byte, blue, green, red, names the event kind
+            // and the address; a black pixel belongs to no address.
+            const std::array<std::int32_t, 256>* counters;
+            std::int32_t marker;
+            std::uint8_t index;
+            if (blue != 0) {
+                counters = &entryCounters, marker = lastEntry, index = blue;
+            } else if (green != 0) {
+                counters = &skipCounters, marker = lastSkip, index = green;
+            } else if (red != 0) {
+                counters = &visitCounters, marker = lastVisit, index = red;
+            } else {
+                continue;
+            }
+            const std::int32_t counter = (*counters)[index];
+            PixelState state = kRecent;
+            if (index == marker || counter == justRecorded)
+                state = kCurrent;
+            else if (counter == 0)
+                state = kExpired;
+            const Rgb colour = kColours[state][typeMap[i] & 3];
+            std::uint8_t* p = target + x * pixelBytes;
+            p[0] = colour.blue;
+            p[1] = colour.green;
+            p[2] = colour.red;
+        }
+    }
+}
+
+void FlowchartView::paintEvent(QPaintEvent* event) {
+    if (displayBitmap.isNull()) return;
+    QPainter painter(this);
+    painter.drawImage(event->rect(), displayBitmap, event->rect());
+}
+
+QImage FlowchartView::displayedImage() const {
+    if (displayBitmap.isNull()) return {};
+    return displayBitmap.convertToFormat(QImage::Format_RGB888);
+}
+
+int FlowchartView::shutdown() {
+    if (windowOpen) {
+        hide();
+        destroy();
+    }
+    freeBuffers();
+    windowOpen = false;
+    return 0;
+}
+
+void FlowchartView::freeBuffers() {
+    // The bitmap points into displayImage: let go of it first.
+    displayBitmap = QImage();
+    std::vector<std::uint8_t>().swap(pictureBytes);
+    std::vector<std::uint8_t>().swap(displayImage);
+    std::vector<std::uint8_t>().swap(typeMap);
+    displayImageSize = 0;
+    pictureWidth = 0;
+    pictureHeight = 0;
+    divisor = 1;
+}
+
+}  // namespace tallivo
