@@ -1,0 +1,76 @@
+#pragma once
+// A board loaded with a small program for chip-level tests. The program is
+// written as a code file in a temporary folder, so the ROMs load it the way
+// they load the firmware.
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "kernel/board.h"
+
+namespace tallivo::testing {
+
+// Periods from the end of the warm-up until n instruction cycles have executed:
+// one period in which the CPU raises SYNC, then eight per cycle, and the period
+// whose phase 1 executes the last one.
+constexpr std::uint64_t periodsForCycles(std::uint64_t cycles) { return 2 + 8 * cycles; }
+
+inline std::string temporaryPath(const std::string& name) {
+    const auto dir = std::filesystem::temp_directory_path() / "tallivo_tests";
+    std::filesystem::create_directories(dir);
+    return (dir / name).string();
+}
+
+inline std::string writeTextFile(const std::string& name, const std::string& text) {
+    const std::string path = temporaryPath(name);
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+// A code file with `bytes` placed from `origin` on.
+inline std::string codeText(std::uint16_t origin, const std::vector<std::uint8_t>& bytes) {
+    char line[16];
+    std::snprintf(line, sizeof line, "@%03X\n", origin);
+    std::string text = line;
+    for (std::uint8_t b : bytes) {
+        std::snprintf(line, sizeof line, "%02X\n", b);
+        text += line;
+    }
+    return text;
+}
+
+using Block = std::pair<std::uint16_t, std::vector<std::uint8_t>>;
+using Blocks = std::vector<Block>;
+
+class TestBoard {
+public:
+    TestBoard(const Blocks& blocks, BoardSettings settings) {
+        std::string text;
+        for (const auto& [origin, bytes] : blocks) text += codeText(origin, bytes);
+        settings.codeFile = writeTextFile("program.code", text);
+        // Tests that do not look at a trace write none into the working directory.
+        if (settings.traceFile == BoardSettings{}.traceFile) settings.traceFile.clear();
+        board.connectChips(settings);
+        board.warmUp();
+    }
+    TestBoard(std::initializer_list<Block> blocks) : TestBoard(Blocks(blocks), BoardSettings{}) {}
+    TestBoard(const std::vector<std::uint8_t>& program) : TestBoard(Blocks{{0, program}}, BoardSettings{}) {}
+
+    // Runs until `cycles` more instruction cycles have executed.
+    void cycles(std::uint64_t count) {
+        board.run(started_ ? 8 * count : periodsForCycles(count));
+        started_ = true;
+    }
+
+    Board board;
+
+private:
+    bool started_ = false;
+};
+
+}  // namespace tallivo::testing
