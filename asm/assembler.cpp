@@ -215,8 +215,10 @@ private:
     }
 
     bool checkName(int line, const std::string& name) {
-        if (findMnemonic(name) || findDirective(name) != Directive::None || isRegisterName(name)) {
-            error(line, "'" + name + "' is a reserved word and can't be a label");
+        // Register names would be ambiguous as operands. Mnemonics are not:
+        // an operand is never a mnemonic, so "sub:" may label a subroutine.
+        if (isRegisterName(name)) {
+            error(line, "'" + name + "' names a register and can't be a label");
             return false;
         }
         const auto found = symbols_.find(name);

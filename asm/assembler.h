@@ -5,7 +5,8 @@
 // column that is no mnemonic or directive), then a mnemonic or a directive and
 // its operands, separated by commas or blanks; ";" starts a comment.
 // Mnemonics, directives, register names and JCN condition letters may be in
-// either case; labels are case-sensitive.
+// either case; labels are case-sensitive and may not look like a register
+// name (R0, P3, ...).
 //
 // Operands: registers R0-R15 or a number; register pairs P0-P7, 0P-7P, or the
 // even register number (R0, R2, ... or 0, 2, ... 14); JCN conditions 0-15 or

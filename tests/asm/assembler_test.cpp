@@ -117,7 +117,8 @@ TEST(AssemblerChecks, MessagesNameTheFileAndLine) {
     EXPECT_EQ(onlyMessage(" JUN nowhere"), "main.asm:1: error: undefined label 'nowhere'");
     EXPECT_EQ(onlyMessage("a: NOP\na: NOP"), "main.asm:2: error: label 'a' is already defined at main.asm:1");
     EXPECT_EQ(onlyMessage("x = 1\nx: NOP"), "main.asm:2: error: label 'x' is already defined at main.asm:1");
-    EXPECT_EQ(onlyMessage("R3: NOP"), "main.asm:1: error: 'R3' is a reserved word and can't be a label");
+    EXPECT_EQ(onlyMessage("R3: NOP"), "main.asm:1: error: 'R3' names a register and can't be a label");
+    EXPECT_EQ(onlyMessage("p7 = 1"), "main.asm:1: error: 'p7' names a register and can't be a label");
     EXPECT_EQ(onlyMessage(" equ 5"), "main.asm:1: error: equ needs a name in front of it");
     EXPECT_EQ(onlyMessage(" db 1 ?"), "main.asm:1: error: unexpected '?'");
     EXPECT_EQ(onlyMessage(" db 'ab'"),
