@@ -1,0 +1,97 @@
+// tallivo-run as a script uses it: its options, its failures, and the final
+// state of small programs read back through --dump-state.
+#include <gtest/gtest.h>
+
+#include "tests/support/json.h"
+#include "tests/support/run_process.h"
+
+namespace tallivo::testing {
+namespace {
+
+Json dumpOf(const std::string& program, const std::vector<std::string>& extra = {}) {
+    std::vector<std::string> args = {"--code", testData("programs/" + program), "--periods",
+                                     "20000", "--dump-state", "-"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const auto r = runProgram("tallivo-run", args, "dump_" + program);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    Json json;
+    EXPECT_TRUE(parseJson(r.out, json)) << r.out;
+    return json;
+}
+
+TEST(RunnerPrograms, RamFillLeavesCharactersZeroToFifteen) {
+    const Json s = dumpOf("ram_fill.code");
+    std::vector<long long> expected(64, 0);
+    for (int c = 0; c < 16; ++c) expected[static_cast<std::size_t>(c)] = c;
+    EXPECT_EQ(s["ram"][0]["mainMemory"].numbers(), expected);
+    EXPECT_EQ(s["ram"][1]["mainMemory"].numbers(), std::vector<long long>(64, 0));
+    EXPECT_EQ(s["cpu"]["pc"].number, 0x007 + 2);
+    EXPECT_EQ(s["cpu"]["indexRegisters"][1].number, 0);
+}
+
+TEST(RunnerPrograms, PortsDriveLampsPrinterLinesAndTheHammerChain) {
+    const Json s = dumpOf("ports.code");
+    EXPECT_EQ(s["ram"][1]["outputLines"].numbers(), (std::vector<long long>{1, 0, 1, 0}));
+    EXPECT_EQ(s["ram"][0]["outputLines"].numbers(), (std::vector<long long>{0, 1, 0, 1}));
+    EXPECT_EQ(s["nets"]["LampM"].number, 1);
+    EXPECT_EQ(s["nets"]["LampNEG"].number, 1);
+    EXPECT_EQ(s["nets"]["LampOVF"].number, 0);
+    EXPECT_EQ(s["nets"]["HammerFire"].number, 1);
+    EXPECT_EQ(s["nets"]["PaperAdvance"].number, 1);
+    EXPECT_EQ(s["nets"]["RibbonRed"].number, 0);
+    std::vector<long long> hammers(20, 0);
+    hammers[0] = 1;
+    EXPECT_EQ(s["hammerLines"].numbers(), hammers);
+    EXPECT_EQ(s["romPortLines"][0].numbers(), (std::vector<long long>{0, 1, 0, 0}));
+    EXPECT_EQ(s["keyColumns"].numbers(), std::vector<long long>(10, 0));
+}
+
+TEST(RunnerPrograms, BcdAddInASubroutine) {
+    const Json s = dumpOf("bcd_add.code");
+    EXPECT_EQ(s["cpu"]["indexRegisters"][4].number, 8);
+    EXPECT_EQ(s["cpu"]["indexRegisters"][5].number, 5);
+    EXPECT_EQ(s["cpu"]["accumulator"].number, 1);
+    EXPECT_EQ(s["cpu"]["stackPointer"].number, 0);
+    EXPECT_EQ(s["cpu"]["addressStack"][0].number, 0x006);
+    // BBL leaves the subroutine's last PC, past the BBL, in the entry above.
+    EXPECT_EQ(s["cpu"]["addressStack"][1].number, 0x01A);
+    EXPECT_EQ(s["cpu"]["cmRamSelect"].number, 1);
+}
+
+TEST(RunnerOptions, BadInputGetsAMessageTheUsageAndExitCode2) {
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--frobnicate"}, {"--periods", "12x"}, {"--periods", "-5"}, {"--periods"},
+             {"--trace-start", "xyz"}, {"--trace-limit", "99999999999"}, {"stray"}}) {
+        const auto r = runProgram("tallivo-run", args, "badopt");
+        EXPECT_EQ(r.exitCode, 2) << args[0];
+        EXPECT_NE(r.err.find("usage: tallivo-run"), std::string::npos) << args[0];
+        EXPECT_NE(r.err.find("tallivo-run: "), std::string::npos) << args[0];
+    }
+    const auto help = runProgram("tallivo-run", {"--help"}, "help");
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("--dump-state"), std::string::npos);
+}
+
+TEST(RunnerOptions, AMissingCodeFileFailsWithTheRomMessage) {
+    const auto r = runProgram("tallivo-run", {"--code", "/nonexistent/4001.code"}, "nocode");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "ERROR: Unable to initialize ROM, does code file exist?\n");
+}
+
+TEST(RunnerOptions, StatsAndDumpToAFileAndTraceOptions) {
+    const auto r = runProgram("tallivo-run",
+                              {"--code", testData("programs/bcd_add.code"), "--periods=8000",
+                               "--stats", "--dump-state", "state.json", "--trace", "t.txt",
+                               "--trace-limit", "3", "--trace-start", "0x10"},
+                              "stats");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("periods=8000 seconds="), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(" periods_per_second="), std::string::npos);
+    EXPECT_NE(r.err.find(" realtime="), std::string::npos);
+    Json s;
+    EXPECT_TRUE(parseJson(r.file("state.json"), s));
+    EXPECT_EQ(r.file("t.txt"), "4004 Monitor\n    0: 0010 CLC\n    1: 0011 LD  1\n    2: 0012 ADD 3\n");
+}
+
+}  // namespace
+}  // namespace tallivo::testing
