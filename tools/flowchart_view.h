@@ -28,8 +28,6 @@ class QPaintEvent;
 namespace tallivo {
 
 class FlowchartView final : public QWidget, public Component {
-    Q_OBJECT
-
 public:
     FlowchartView();
     ~FlowchartView() override;
