@@ -180,6 +180,25 @@ TEST_F(FlowchartViewTest, MeasuredAreaFitsASmallPictureUnscaled) {
     EXPECT_EQ(view.size(), QSize(4, 1));
 }
 
+TEST_F(FlowchartViewTest, ShippedPicturesLightTheStripeOfAnAddress) {
+    // The pictures in examples/: sixteen boxes of sixteen address stripes,
+    // in snake order; 0x340 to 0x34F is the last box of the second row.
+    const std::filesystem::path examples = std::filesystem::path(TALLIVO_SOURCE_DIR) / "examples";
+    std::filesystem::copy_file(examples / "Flowchart.bmp", "Flowchart.bmp");
+    std::filesystem::copy_file(examples / "types.bmp", "types.bmp");
+    view.overrideAvailableArea(QSize(800, 600));
+    ASSERT_EQ(open(512), 0);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(view.size(), QSize(752, 364));
+    record(0x45);
+    tick();
+    const int boxX = 24 + 3 * (134 + 56) + 3, boxY = 24 + 46 + 44 + 3;
+    EXPECT_EQ(pixel(boxX + 5 * 8 + 3, boxY + 20), kYellow);                    // stripe 0x45
+    EXPECT_EQ(pixel(boxX + 6 * 8 + 3, boxY + 20), QColor(102, 102, 102));      // stripe 0x46
+    EXPECT_EQ(pixel(boxX + 5 * 8 + 3, boxY - 3 - 2 - 3), kYellow);             // its entry tick
+    EXPECT_EQ(pixel(0, 0), QColor(0, 0, 0));                                   // background
+}
+
 // The recorder: a page-3 cycle is recorded when the page-3 cycle before it
 // was at 0x300 or 0x302.
 TEST_F(FlowchartViewTest, RecordsTheCycleAfterOneAt0x300) {
