@@ -1,0 +1,75 @@
+#pragma once
+// The application: connects and registers every component of the board in
+// start-up order, holds Reset for the warm-up, paces the clock against the
+// wall clock from the event loop, and ends the run with the exit report.
+#include <QObject>
+#include <QTimer>
+#include <memory>
+#include <string>
+
+#include "kernel/board.h"
+#include "kernel/command_line.h"
+
+namespace tallivo {
+
+class KeyboardPanel;
+class PrinterPanel;
+class FlowchartView;
+
+class CalculatorApp : public QObject {
+    Q_OBJECT
+public:
+    struct Options {
+        StartSettings settings;
+        std::string codeFile = "4001.code";
+        std::string traceFile = "4004out.txt";
+        // Keep the panels above other windows (off for the headless runner).
+        bool stayOnTop = true;
+    };
+
+    CalculatorApp();
+    ~CalculatorApp() override;
+
+    // Start-up steps from the panels to the warm-up; false when it failed
+    // (its message has been shown). Does not start the pacing.
+    bool startUp(const Options& options);
+    // Starts the 50 ms timer and the idle driver.
+    void startPacing();
+
+    // What the toolkit calls: the idle hook (true: call again) and the tick.
+    bool onIdle();
+    void onTimer();
+
+    // shutdown of every component, then the toolkit's exit processing.
+    int shutdownAll();
+
+    Board& board() { return *board_; }
+    KeyboardPanel* keyboard() const { return keyboard_.get(); }
+    PrinterPanel* printer() const { return printer_.get(); }
+    FlowchartView* flowchart() const { return flowchart_.get(); }
+    Pacer& pacer() { return pacer_; }
+    int componentCount() const { return board_->registry.count(); }
+
+    // Called instead of the exit report's box and the toolkit's quit when set
+    // (the runner ends its paced run this way).
+    std::function<void()> onQuit;
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    void exitReport();
+    void keepOnTop(QWidget* window);
+
+    std::unique_ptr<Board> board_;
+    std::unique_ptr<KeyboardPanel> keyboard_;
+    std::unique_ptr<PrinterPanel> printer_;
+    std::unique_ptr<FlowchartView> flowchart_;
+    Pacer pacer_;
+    QTimer idleDriver_;
+    int tickTimerId_ = 0;
+    bool stepping_ = false;
+    bool quitting_ = false;
+};
+
+}  // namespace tallivo

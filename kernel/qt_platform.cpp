@@ -1,0 +1,24 @@
+#include "kernel/qt_platform.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include "kernel/platform.h"
+
+namespace tallivo {
+
+void installQtPlatform() {
+    Platform& p = platform();
+    p.showMessage = [](const std::string& text) {
+        // The caption is the executable's file name without its extension.
+        QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(),
+                        QString::fromStdString(text), QMessageBox::Ok);
+        box.exec();
+    };
+    p.toolkitExit = [] {
+        QCoreApplication::quit();
+        return 0;
+    };
+}
+
+}  // namespace tallivo
