@@ -516,7 +516,8 @@ private:
                                       std::int64_t low, std::int64_t high) {
         const std::string name = s.mnemonic ? std::string(s.mnemonic->name) : "db";
         if (operand.kind != Operand::Kind::Expression) {
-            error(s.line, name + " takes " + what + ", not the register name '" + operand.text + "'");
+            const char* article = std::string_view("aeiou").find(what[0]) != std::string_view::npos ? "an " : "a ";
+            error(s.line, name + " takes " + article + what + ", not the register name '" + operand.text + "'");
             return std::nullopt;
         }
         const Evaluation evaluation = evaluate(operand.expression, lookup(), s.address);
