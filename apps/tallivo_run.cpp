@@ -1,40 +1,76 @@
-// tallivo-run: the board without a display and without pacing. Runs a code
-// file for a number of clock periods after the warm-up, optionally traced, and
+// tallivo-run: the calculator's board with its panels on Qt's offscreen
+// platform, without pacing and without a display. Runs a code file for a
+// number of clock periods after the warm-up, can hold keys and turn the
+// switches on a schedule, prints every paper line as it is fed out, and
 // reports the final state for scripts and tests.
+#include <QApplication>
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QImage>
+#include <QStringList>
+#include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "kernel/board.h"
 #include "kernel/board_state.h"
+#include "kernel/calculator_app.h"
 #include "kernel/data_files.h"
-#include "kernel/platform.h"
+#include "panel/keyboard_panel.h"
+#include "panel/printer_panel.h"
+#include "tools/flowchart_view.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: tallivo-run [options]\n"
     "  --code FILE          code file to load (default 4001.code)\n"
-    "  --periods N          clock periods to run after the warm-up (default 740000)\n"
+    "  --periods N          clock periods to run after the warm-up (default 740000);\n"
+    "                       with --type: periods to run after the last key is released\n"
     "  --trace FILE         trace file (default 4004out.txt)\n"
     "  --trace-limit M      trace writes allowed, 0 = no tracing (default 0; as -m)\n"
     "  --trace-start HEX    address at which tracing starts (default 0; as -s)\n"
     "  --page3              trace only addresses 0x300-0x3FF (as -v)\n"
+    "  --keys SCHEDULE      CAPTION@START-END,...: hold a key for periods START <= p < END\n"
+    "  --type \"TOKENS\"      press the keys with these captions one after the other\n"
+    "  --hold P             periods each typed key is held (default 40000)\n"
+    "  --gap P              periods between typed keys (default 40000)\n"
+    "  --dp INDEX           decimal-point switch position 0-7 (default 0)\n"
+    "  --round INDEX        rounding switch position 0-2 (default 1, FL)\n"
+    "  --flowchart VALUE    flowchart hit value, as -f (default 0: no flowchart)\n"
+    "  --flowchart-png FILE write the flowchart image at the end of the run\n"
+    "  --paced              run through the application's own pacing on the event loop\n"
+    "  --rate K             clock rate in kHz for --paced, as -c (default 740)\n"
     "  --dump-state FILE    write the final state as JSON ('-' for standard output)\n"
     "  --stats              print the run's speed on standard error\n"
     "  --help               show this text\n";
 
+struct KeyHold {
+    std::string caption;
+    std::uint64_t start = 0;
+    std::uint64_t end = 0;
+};
+
 struct Options {
     std::string codeFile = "4001.code";
     std::uint64_t periods = 740000;
-    tallivo::BoardSettings board;
+    tallivo::CalculatorApp::Options app;
+    std::vector<KeyHold> keys;
+    std::vector<std::string> typed;
+    bool typeGiven = false;
+    std::uint64_t hold = 40000;
+    std::uint64_t gap = 40000;
+    std::optional<int> decimalPoint;
+    std::optional<int> rounding;
+    std::optional<std::string> flowchartPng;
+    bool paced = false;
     std::optional<std::string> dumpState;
     bool stats = false;
 };
@@ -47,7 +83,7 @@ struct Options {
 // Whole-string numbers only: "12x", "" and out-of-range values are refused.
 bool parseInteger(const std::string& text, int base, long long low, long long high,
                   long long& value) {
-    if (text.empty()) return false;
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return false;
     const char* begin = text.c_str();
     if (base == 16 && text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
         begin += 2;
@@ -59,9 +95,38 @@ bool parseInteger(const std::string& text, int base, long long low, long long hi
     return true;
 }
 
+std::vector<std::string> split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::string part;
+    for (char c : text) {
+        if (c == separator) {
+            if (!part.empty()) parts.push_back(part);
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    if (!part.empty()) parts.push_back(part);
+    return parts;
+}
+
+// "CAPTION@START-END": captions may hold '-' and '@'-free text, so the last
+// '@' ends the caption.
+KeyHold parseKeyHold(const std::string& item) {
+    const auto at = item.rfind('@');
+    const auto dash = at == std::string::npos ? std::string::npos : item.find('-', at);
+    long long start = 0, end = 0;
+    if (at == 0 || at == std::string::npos || dash == std::string::npos ||
+        !parseInteger(item.substr(at + 1, dash - at - 1), 10, 0, INT64_MAX, start) ||
+        !parseInteger(item.substr(dash + 1), 10, 0, INT64_MAX, end) || end < start)
+        usageError("bad key hold '" + item + "' (expected CAPTION@START-END)");
+    return {item.substr(0, at), static_cast<std::uint64_t>(start), static_cast<std::uint64_t>(end)};
+}
+
 Options parseOptions(int argc, char** argv) {
     Options o;
-    o.board.traceFile = "4004out.txt";
+    o.app.settings.hitValue = 0;
+    o.app.stayOnTop = false;
     std::vector<std::string> args(argv + 1, argv + argc);
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
@@ -82,6 +147,9 @@ Options parseOptions(int argc, char** argv) {
                 usageError("bad number for " + name + ": '" + text + "'");
             return v;
         };
+        auto flag = [&] {
+            if (inlineValue) usageError("option " + name + " takes no value");
+        };
         if (name == "--help" || name == "-h") {
             std::fputs(kUsage, stdout);
             std::exit(0);
@@ -90,49 +158,172 @@ Options parseOptions(int argc, char** argv) {
         } else if (name == "--periods") {
             o.periods = static_cast<std::uint64_t>(number(10, 0, INT64_MAX));
         } else if (name == "--trace") {
-            o.board.traceFile = value();
+            o.app.traceFile = value();
         } else if (name == "--trace-limit") {
-            o.board.traceLimit = static_cast<int>(number(10, INT32_MIN, INT32_MAX));
+            o.app.settings.traceLimit = static_cast<int>(number(10, INT32_MIN, INT32_MAX));
         } else if (name == "--trace-start") {
-            o.board.traceStart = static_cast<int>(number(16, INT32_MIN, INT32_MAX));
-        } else if (name == "--page3" && !inlineValue) {
-            o.board.page3Filter = true;
+            o.app.settings.traceStart = static_cast<int>(number(16, INT32_MIN, INT32_MAX));
+        } else if (name == "--page3") {
+            flag();
+            o.app.settings.page3Filter = true;
+        } else if (name == "--keys") {
+            for (const std::string& item : split(value(), ',')) o.keys.push_back(parseKeyHold(item));
+        } else if (name == "--type") {
+            o.typed = split(value(), ' ');
+            o.typeGiven = true;
+        } else if (name == "--hold") {
+            o.hold = static_cast<std::uint64_t>(number(10, 1, INT32_MAX));
+        } else if (name == "--gap") {
+            o.gap = static_cast<std::uint64_t>(number(10, 0, INT32_MAX));
+        } else if (name == "--dp") {
+            o.decimalPoint = static_cast<int>(number(10, 0, 7));
+        } else if (name == "--round") {
+            o.rounding = static_cast<int>(number(10, 0, 2));
+        } else if (name == "--flowchart") {
+            o.app.settings.hitValue = static_cast<int>(number(10, INT32_MIN, INT32_MAX));
+        } else if (name == "--flowchart-png") {
+            o.flowchartPng = value();
+        } else if (name == "--paced") {
+            flag();
+            o.paced = true;
+        } else if (name == "--rate") {
+            o.app.settings.clockRate = static_cast<int>(number(10, INT32_MIN, INT32_MAX));
         } else if (name == "--dump-state") {
             o.dumpState = value();
-        } else if (name == "--stats" && !inlineValue) {
+        } else if (name == "--stats") {
+            flag();
             o.stats = true;
         } else {
             usageError("unknown option '" + args[i] + "'");
         }
     }
+    if (o.flowchartPng && o.app.settings.hitValue == 0)
+        usageError("--flowchart-png needs a flowchart: give --flowchart VALUE (for example 512)");
     return o;
+}
+
+// A button going down or up before the clock period `period` runs.
+struct KeyEvent {
+    std::uint64_t period;
+    bool down;
+    QAbstractButton* button;
+};
+
+std::vector<KeyEvent> schedule(const Options& o, tallivo::KeyboardPanel& keyboard,
+                               std::uint64_t& totalPeriods) {
+    std::vector<KeyHold> holds = o.keys;
+    std::uint64_t t = 0;
+    for (const std::string& caption : o.typed) {
+        holds.push_back({caption, t, t + o.hold});
+        t += o.hold + o.gap;
+    }
+    totalPeriods = o.periods;
+    if (o.typeGiven && !o.typed.empty()) totalPeriods = (t - o.gap) + o.periods;
+    std::vector<KeyEvent> events;
+    for (const KeyHold& h : holds) {
+        QAbstractButton* button = keyboard.keyButton(QString::fromStdString(h.caption));
+        if (!button) usageError("no key with the caption '" + h.caption + "'");
+        events.push_back({h.start, true, button});
+        events.push_back({h.end, false, button});
+    }
+    // Releases before presses at the same period, so back-to-back holds of one key work.
+    std::stable_sort(events.begin(), events.end(), [](const KeyEvent& a, const KeyEvent& b) {
+        return a.period != b.period ? a.period < b.period : (!a.down && b.down);
+    });
+    return events;
+}
+
+std::string extraState(tallivo::CalculatorApp& app) {
+    tallivo::KeyboardPanel& k = *app.keyboard();
+    std::string json = "\"lamps\":{\"M\":" + std::to_string(k.lampM()->isChecked() ? 1 : 0) +
+                       ",\"OVF\":" + std::to_string(k.lampOvf()->isChecked() ? 1 : 0) +
+                       ",\"NEG\":" + std::to_string(k.lampNeg()->isChecked() ? 1 : 0) +
+                       "},\"paper\":[";
+    const QStringList lines = app.printer()->paperLines();
+    for (int i = 0; i < lines.size(); ++i)
+        json += (i ? "," : "") + tallivo::jsonString(lines[i].toStdString());
+    return json + "]";
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    tallivo::setExecutablePath(argv[0]);
-    Options options = parseOptions(argc, argv);
-    options.board.codeFile = tallivo::findDataFile(options.codeFile);
+// Standard error carries the calculator's own messages for scripts to read;
+// Qt's notes about the session (runtime folders, fonts) would only get in the
+// way, so only its critical and fatal messages pass.
+static void qtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "tallivo-run: %s\n", message.toLocal8Bit().constData());
+}
 
-    static tallivo::Board board;
-    if (board.connectChips(options.board) != 0) return 1;
-    board.warmUp();
+int main(int argc, char** argv) {
+    qInstallMessageHandler(qtMessages);
+    // Nothing is shown: the panels live on Qt's offscreen platform.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    Options options = parseOptions(argc, argv);
+    QApplication qtApp(argc, argv);
+    qtApp.setApplicationName("tallivo-run");
+    tallivo::setExecutablePath(argv[0]);
+    options.app.codeFile = options.codeFile;
+
+    // Declared after the QApplication, so its windows go before the toolkit does.
+    tallivo::CalculatorApp app;
+    if (!app.startUp(options.app)) return 1;
+    QObject::connect(app.printer(), &tallivo::PrinterPanel::lineEmitted, [](const QString& line) {
+        std::fputs((line.toStdString() + "\n").c_str(), stdout);
+        std::fflush(stdout);
+    });
+    if (options.decimalPoint) app.keyboard()->setDecimalPointIndex(*options.decimalPoint);
+    if (options.rounding) app.keyboard()->setRoundingIndex(*options.rounding);
+
+    std::uint64_t total = 0;
+    const std::vector<KeyEvent> events = schedule(options, *app.keyboard(), total);
+    std::size_t next = 0;
+    auto applyDue = [&](std::uint64_t period) {
+        for (; next < events.size() && events[next].period <= period; ++next)
+            events[next].button->setDown(events[next].down);
+    };
 
     const auto start = std::chrono::steady_clock::now();
-    board.run(options.periods);
+    std::uint64_t ran = 0;
+    if (options.paced) {
+        // The application's own pacing; keys change at burst boundaries.
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            ran = static_cast<std::uint64_t>(app.pacer().cyclesRun);
+            applyDue(ran);
+            if (ran >= total) app.board().nets.QuitRequested = 1;
+        });
+        app.onQuit = [&] { qtApp.quit(); };
+        watch.start(0);
+        app.startPacing();
+        qtApp.exec();
+        ran = static_cast<std::uint64_t>(app.pacer().cyclesRun);
+    } else {
+        while (ran < total) {
+            applyDue(ran);
+            std::uint64_t until = total;
+            if (next < events.size()) until = std::min(until, events[next].period);
+            app.board().run(until - ran);
+            ran = until;
+        }
+    }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    board.monitor.flush();
+    app.board().monitor.flush();
 
+    int status = 0;
     if (options.stats) {
-        const double rate = seconds > 0 ? static_cast<double>(options.periods) / seconds : 0.0;
+        const double rate = seconds > 0 ? static_cast<double>(ran) / seconds : 0.0;
         std::fprintf(stderr, "periods=%llu seconds=%.3f periods_per_second=%.0f realtime=%.2f\n",
-                     static_cast<unsigned long long>(options.periods), seconds, rate,
-                     rate / 740000.0);
+                     static_cast<unsigned long long>(ran), seconds, rate, rate / 740000.0);
+    }
+    if (options.flowchartPng && !app.flowchart()->displayedImage().save(
+                                    QString::fromStdString(*options.flowchartPng), "PNG")) {
+        std::fprintf(stderr, "tallivo-run: cannot write '%s'\n", options.flowchartPng->c_str());
+        status = 1;
     }
     if (options.dumpState) {
-        const std::string json = tallivo::boardStateJson(board);
+        const std::string json = tallivo::boardStateJson(app.board(), extraState(app));
         if (*options.dumpState == "-") {
             std::fputs(json.c_str(), stdout);
         } else {
@@ -140,9 +331,10 @@ int main(int argc, char** argv) {
             out << json;
             if (!out) {
                 std::fprintf(stderr, "tallivo-run: cannot write '%s'\n", options.dumpState->c_str());
-                return 1;
+                status = 1;
             }
         }
     }
-    return 0;
+    app.shutdownAll();
+    return status;
 }

@@ -14,8 +14,11 @@ Json dumpOf(const std::string& program, const std::vector<std::string>& extra = 
     args.insert(args.end(), extra.begin(), extra.end());
     const auto r = runProgram("tallivo-run", args, "dump_" + program);
     EXPECT_EQ(r.exitCode, 0) << r.err;
+    // Paper lines come first, one per line; the state is the last line.
+    const std::string out = r.out.substr(0, r.out.size() - 1);
+    const std::string last = out.substr(out.rfind('\n') == std::string::npos ? 0 : out.rfind('\n') + 1);
     Json json;
-    EXPECT_TRUE(parseJson(r.out, json)) << r.out;
+    EXPECT_TRUE(parseJson(last, json)) << r.out;
     return json;
 }
 
