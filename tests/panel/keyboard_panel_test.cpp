@@ -1,0 +1,332 @@
+// The keyboard panel on the offscreen platform: the key matrix read through the
+// real buttons, the switches, the lamps, Quit, the About entry and PC keys.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+
+#include <array>
+#include <set>
+#include <string>
+
+#include "panel/keyboard_panel.h"
+#include "tests/panel/qt_printers.h"
+
+namespace tallivo {
+namespace {
+
+// The keyboard as the calculator's wiring has it: the caption of the key on
+// each row of each column ("" where the row reads 0).
+const char* const kMatrix[8][4] = {
+    {"CM", "RM", "M-", "M+"}, {"SQRT", "%", "M-=", "M+="}, {"<>", "/", "X", "="},
+    {"-", "+", "", ""},       {"9", "6", "3", "."},        {"8", "5", "2", "00"},
+    {"7", "4", "1", "0"},     {"S", "Ex", "CE", "C"},
+};
+
+class KeyboardPanelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        columns.fill(1);
+        panel.connect(columns.data(), rows.data(), &lampM, &lampOvf, &lampNeg, &quit);
+    }
+
+    // Pulls one column low (the others high) and runs one scan.
+    void select(int column) {
+        columns.fill(1);
+        columns[static_cast<std::size_t>(column)] = 0;
+        panel.clockPhase1();
+    }
+    // Selects the column again after another one, so the scan sees a change.
+    void reselect(int column) {
+        select(column == 0 ? 1 : 0);
+        select(column);
+    }
+    int rowBits() const { return rows[0] | rows[1] << 1 | rows[2] << 2 | rows[3] << 3; }
+    QAbstractButton* key(const char* caption) const {
+        QAbstractButton* button = panel.keyButton(QString::fromLatin1(caption));
+        EXPECT_NE(button, nullptr) << caption;
+        return button;
+    }
+    void sendKey(QObject* target, QEvent::Type type, int qtKey, bool autoRepeat = false,
+                 quint32 scanCode = 0, const QString& text = {}) {
+        QKeyEvent event(type, qtKey, Qt::NoModifier, scanCode, 0, 0, text, autoRepeat);
+        QApplication::sendEvent(target, &event);
+    }
+
+    std::array<Net, 10> columns{};
+    std::array<Net, 4> rows{};
+    Net lampM = 0;
+    Net lampOvf = 0;
+    Net lampNeg = 0;
+    Net quit = 0;
+    KeyboardPanel panel;
+};
+
+TEST_F(KeyboardPanelTest, EveryKeyReachesItsRowOfItsColumnOnly) {
+    std::set<std::string> seen;
+    for (int column = 0; column < 8; ++column) {
+        for (int row = 0; row < 4; ++row) {
+            const std::string caption = kMatrix[column][row];
+            if (caption.empty()) continue;
+            seen.insert(caption);
+            QAbstractButton* button = key(caption.c_str());
+            button->setDown(true);
+            for (int scanned = 0; scanned < 8; ++scanned) {
+                reselect(scanned);
+                EXPECT_EQ(rowBits(), scanned == column ? 1 << row : 0)
+                    << caption << " scanned in column " << scanned;
+            }
+            button->setDown(false);
+        }
+    }
+    EXPECT_EQ(seen.size(), 30u);
+    EXPECT_EQ(panel.keyButton(QStringLiteral("Quit")), nullptr);
+    EXPECT_EQ(panel.keyButton(QStringLiteral("7 ")), nullptr);
+}
+
+TEST_F(KeyboardPanelTest, ColumnSelectionRules) {
+    key("=")->setDown(true);
+    key("7")->setDown(true);
+
+    // Two columns low: the lower one is read.
+    columns.fill(1);
+    columns[6] = 0;
+    columns[2] = 0;
+    panel.clockPhase1();
+    EXPECT_EQ(rowBits(), 0b1000);
+
+    // No column low: nothing drives the rows, they keep their levels.
+    columns.fill(1);
+    panel.clockPhase1();
+    EXPECT_EQ(rowBits(), 0b1000);
+    EXPECT_EQ(panel.lastColumns, columns);
+
+    // Column 3 has no keys on rows 2 and 3, whatever is held.
+    for (const char* caption : {"-", "+", "9", "6", "3", "."}) key(caption)->setDown(true);
+    rows.fill(1);
+    select(3);
+    EXPECT_EQ(rowBits(), 0b0011);
+}
+
+TEST_F(KeyboardPanelTest, KeyHeldUnderAnUnchangedPatternIsSeenAtTheNextChange) {
+    select(6);
+    EXPECT_EQ(rowBits(), 0);
+    key("4")->setDown(true);
+    panel.clockPhase1();
+    panel.clockPhase1();
+    EXPECT_EQ(rowBits(), 0);
+    reselect(6);
+    EXPECT_EQ(rowBits(), 0b0010);
+}
+
+TEST_F(KeyboardPanelTest, DecimalPointSwitchReadsThePrintedNumber) {
+    EXPECT_EQ(panel.decimalPointSwitch()->checkedId(), 0);
+    const int printed[8] = {0, 1, 2, 3, 4, 5, 6, 8};
+    for (int index = 0; index < 8; ++index) {
+        ASSERT_TRUE(panel.setDecimalPointIndex(index));
+        reselect(8);
+        EXPECT_EQ(rowBits(), printed[index]) << "position " << index;
+    }
+    // "8" is row 3 alone; the stored value stays 8 until the next read.
+    EXPECT_EQ(rows, (std::array<Net, 4>{0, 0, 0, 1}));
+    EXPECT_EQ(panel.decimalPointIndex, 8);
+
+    // The scan reads the switch from the control, as a click leaves it.
+    panel.decimalPointSwitch()->button(5)->click();
+    reselect(8);
+    EXPECT_EQ(rows, (std::array<Net, 4>{1, 0, 1, 0}));
+    EXPECT_EQ(panel.decimalPointIndex, 5);
+
+    EXPECT_FALSE(panel.setDecimalPointIndex(8));
+    EXPECT_FALSE(panel.setDecimalPointIndex(-1));
+    EXPECT_EQ(panel.decimalPointSwitch()->checkedId(), 5);
+}
+
+TEST_F(KeyboardPanelTest, RoundingSwitch) {
+    EXPECT_EQ(panel.roundingSwitch()->checkedId(), 1);
+    rows.fill(1);
+    select(9);
+    EXPECT_EQ(rowBits(), 0) << "FL";
+    panel.setRoundingIndex(0);
+    reselect(9);
+    EXPECT_EQ(rowBits(), 0b0001) << "/N";
+    panel.roundingSwitch()->button(2)->click();
+    reselect(9);
+    EXPECT_EQ(rowBits(), 0b1000) << "5/4";
+    EXPECT_FALSE(panel.setRoundingIndex(3));
+}
+
+TEST_F(KeyboardPanelTest, LampsFollowTheirNetsAndIgnoreClicks) {
+    panel.clockPhase1();
+    EXPECT_FALSE(panel.lampM()->isChecked());
+
+    // A box set behind the scan's back stays until some lamp Net changes;
+    // then all three are written from their Nets.
+    panel.lampOvf()->setChecked(true);
+    panel.clockPhase1();
+    EXPECT_TRUE(panel.lampOvf()->isChecked());
+    lampM = 1;
+    panel.clockPhase1();
+    EXPECT_TRUE(panel.lampM()->isChecked());
+    EXPECT_FALSE(panel.lampOvf()->isChecked());
+    EXPECT_FALSE(panel.lampNeg()->isChecked());
+
+    lampNeg = 1;
+    lampM = 0;
+    panel.clockPhase1();
+    EXPECT_FALSE(panel.lampM()->isChecked());
+    EXPECT_TRUE(panel.lampNeg()->isChecked());
+    EXPECT_EQ(panel.lastLamps, (std::array<Net, 3>{0, 0, 1}));
+
+    for (QCheckBox* lamp : {panel.lampM(), panel.lampOvf(), panel.lampNeg()}) {
+        const bool before = lamp->isChecked();
+        lamp->click();
+        const QPointF centre = QRectF(lamp->rect()).center();
+        QMouseEvent press(QEvent::MouseButtonPress, centre, lamp->mapToGlobal(centre),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, centre, lamp->mapToGlobal(centre),
+                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(lamp, &press);
+        QApplication::sendEvent(lamp, &release);
+        EXPECT_EQ(lamp->isChecked(), before);
+        EXPECT_EQ(lamp->focusPolicy(), Qt::NoFocus);
+    }
+}
+
+TEST_F(KeyboardPanelTest, QuitAndFrameCloseRequestTheEndOfTheRun) {
+    rows = {1, 0, 1, 0};
+    panel.quitButton()->click();
+    EXPECT_EQ(quit, 1);
+    EXPECT_EQ(rows, (std::array<Net, 4>{1, 0, 1, 0}));
+    EXPECT_TRUE(panel.isVisible());
+
+    quit = 0;
+    EXPECT_FALSE(panel.close());
+    EXPECT_EQ(quit, 1);
+    EXPECT_TRUE(panel.isVisible());
+}
+
+TEST_F(KeyboardPanelTest, ShutdownClosesOnceWithoutRequestingQuit) {
+    EXPECT_EQ(panel.isOpen, 1);
+    EXPECT_EQ(panel.shutdown(), 0);
+    EXPECT_FALSE(panel.isVisible());
+    EXPECT_EQ(panel.isOpen, 0);
+    EXPECT_EQ(quit, 0);
+    EXPECT_EQ(panel.shutdown(), 0);
+    EXPECT_EQ(quit, 0);
+    EXPECT_EQ(panel.clockPhase2(), 0);
+}
+
+TEST(KeyboardPanelUnconnected, FrameCloseClosesAndScanDoesNothing) {
+    KeyboardPanel panel;
+    EXPECT_EQ(panel.isOpen, 0);
+    EXPECT_EQ(panel.decimalPointIndex, 0);
+    EXPECT_EQ(panel.roundingIndex, 1);
+    EXPECT_EQ(panel.clockPhase1(), 0);
+    panel.show();
+    EXPECT_TRUE(panel.close());
+}
+
+TEST_F(KeyboardPanelTest, WindowMenuCommandsRunTheAboutBox) {
+    int runs = 0;
+    panel.aboutRunner = [&runs] { ++runs; };
+    for (int command = 0; command < 48; ++command) {
+        const int before = runs;
+        panel.systemCommand(command);
+        EXPECT_EQ(runs - before, command >= 16 && command < 32 ? 1 : 0) << command;
+    }
+    ASSERT_NE(panel.aboutAction(), nullptr);
+    EXPECT_EQ(panel.aboutAction()->text(), QStringLiteral("&About Tallivo..."));
+    EXPECT_TRUE(panel.windowMenu()->actions().contains(panel.aboutAction()));
+    runs = 0;
+    panel.aboutAction()->trigger();
+    EXPECT_EQ(runs, 1);
+}
+
+TEST_F(KeyboardPanelTest, PcKeysHoldCalculatorKeys) {
+    const std::pair<int, const char*> keys[] = {
+        {Qt::Key_0, "0"},          {Qt::Key_5, "5"},         {Qt::Key_9, "9"},
+        {Qt::Key_Period, "."},     {Qt::Key_Plus, "+"},      {Qt::Key_Minus, "-"},
+        {Qt::Key_Asterisk, "X"},   {Qt::Key_Slash, "/"},     {Qt::Key_Enter, "="},
+        {Qt::Key_Return, "="},     {Qt::Key_Equal, "="},     {Qt::Key_Escape, "C"},
+        {Qt::Key_Backspace, "CE"}, {Qt::Key_Percent, "%"},
+    };
+    for (const auto& [qtKey, caption] : keys) {
+        sendKey(&panel, QEvent::KeyPress, qtKey);
+        EXPECT_TRUE(key(caption)->isDown()) << caption;
+        sendKey(&panel, QEvent::KeyRelease, qtKey, true);
+        EXPECT_TRUE(key(caption)->isDown()) << caption << " after auto-repeat";
+        sendKey(&panel, QEvent::KeyRelease, qtKey);
+        EXPECT_FALSE(key(caption)->isDown()) << caption;
+    }
+    // Enter and Escape are keys, never the dialog's accept or reject.
+    EXPECT_TRUE(panel.isVisible());
+    EXPECT_EQ(quit, 0);
+
+    // The firmware sees a PC-held key through the scan.
+    sendKey(&panel, QEvent::KeyPress, Qt::Key_7);
+    reselect(6);
+    EXPECT_EQ(rowBits(), 0b0001);
+    sendKey(&panel, QEvent::KeyRelease, Qt::Key_7);
+    reselect(6);
+    EXPECT_EQ(rowBits(), 0);
+}
+
+TEST_F(KeyboardPanelTest, PcKeyReachesTheKeyboardWhenAButtonHasFocus) {
+    QAbstractButton* focused = key("S");
+    sendKey(focused, QEvent::KeyPress, Qt::Key_Return);
+    EXPECT_TRUE(key("=")->isDown());
+    sendKey(focused, QEvent::KeyRelease, Qt::Key_Return);
+    EXPECT_FALSE(key("=")->isDown());
+}
+
+TEST_F(KeyboardPanelTest, PcKeyReleasedUnderAnotherKeyCodeStillLetsGo) {
+    // Shift released before the key: "+" goes up as "=", same physical key.
+    sendKey(&panel, QEvent::KeyPress, Qt::Key_Plus, false, 21);
+    sendKey(&panel, QEvent::KeyRelease, Qt::Key_Equal, false, 21);
+    EXPECT_FALSE(key("+")->isDown());
+    EXPECT_FALSE(key("=")->isDown());
+
+    // Two PC keys on one button: it stays down until both are up.
+    sendKey(&panel, QEvent::KeyPress, Qt::Key_Return, false, 36);
+    sendKey(&panel, QEvent::KeyPress, Qt::Key_Equal, false, 21);
+    sendKey(&panel, QEvent::KeyRelease, Qt::Key_Return, false, 36);
+    EXPECT_TRUE(key("=")->isDown());
+    sendKey(&panel, QEvent::KeyRelease, Qt::Key_Equal, false, 21);
+    EXPECT_FALSE(key("=")->isDown());
+}
+
+TEST_F(KeyboardPanelTest, LosingTheFocusReleasesHeldPcKeys) {
+    sendKey(&panel, QEvent::KeyPress, Qt::Key_3);
+    ASSERT_TRUE(key("3")->isDown());
+    QEvent deactivated(QEvent::ActivationChange);
+    QApplication::sendEvent(&panel, &deactivated);
+    EXPECT_FALSE(key("3")->isDown());
+}
+
+TEST_F(KeyboardPanelTest, WindowLayout) {
+    EXPECT_EQ(panel.windowTitle(), QStringLiteral("Tallivo 141DU Keyboard"));
+    EXPECT_FALSE(panel.windowIcon().isNull());
+    EXPECT_EQ(panel.decimalPointSwitch()->buttons().size(), 8);
+    EXPECT_EQ(panel.roundingSwitch()->buttons().size(), 3);
+    // "+" spans two key rows; "=" is two keys wide.
+    const QRect plus = key("+")->geometry();
+    const QRect minus = key("-")->geometry();
+    EXPECT_GT(plus.height(), 2 * minus.height());
+    EXPECT_GT(key("=")->width(), 2 * minus.width());
+    EXPECT_LT(minus.bottom(), plus.top());
+    // Switches sit above the keys, Quit top right, all inside the window.
+    EXPECT_LT(panel.decimalPointSwitch()->button(0)->geometry().bottom(), key("7")->y());
+    EXPECT_TRUE(panel.rect().contains(panel.quitButton()->geometry()));
+    EXPECT_TRUE(panel.rect().contains(key("M+")->geometry()));
+}
+
+}  // namespace
+}  // namespace tallivo
