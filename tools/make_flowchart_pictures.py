@@ -92,7 +92,8 @@ def draw(canvas):
             canvas.fill(sx, y0 + OUTLINE, STRIPE_W - 1, STRIPE_H, red(address), STRIPE_TYPE)
             canvas.fill(sx + 1, y0 - TICK_GAP - TICK_H, STRIPE_W - 3, TICK_H, (address, 0, 0), TICK_TYPE)
             canvas.fill(sx + 1, y0 + BOX_H + TICK_GAP, STRIPE_W - 3, TICK_H, (0, address, 0), TICK_TYPE)
-        canvas.text(x0 + OUTLINE + 3, y0 + OUTLINE + 3, "3%X0" % n)
+        # Over stripes 1 to 3: stripe 0 of the first box is black (address 0).
+        canvas.text(x0 + OUTLINE + STRIPE_W + 1, y0 + OUTLINE + 3, "3%X0" % n)
         if n < 15:
             draw_arrow(canvas, n, red((n + 1) * 16))
 

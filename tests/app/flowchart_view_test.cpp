@@ -427,10 +427,13 @@ TEST_F(FlowchartViewTest, HitValueOneKeepsEveryMappedPixelCurrent) {
 // Failures: each with its message and result.
 TEST_F(FlowchartViewTest, UnusablePictureFileGivesResult1) {
     const std::string text = "ERROR Connecting Flowchart module, please check bitmap file";
-    EXPECT_EQ(open(512), 1);  // no file at all
+    // (A missing file would be found beside the test program, where the
+    // build puts the pictures that ship; an empty one stands for it here.)
+    writeSimplePictures();
+    writeFile("Flowchart.bmp", {});
+    EXPECT_EQ(open(512), 1);
     ASSERT_EQ(messages, std::vector<std::string>{text});
 
-    writeSimplePictures();
     BitmapSpec eightBit;
     eightBit.bitsPerPixel = 8;
     writeFile("Flowchart.bmp", makeBitmap(eightBit));
@@ -456,12 +459,12 @@ TEST_F(FlowchartViewTest, ShallowDisplayGivesResult2) {
 TEST_F(FlowchartViewTest, UnusableTypeFileGivesResult3) {
     const std::string text = "ERROR Connecting Flowchart module, please check type file";
     writeSimplePictures();
-    std::filesystem::remove("types.bmp");
+    writeFile("types.bmp", {'B', 'M'});
     EXPECT_EQ(open(512), 3);
     EXPECT_EQ(messages, std::vector<std::string>{text});
 
     // 24 bits per pixel, and a map smaller than the picture.
-    std::filesystem::copy_file("Flowchart.bmp", "types.bmp");
+    std::filesystem::copy_file("Flowchart.bmp", "types.bmp", std::filesystem::copy_options::overwrite_existing);
     messages.clear();
     EXPECT_EQ(open(512), 3);
     EXPECT_EQ(messages, std::vector<std::string>{text});
