@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+
+#include "kernel/calculator_app.h"
+#include "kernel/command_line.h"
+#include "kernel/platform.h"
+#include "panel/keyboard_panel.h"
+#include "panel/printer_panel.h"
+#include "tools/flowchart_view.h"
+
+namespace tallivo {
+namespace {
+
+TEST(CommandLine, DefaultsAndEverySwitch) {
+    const StartSettings none = parseCommandLine("");
+    EXPECT_TRUE(none.valid);
+    EXPECT_EQ(none.clockRate, 740);
+    EXPECT_EQ(none.hitValue, 512);
+    EXPECT_EQ(none.traceLimit, 0);
+    EXPECT_FALSE(none.page3Filter);
+
+    const StartSettings all = parseCommandLine("-c370 -f0 -m100 -v");
+    EXPECT_EQ(all.clockRate, 370);
+    EXPECT_EQ(all.hitValue, 0);
+    EXPECT_EQ(all.traceLimit, 100);
+    EXPECT_TRUE(all.page3Filter);
+
+    EXPECT_EQ(parseCommandLine("-s1ff").traceStart, 0x1FF);
+    EXPECT_EQ(parseCommandLine("-s 0x20").traceStart, 0x20);
+    EXPECT_EQ(parseCommandLine("-c 370").clockRate, 370);
+    EXPECT_EQ(parseCommandLine("-c-5").clockRate, -5);
+    EXPECT_EQ(parseCommandLine("-m5 -m7").traceLimit, 7);
+    // A dash anywhere starts a switch, even inside a word.
+    EXPECT_EQ(parseCommandLine("x-m3").traceLimit, 3);
+}
+
+TEST(CommandLine, AMissingOrOversizedNumberEndsTheScan) {
+    const StartSettings s = parseCommandLine("-c -m5");
+    EXPECT_TRUE(s.valid);
+    EXPECT_EQ(s.clockRate, 740);  // "-m5" is not a number for -c, and scanning stops
+    EXPECT_EQ(s.traceLimit, 0);
+    const StartSettings big = parseCommandLine("-c99999999999 -m5");
+    EXPECT_EQ(big.clockRate, 740);
+    EXPECT_EQ(big.traceLimit, 0);
+}
+
+TEST(CommandLine, UnknownSwitchesKeepTheTextFromTheDash) {
+    for (const auto& [text, rest] : std::vector<std::pair<std::string, std::string>>{
+             {"-x", "-x"}, {"-c100 -C740", "-C740"}, {"-m5 -", "-"}, {"-v -q1 -m2", "-q1 -m2"}}) {
+        const StartSettings s = parseCommandLine(text);
+        EXPECT_FALSE(s.valid) << text;
+        EXPECT_EQ(s.badSwitch, rest) << text;
+    }
+}
+
+TEST(Pacing, ElapsedTimeUsesSignedMilliseconds) {
+    const Elapsed e = elapsedBetween({10, 900}, {12, 100});
+    EXPECT_EQ(e.wholeSeconds, 2);
+    EXPECT_EQ(e.milliseconds, -800);
+    EXPECT_DOUBLE_EQ(e.seconds(), 1.2);
+    Pacer p;
+    p.start(740, {10, 900});
+    p.onTimer({12, 100});
+    EXPECT_DOUBLE_EQ(p.cycleTarget, 1.2 * 740 * 1000);
+}
+
+TEST(Pacing, BeforeTheFirstTickEightBurstsRunAtTheDefaultRate) {
+    Pacer p;
+    p.start(740, {100, 0});
+    int bursts = 0;
+    while (p.behind()) {
+        p.ranBurst();
+        ++bursts;
+    }
+    EXPECT_EQ(bursts, 8);
+    EXPECT_EQ(p.cyclesRun, 800);
+}
+
+TEST(Pacing, AZeroOrNegativeRateNeverRunsAndTheReportNeverDividesByZero) {
+    Pacer p;
+    p.start(0, {100, 0});
+    p.onTimer({105, 0});
+    EXPECT_FALSE(p.behind());
+    EXPECT_EQ(p.exitReport({105, 0}),
+              "Exiting, executed 0.00M machine cycles in 5 seconds\n0.00 kcyc/sec");
+    p.start(-3, {100, 0});
+    p.onTimer({101, 0});
+    EXPECT_FALSE(p.behind());
+
+    Pacer q;
+    q.start(740, {100, 0});
+    q.cyclesRun = 370000;
+    // Half a second: the exact elapsed time divides.
+    EXPECT_EQ(q.exitReport({100, 500}),
+              "Exiting, executed 0.37M machine cycles in 0 seconds\n740.00 kcyc/sec");
+    EXPECT_EQ(q.exitReport({100, 0}),
+              "Exiting, executed 0.37M machine cycles in 0 seconds\n0.00 kcyc/sec");
+    EXPECT_EQ(q.exitReport({102, 0}),
+              "Exiting, executed 0.37M machine cycles in 2 seconds\n185.00 kcyc/sec");
+}
+
+CalculatorApp::Options appOptions(int hitValue) {
+    CalculatorApp::Options o;
+    o.settings.hitValue = hitValue;
+    o.codeFile = std::string(TALLIVO_PROGRAMS_DIR) + "/ports.code";
+    o.traceFile.clear();
+    o.stayOnTop = false;
+    return o;
+}
+
+TEST(CalculatorApp, RegistersFourteenComponentsWithoutTheFlowchartAndShutsDownTwice) {
+    CalculatorApp app;
+    ASSERT_TRUE(app.startUp(appOptions(0)));
+    EXPECT_EQ(app.componentCount(), 14);
+    Board& b = app.board();
+    EXPECT_EQ(b.registry.at(0), static_cast<Component*>(app.keyboard()));
+    EXPECT_EQ(b.registry.at(1), static_cast<Component*>(app.printer()));
+    EXPECT_EQ(b.registry.at(2), &b.cpu);
+    EXPECT_EQ(b.registry.at(13), &b.monitor);
+    EXPECT_EQ(b.nets.Reset, 0);
+    app.shutdownAll();
+    app.shutdownAll();
+    EXPECT_EQ(app.keyboard()->isOpen, 0);
+    EXPECT_EQ(app.printer()->isOpen, 0);
+}
+
+TEST(CalculatorApp, TheFlowchartComesThirdWhenItsPicturesLoad) {
+    // The pictures that ship are found beside the test binary's build folder.
+    CalculatorApp app;
+    app.flowchart()->overrideAvailableArea(QSize(800, 600));
+    ASSERT_TRUE(app.startUp(appOptions(512)));
+    EXPECT_EQ(app.componentCount(), 15);
+    EXPECT_EQ(app.board().registry.at(2), static_cast<Component*>(app.flowchart()));
+    EXPECT_EQ(app.board().registry.at(3), &app.board().cpu);
+    app.shutdownAll();
+}
+
+TEST(CalculatorApp, AMissingCodeFileFailsStartUpAfterTheMessage) {
+    std::vector<std::string> messages;
+    platform().showMessage = [&](const std::string& m) { messages.push_back(m); };
+    CalculatorApp app;
+    CalculatorApp::Options o = appOptions(0);
+    o.codeFile = "/nonexistent/4001.code";
+    EXPECT_FALSE(app.startUp(o));
+    resetPlatform();
+    EXPECT_EQ(messages, std::vector<std::string>{"ERROR: Unable to initialize ROM, does code file exist?"});
+    app.shutdownAll();
+}
+
+TEST(CalculatorApp, IdleRunsBurstsUntilTheTargetAndQuitEndsWithTheReport) {
+    std::vector<std::string> messages;
+    platform().showMessage = [&](const std::string& m) { messages.push_back(m); };
+    platform().utcNow = [] { return UtcTime{1000, 0}; };
+    CalculatorApp app;
+    ASSERT_TRUE(app.startUp(appOptions(0)));
+    int bursts = 0;
+    while (app.onIdle()) ++bursts;
+    EXPECT_EQ(bursts, 8);
+    EXPECT_EQ(app.pacer().cyclesRun, 800);
+    app.keyboard()->quitButton()->click();
+    EXPECT_EQ(app.board().nets.QuitRequested, 1);
+    platform().utcNow = [] { return UtcTime{1003, 0}; };
+    app.onTimer();  // no longer moves the target
+    EXPECT_EQ(app.pacer().cycleTarget, 740);
+    EXPECT_FALSE(app.onIdle());
+    resetPlatform();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "Exiting, executed 0.00M machine cycles in 3 seconds\n0.27 kcyc/sec");
+    EXPECT_EQ(app.keyboard()->isOpen, 0);
+}
+
+}  // namespace
+}  // namespace tallivo
