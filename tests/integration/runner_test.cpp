@@ -9,8 +9,10 @@ namespace tallivo::testing {
 namespace {
 
 Json dumpOf(const std::string& program, const std::vector<std::string>& extra = {}) {
-    std::vector<std::string> args = {"--code", testData("programs/" + program), "--periods",
-                                     "20000", "--dump-state", "-"};
+    std::vector<std::string> args = {
+        "--code",       std::string(TALLIVO_PROGRAMS_DIR) + "/" + program,
+        "--periods",    "20000",
+        "--dump-state", "-"};
     args.insert(args.end(), extra.begin(), extra.end());
     const auto r = runProgram("tallivo-run", args, "dump_" + program);
     EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -85,9 +87,9 @@ TEST(RunnerOptions, AMissingCodeFileFailsWithTheRomMessage) {
 
 TEST(RunnerOptions, StatsAndDumpToAFileAndTraceOptions) {
     const auto r = runProgram("tallivo-run",
-                              {"--code", testData("programs/bcd_add.code"), "--periods=8000",
-                               "--stats", "--dump-state", "state.json", "--trace", "t.txt",
-                               "--trace-limit", "3", "--trace-start", "0x10"},
+                              {"--code", std::string(TALLIVO_PROGRAMS_DIR) + "/bcd_add.code",
+                               "--periods=8000", "--stats", "--dump-state", "state.json", "--trace",
+                               "t.txt", "--trace-limit", "3", "--trace-start", "0x10"},
                               "stats");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.err.find("periods=8000 seconds="), std::string::npos) << r.err;
