@@ -82,7 +82,7 @@ private:
 // inline them.
 
 inline int Cpu4004::clockPhase1() {
-    syncLatch = *syncIn;
+    latchSync();
     if (*reset != 0) {
         resetRegisters();
         return 0;
@@ -118,11 +118,7 @@ inline int Cpu4004::clockPhase1() {
 }
 
 inline int Cpu4004::clockPhase2() {
-    if (syncLatch != 0) {
-        phase = kA1;
-    } else if (phase != kNotSynchronised) {
-        ++phase;
-    }
+    advancePhase();
     if (*reset != 0) {
         *syncIn = 0;
         *dataBus = 0;

@@ -50,7 +50,7 @@ private:
 };
 
 inline int Ram4002::clockPhase1() {
-    syncLatch = *syncIn;
+    latchSync();
     switch (phase) {
         case kM2:
             ioOpa = *dataBus & 15;
@@ -77,11 +77,7 @@ inline int Ram4002::clockPhase1() {
 }
 
 inline int Ram4002::clockPhase2() {
-    if (syncLatch != 0) {
-        phase = kA1;
-    } else if (phase != kNotSynchronised) {
-        ++phase;
-    }
+    advancePhase();
     if (*reset != 0) {
         resetChip();
         return 0;

@@ -48,7 +48,7 @@ private:
 };
 
 inline int Rom4001::clockPhase1() {
-    syncLatch = *syncIn;
+    latchSync();
     switch (phase) {
         case kA1:
             pageAddress = *dataBus & 15;
@@ -75,11 +75,7 @@ inline int Rom4001::clockPhase1() {
 }
 
 inline int Rom4001::clockPhase2() {
-    if (syncLatch != 0) {
-        phase = kA1;
-    } else if (phase != kNotSynchronised) {
-        ++phase;
-    }
+    advancePhase();
     if (*reset != 0) {
         // Reset clears every connected port line, inputs included.
         for (Net* line : portLines)

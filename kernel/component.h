@@ -31,17 +31,11 @@ public:
     Component& operator=(const Component&) = delete;
 
     virtual int clockPhase1() {
-        syncLatch = *syncIn;
+        latchSync();
         return 0;
     }
     virtual int clockPhase2() {
-        // SYNC seen in the last phase 1 starts a new cycle at A1; otherwise
-        // count on, and stay at 8 once SYNC has stopped.
-        if (syncLatch != 0) {
-            phase = kA1;
-        } else if (phase != kNotSynchronised) {
-            ++phase;
-        }
+        advancePhase();
         return 0;
     }
     // Every concrete component overrides this; reaching the base is a
@@ -53,6 +47,19 @@ public:
     std::uint8_t syncLatch = 0;
 
 protected:
+    // The base's two steps, for the overrides of the bus chips, which run
+    // them first without a virtual call.
+    void latchSync() { syncLatch = *syncIn; }
+    void advancePhase() {
+        // SYNC seen in the last phase 1 starts a new cycle at A1; otherwise
+        // count on, and stay at 8 once SYNC has stopped.
+        if (syncLatch != 0) {
+            phase = kA1;
+        } else if (phase != kNotSynchronised) {
+            ++phase;
+        }
+    }
+
     // Components are never destroyed through a Component pointer.
     ~Component() = default;
 };

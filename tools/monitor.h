@@ -51,7 +51,7 @@ private:
 };
 
 inline int Monitor::clockPhase1() {
-    syncLatch = *syncIn;
+    latchSync();
     const int bus = *dataBus;
     switch (phase) {
         case kA1:
@@ -84,11 +84,7 @@ inline int Monitor::clockPhase1() {
 }
 
 inline int Monitor::clockPhase2() {
-    if (syncLatch != 0) {
-        phase = kA1;
-    } else if (phase != kNotSynchronised) {
-        ++phase;
-    }
+    advancePhase();
     // Recording off (the default) costs this one test.
     if (lineLimit == 0) return 0;
     record();
