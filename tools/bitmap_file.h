@@ -52,6 +52,8 @@ protected:
 class MemorySource final : public ByteSource {
 public:
     explicit MemorySource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+    // The source only points at the bytes: a temporary would be gone at once.
+    explicit MemorySource(std::vector<std::uint8_t>&&) = delete;
     std::uint64_t size() const override { return bytes_.size(); }
     bool readAt(std::uint64_t offset, std::uint8_t* destination, std::size_t count) override;
 

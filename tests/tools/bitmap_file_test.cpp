@@ -142,7 +142,8 @@ TEST(TypeMap, StoredValuesBecomeTypesIgnoringThePalette) {
     ScaledBitmap picture;
     ASSERT_EQ(loadPicture(makeBitmap(coordinatePicture(6, 1)), 100, 100, picture), BitmapStatus::ok);
     // Width 6 gives rows of 6 bytes padded to 8.
-    MemorySource source(makeBitmap(typeFile(6, 1, [&](int x, int) { return values[x]; })));
+    const auto file = makeBitmap(typeFile(6, 1, [&](int x, int) { return values[x]; }));
+    MemorySource source(file);
     ScaledBitmap types;
     ASSERT_EQ(loadTypeMap(source, picture, types), BitmapStatus::ok);
     EXPECT_EQ(types.bytes, (std::vector<std::uint8_t>{0, 1, 1, 2, 2, 3}));
@@ -158,7 +159,8 @@ TEST(TypeMap, ReadWithThePicturesDivisorAndSize) {
     for (bool topDown : {false, true}) {
         auto spec = typeFile(7, 5, value);
         spec.topDown = topDown;
-        MemorySource source(makeBitmap(spec));
+        const auto file = makeBitmap(spec);
+        MemorySource source(file);
         ScaledBitmap types;
         ASSERT_EQ(loadTypeMap(source, picture, types), BitmapStatus::ok);
         EXPECT_EQ(types.width, 3);
@@ -171,7 +173,8 @@ TEST(TypeMap, LargerMapLinesUpAtTheBottomLeft) {
     ScaledBitmap picture;
     ASSERT_EQ(loadPicture(makeBitmap(coordinatePicture(2, 2)), 100, 100, picture), BitmapStatus::ok);
     // 4 × 4 map: only its bottom-left 2 × 2 (top-row indices 2 and 3) is used.
-    MemorySource source(makeBitmap(typeFile(4, 4, [](int x, int y) { return x < 2 && y >= 2 ? 1 : 255; })));
+    const auto file = makeBitmap(typeFile(4, 4, [](int x, int y) { return x < 2 && y >= 2 ? 1 : 255; }));
+    MemorySource source(file);
     ScaledBitmap types;
     ASSERT_EQ(loadTypeMap(source, picture, types), BitmapStatus::ok);
     EXPECT_EQ(types.bytes, std::vector<std::uint8_t>(4, 1));
@@ -181,7 +184,8 @@ TEST(TypeMap, MapSmallerThanThePictureIsRejected) {
     ScaledBitmap picture;
     ASSERT_EQ(loadPicture(makeBitmap(coordinatePicture(4, 3)), 100, 100, picture), BitmapStatus::ok);
     for (const auto& [w, h] : {std::pair{3, 3}, std::pair{4, 2}, std::pair{1, 1}}) {
-        MemorySource source(makeBitmap(typeFile(w, h, [](int, int) { return 1; })));
+        const auto file = makeBitmap(typeFile(w, h, [](int, int) { return 1; }));
+        MemorySource source(file);
         ScaledBitmap types;
         EXPECT_EQ(loadTypeMap(source, picture, types), BitmapStatus::smallerThanPicture) << w << "x" << h;
         EXPECT_TRUE(types.bytes.empty());
