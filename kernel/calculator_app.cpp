@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QScreen>
+#include <algorithm>
 #include <QTimerEvent>
 #include <QWidget>
 
@@ -35,6 +37,16 @@ void CalculatorApp::keepOnTop(QWidget* window) {
     window->show();
 }
 
+void CalculatorApp::placeBelowPanels(QWidget* window) {
+    // The panels stay on top at the top left corner: the picture goes under
+    // them where it still fits on the screen, so that all of it can be seen.
+    const int top = std::max(keyboard_->frameGeometry().bottom(), printer_->frameGeometry().bottom()) + 1;
+    const QScreen* screen = window->screen();
+    if (!screen) return;
+    const QRect area = screen->availableGeometry();
+    if (top + window->frameGeometry().height() <= area.bottom() + 1) window->move(area.left(), top);
+}
+
 bool CalculatorApp::startUp(const Options& options) {
     const StartSettings& s = options.settings;
     BoardNets& n = board_->nets;
@@ -54,6 +66,7 @@ bool CalculatorApp::startUp(const Options& options) {
         if (flowchart_->connect(s.hitValue, &n.DataBus, &n.Sync, &n.Test, &n.Reset) != 0)
             return false;
         board_->registerFront(flowchart_.get());
+        placeBelowPanels(flowchart_.get());
         flowchart_->raise();
     }
 

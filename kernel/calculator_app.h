@@ -60,6 +60,7 @@ protected:
 private:
     void exitReport();
     void keepOnTop(QWidget* window);
+    void placeBelowPanels(QWidget* window);
 
     std::unique_ptr<Board> board_;
     std::unique_ptr<KeyboardPanel> keyboard_;
