@@ -293,7 +293,8 @@ int main(int argc, char** argv) {
             applyDue(ran);
             if (ran >= total) app.board().nets.QuitRequested = 1;
         });
-        app.onQuit = [&] { qtApp.quit(); };
+        // exit, not quit: quit asks the windows to close, and the open panels refuse.
+        app.onQuit = [] { QCoreApplication::exit(0); };
         watch.start(0);
         app.startPacing();
         qtApp.exec();

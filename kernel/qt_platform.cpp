@@ -16,7 +16,8 @@ void installQtPlatform() {
         box.exec();
     };
     p.toolkitExit = [] {
-        QCoreApplication::quit();
+        // exit rather than quit, which would first ask the windows to close.
+        QCoreApplication::exit(0);
         return 0;
     };
 }

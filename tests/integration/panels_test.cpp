@@ -66,6 +66,17 @@ TEST(RunnerPanels, AHeldKeyIsReadThroughItsColumnAndRow) {
     EXPECT_EQ(lastLineJson(none.out)["ram"][0]["mainMemory"][0].number, 0);
 }
 
+TEST(RunnerPanels, APacedRunEndsAfterItsPeriods) {
+    const auto r = runProgram("tallivo-run",
+                              {"--code", program("keys.code"), "--paced", "--periods", "20000",
+                               "--keys", "%@0-20000", "--stats", "--dump-state", "-"},
+                              "paced");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    // The pacing runs whole bursts of 100 periods.
+    EXPECT_EQ(r.err.rfind("periods=20000 ", 0), 0u) << r.err;
+    EXPECT_EQ(lastLineJson(r.out)["ram"][0]["mainMemory"][0].number, 2);
+}
+
 TEST(RunnerPanels, BadKeySchedulesAreRefused) {
     for (const std::string& keys : {"NOPE@0-10", "7@10", "7@20-10", "@0-5"}) {
         const auto r = runProgram("tallivo-run",
