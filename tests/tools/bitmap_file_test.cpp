@@ -157,9 +157,9 @@ TEST(TypeMap, ReadWithThePicturesDivisorAndSize) {
     ASSERT_EQ(loadPicture(makeBitmap(coordinatePicture(7, 5)), 3, 2, picture), BitmapStatus::ok);
     auto value = [](int x, int y) { return (y == 1 || y == 3) && x % 2 == 0 ? 255 : 0; };
     for (bool topDown : {false, true}) {
-        auto spec = typeFile(7, 5, value);
-        spec.topDown = topDown;
-        const auto file = makeBitmap(spec);
+        auto layout = typeFile(7, 5, value);
+        layout.topDown = topDown;
+        const auto file = makeBitmap(layout);
         MemorySource source(file);
         ScaledBitmap types;
         ASSERT_EQ(loadTypeMap(source, picture, types), BitmapStatus::ok);
