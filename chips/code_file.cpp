@@ -51,7 +51,7 @@ bool parseHex(const char* text, std::int32_t& value) {
     return true;
 }
 
-void handleLine(char* line, int chipNumber, std::int32_t& loadAddress, RomPage& image) {
+void handleLine(char* line, int lineNumber, std::int32_t& loadAddress, const CodeByteHandler& onByte) {
     if (char* slash = std::strchr(line, '/')) *slash = '\0';
     std::int32_t number = 0;
     if (line[0] == '@') {
@@ -60,34 +60,43 @@ void handleLine(char* line, int chipNumber, std::int32_t& loadAddress, RomPage& 
         return;
     }
     if (!parseHex(line, number)) return;
-    if ((loadAddress >> 8) == chipNumber) {
-        image[static_cast<std::size_t>(loadAddress & 0xFF)] = static_cast<std::uint8_t>(number & 0xFF);
-    }
-    // Every byte advances the address, stored here or not; it wraps as a 32-bit value.
+    onByte(loadAddress, static_cast<std::uint8_t>(number & 0xFF), lineNumber);
+    // Every byte advances the address, stored or not; it wraps as a 32-bit value.
     loadAddress = static_cast<std::int32_t>(static_cast<std::uint32_t>(loadAddress) + 1u);
 }
 
 }  // namespace
 
-void loadCodeStream(std::istream& in, int chipNumber, RomPage& image) {
+void scanCodeStream(std::istream& in, const CodeByteHandler& onByte) {
     // Bytes before the first address line go to address 0 and up.
     std::int32_t loadAddress = 0;
     char piece[kMaxPiece + 1];
     std::size_t length = 0;
+    int line = 1;        // the physical line the next piece starts on
+    int pieceLine = 1;   // the line the current piece started on
     char c;
     while (in.get(c)) {
         // A NUL ends the text of a piece as it would in a C string buffer.
+        if (length == 0) pieceLine = line;
         piece[length++] = c;
+        if (c == '\n') ++line;
         if (c == '\n' || length == kMaxPiece) {
             piece[length] = '\0';
-            handleLine(piece, chipNumber, loadAddress, image);
+            handleLine(piece, pieceLine, loadAddress, onByte);
             length = 0;
         }
     }
     if (length > 0) {
         piece[length] = '\0';
-        handleLine(piece, chipNumber, loadAddress, image);
+        handleLine(piece, pieceLine, loadAddress, onByte);
     }
+}
+
+void loadCodeStream(std::istream& in, int chipNumber, RomPage& image) {
+    // Each chip keeps the bytes whose address names its page.
+    scanCodeStream(in, [&](std::int32_t address, std::uint8_t value, int) {
+        if ((address >> 8) == chipNumber) image[static_cast<std::size_t>(address & 0xFF)] = value;
+    });
 }
 
 bool loadCodeFile(const std::string& path, int chipNumber, RomPage& image) {
