@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "kernel/board_state.h"
+#include "tests/support/files.h"
 #include "tests/support/test_board.h"
 
 namespace tallivo::testing {
@@ -16,13 +17,6 @@ const std::vector<std::pair<std::uint16_t, std::vector<std::uint8_t>>> kBusy = {
              0x03, 0x22, 0x10, 0x23, 0xEA, 0x40, 0x03}},
     {0x040, {0xFB, 0xF5, 0xC7}},
 };
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 TEST(Board, TheRunLoopGivesTheSameTraceAndStateAsStepClock) {
     BoardSettings fastSettings, slowSettings;
@@ -39,8 +33,8 @@ TEST(Board, TheRunLoopGivesTheSameTraceAndStateAsStepClock) {
         slowState = boardStateJson(slow.board);
     }
     EXPECT_EQ(fastState, slowState);
-    const std::string fastTrace = readFile(fastSettings.traceFile);
-    EXPECT_EQ(fastTrace, readFile(slowSettings.traceFile));
+    const std::string fastTrace = readText(fastSettings.traceFile);
+    EXPECT_EQ(fastTrace, readText(slowSettings.traceFile));
     EXPECT_GT(fastTrace.size(), 10000u);
 }
 

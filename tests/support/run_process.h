@@ -1,15 +1,15 @@
 #pragma once
 // Runs one of the built programs in a fresh working folder and collects what
 // it printed, so tests drive the executables exactly as a user's script does.
-#include <array>
-#include <cstdlib>
-#include <vector>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <string>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/files.h"
 
 namespace tallivo::testing {
 
@@ -18,12 +18,7 @@ struct ProcessResult {
     std::string out;
     std::string err;
     std::filesystem::path dir;  // the working folder it ran in
-    std::string file(const std::string& name) const {
-        std::ifstream in(dir / name, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    std::string file(const std::string& name) const { return readText((dir / name).string()); }
 };
 
 inline std::string shellQuote(const std::string& s) {
@@ -36,7 +31,8 @@ inline std::string shellQuote(const std::string& s) {
 inline ProcessResult runProgram(const std::string& program, const std::vector<std::string>& args,
                                 const std::string& folder) {
     ProcessResult r;
-    r.dir = std::filesystem::temp_directory_path() / "tallivo_run_tests" / folder;
+    r.dir = std::filesystem::temp_directory_path() /
+            ("tallivo_run_tests_" + std::to_string(::getpid())) / folder;
     std::filesystem::remove_all(r.dir);
     std::filesystem::create_directories(r.dir);
     std::string cmd = "cd " + shellQuote(r.dir.string()) + " && " +
@@ -52,13 +48,6 @@ inline ProcessResult runProgram(const std::string& program, const std::vector<st
 
 inline std::string testData(const std::string& relative) {
     return std::string(TALLIVO_TEST_DATA) + "/" + relative;
-}
-
-inline std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 }  // namespace tallivo::testing

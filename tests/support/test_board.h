@@ -8,6 +8,7 @@
 #include <fstream>
 #include <initializer_list>
 #include <string>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -20,8 +21,11 @@ namespace tallivo::testing {
 // whose phase 1 executes the last one.
 constexpr std::uint64_t periodsForCycles(std::uint64_t cycles) { return 2 + 8 * cycles; }
 
+// A folder of this process's own: ctest runs test processes side by side,
+// and they must not write one another's files.
 inline std::string temporaryPath(const std::string& name) {
-    const auto dir = std::filesystem::temp_directory_path() / "tallivo_tests";
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("tallivo_tests_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     return (dir / name).string();
 }

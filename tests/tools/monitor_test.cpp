@@ -4,17 +4,11 @@
 #include <sstream>
 
 #include "kernel/platform.h"
+#include "tests/support/files.h"
 #include "tests/support/test_board.h"
 
 namespace tallivo::testing {
 namespace {
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 // Runs `program` with the given monitor settings for `periods` after the
 // warm-up and returns the trace file and the messages shown.
@@ -37,7 +31,7 @@ TraceRun trace(const std::vector<std::pair<std::uint16_t, std::vector<std::uint8
         t.board.run(periods);
     }  // the monitor closes the file when it goes
     resetPlatform();
-    result.trace = readFile(s.traceFile);
+    result.trace = readText(s.traceFile);
     return result;
 }
 
@@ -107,7 +101,7 @@ TEST(Monitor, ResetAgainWritesAnotherResetLineAndNoInstructions) {
         t.board.warmUp();
         t.board.run(10);
     }
-    EXPECT_EQ(readFile(s.traceFile),
+    EXPECT_EQ(readText(s.traceFile),
               "4004 Monitor\nReset\n    0: 0000 NOP\n    1: 0000 LDM 1\nReset\n    2: 0000 NOP\n");
 }
 
