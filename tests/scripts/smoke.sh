@@ -36,18 +36,23 @@ started=""
 for _ in 1 2 3 4 5; do start_xvfb && { started=1; break; }; done
 [ -n "$started" ] || { echo "Xvfb did not start"; exit 1; }
 
+# Prints the id of the newest visible window whose name matches, waiting up
+# to 20 seconds for it (a loaded machine or the sanitizer build is slow).
+wait_for_window() {
+  local id
+  for _ in $(seq 200); do
+    id="$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -n1)"
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
 cp "$bin/4001.code" "$work/4001.code"
 cd "$work"
 "$bin/tallivo" -f0 >tallivo.log 2>&1 &
 app=$!
-# Wait for the keyboard window to appear.
-win=""
-for _ in $(seq 100); do
-  win="$(xdotool search --onlyvisible --name '^Tallivo 141DU Keyboard$' 2>/dev/null | head -n1)"
-  [ -n "$win" ] && break
-  sleep 0.2
-done
-[ -n "$win" ] || { echo "keyboard window never appeared"; cat tallivo.log; exit 1; }
+win="$(wait_for_window '^Tallivo 141DU Keyboard$')" || { echo "keyboard window never appeared"; cat tallivo.log; exit 1; }
 [ -n "$(xdotool search --name '^Tallivo 141DU Printer$' 2>/dev/null)" ] || { echo "no printer window"; exit 1; }
 sleep 1
 import -window root "${SMOKE_SCREENSHOT:-$work/screen.png}" || { echo "screenshot failed"; exit 1; }
@@ -55,14 +60,7 @@ import -window root "${SMOKE_SCREENSHOT:-$work/screen.png}" || { echo "screensho
 # Quit sits at 205,16 dialog units in a 270 x 115 unit window: click its middle.
 eval "$(xdotool getwindowgeometry --shell "$win")"
 xdotool mousemove --sync $((X + WIDTH * 228 / 270)) $((Y + HEIGHT * 23 / 115)) click 1
-# The report box can take a while on a loaded machine (or under sanitizers).
-report=""
-for _ in $(seq 200); do
-  report="$(xdotool search --onlyvisible --name '^tallivo$' 2>/dev/null | tail -n1)"
-  [ -n "$report" ] && break
-  sleep 0.1
-done
-[ -n "$report" ] || { echo "no exit report box"; cat tallivo.log; exit 1; }
+report="$(wait_for_window '^tallivo$')" || { echo "no exit report box"; cat tallivo.log; exit 1; }
 sleep 0.5
 import -window root "$work/report.png" 2>/dev/null
 # Its OK button sits at the bottom right corner of the box.
