@@ -1,0 +1,38 @@
+; Names shared by every file of the firmware.
+;
+; RAM registers, as the first SRC nibble selects them: 0-3 are RAM 0's
+; registers 0-3, 4-7 are RAM 1's registers 0-3. RAM 0's output port drives
+; the printer, RAM 1's the lamps; the SRC that reaches RAM 0 register 0 also
+; selects ROM 0's port (the shift registers), register 1 ROM 1's port (the
+; key rows) and register 2 ROM 2's port (the drum index).
+LINE    equ 0   ; the line being printed; chars 0-15 are columns 17 down to 2
+KEYS    equ 1   ; the key buffer: eight (column, row) pairs
+ENTRY   equ 2   ; the number being typed
+TOTAL   equ 3   ; the adding machine's total
+LAST    equ 4   ; the last entry added or subtracted, for a repeated "+" or "-"
+SWITCH  equ 5   ; the decimal-point and rounding switches, as last scanned
+WORK    equ 6   ; the second operand of the arithmetic
+
+; Status characters of a number register (ENTRY, TOTAL, LAST, WORK).
+; 0: ENTRY: a point was typed; TOTAL: the total overflowed (until "C")
+; 1: decimals: digits right of the point, 0 to 14
+; 2: ENTRY: a number is being typed
+; 3: sign, 1 for negative
+; Status characters of LINE: 0 left symbol's drum sector, 1 right symbol's
+; (15: none), 2 red ribbon. Of KEYS: 0 next free slot, 1 oldest key's slot
+; (character indexes 0, 2, ... 14), 2 keys waiting. Of SWITCH: 0 the
+; decimal-point value, 1 the rounding rows.
+
+; Line characters: a digit 0-9 is struck in that digit's sector; POINT in
+; the "." sector; BLANK matches no sector.
+POINT   equ 10
+BLANK   equ 15
+
+; Drum sectors of the symbols the adding machine prints.
+S_SUB   equ 0   ; "<>" left
+S_PLUS  equ 1   ; "+ " left, "* " right
+S_MINUS equ 2   ; "- " left
+S_EQ    equ 8   ; "= " left
+S_E     equ 9   ; "E " right
+S_C     equ 11  ; "C " right
+S_NONE  equ 15
