@@ -41,7 +41,7 @@ constexpr const char* kUsage =
     "  --keys SCHEDULE      CAPTION@START-END,...: hold a key for periods START <= p < END\n"
     "  --type \"TOKENS\"      press the keys with these captions one after the other\n"
     "  --hold P             periods each typed key is held (default 40000)\n"
-    "  --gap P              periods between typed keys (default 40000)\n"
+    "  --gap P              periods between typed keys (default 120000)\n"
     "  --dp INDEX           decimal-point switch position 0-7 (default 0)\n"
     "  --round INDEX        rounding switch position 0-2 (default 1, FL)\n"
     "  --flowchart VALUE    flowchart hit value, as -f (default 0: no flowchart)\n"
@@ -66,7 +66,10 @@ struct Options {
     std::vector<std::string> typed;
     bool typeGiven = false;
     std::uint64_t hold = 40000;
-    std::uint64_t gap = 40000;
+    // The firmware takes a key in a few thousand periods but prints a line in
+    // one or two drum revolutions (130000 periods each): with a typed key
+    // every 160000 periods its key buffer never fills.
+    std::uint64_t gap = 120000;
     std::optional<int> decimalPoint;
     std::optional<int> rounding;
     std::optional<std::string> flowchartPng;

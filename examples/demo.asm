@@ -1,5 +1,5 @@
-; The demonstration program that ships as 4001.code until the calculator's
-; firmware does. It shows each part of the board at work:
+; A demonstration program, shipped as demo.code beside the firmware. It
+; shows each part of the board at work:
 ;   - it marks page-3 addresses one after the other, so the flowchart's
 ;     stripes light up box by box (a FIN at 0x300 fetches from the marked
 ;     address in page 3);
@@ -7,7 +7,8 @@
 ;     digit counting 0 to 9, by loading the printer's hammer chain through
 ;     ROM 0's port and firing the hammers while the drum shows that digit;
 ;   - lines of odd digits carry the red mark.
-; Assemble with:  tallivo-asm examples/demo.asm -o examples/4001.code
+; The build assembles it into demo.code beside the executables; to see it in
+; the calculator, copy that file as 4001.code into a folder and start there.
 
         org 0x000
 start:  ldm 0

@@ -1,5 +1,5 @@
-// The program that ships as 4001.code: it is the assembled demo.asm, it
-// prints counting digits with the red mark on odd lines, and it lights the
+// The demonstration that ships as demo.code: it is the assembled demo.asm,
+// it prints counting digits with the red mark on odd lines, and it lights the
 // flowchart's boxes.
 #include <gtest/gtest.h>
 
@@ -9,16 +9,17 @@ namespace tallivo::testing {
 namespace {
 
 const std::string kSource = std::string(TALLIVO_SOURCE_DIR) + "/examples/";
+const std::string kShipped = std::string(TALLIVO_BIN_DIR) + "/demo.code";
 
 TEST(Demo, TheShippedCodeFileIsTheAssembledSource) {
     const auto r = runProgram("tallivo-asm", {kSource + "demo.asm", "-o", "demo.code"}, "demo_asm");
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.file("demo.code"), readText(kSource + "4001.code"));
+    EXPECT_EQ(r.file("demo.code"), readText(kShipped));
 }
 
 TEST(Demo, PrintsCountingDigitsAndLightsTheFlowchart) {
     const auto r = runProgram("tallivo-run",
-                              {"--code", kSource + "4001.code", "--periods", "1500000",
+                              {"--code", kShipped, "--periods", "1500000",
                                "--flowchart", "512", "--flowchart-png", "flow.png"},
                               "demo_run");
     ASSERT_EQ(r.exitCode, 0) << r.err;
