@@ -34,6 +34,7 @@ constexpr const char* kUsage =
     "  --code FILE          code file to load (default 4001.code)\n"
     "  --periods N          clock periods to run after the warm-up (default 740000);\n"
     "                       with --type: periods to run after the last key is released\n"
+    "                       (default 2000000, time for the lines still to print)\n"
     "  --trace FILE         trace file (default 4004out.txt)\n"
     "  --trace-limit M      trace writes allowed, 0 = no tracing (default 0; as -m)\n"
     "  --trace-start HEX    address at which tracing starts (default 0; as -s)\n"
@@ -41,7 +42,7 @@ constexpr const char* kUsage =
     "  --keys SCHEDULE      CAPTION@START-END,...: hold a key for periods START <= p < END\n"
     "  --type \"TOKENS\"      press the keys with these captions one after the other\n"
     "  --hold P             periods each typed key is held (default 40000)\n"
-    "  --gap P              periods between typed keys (default 120000)\n"
+    "  --gap P              periods between typed keys (default 200000)\n"
     "  --dp INDEX           decimal-point switch position 0-7 (default 0)\n"
     "  --round INDEX        rounding switch position 0-2 (default 1, FL)\n"
     "  --flowchart VALUE    flowchart hit value, as -f (default 0: no flowchart)\n"
@@ -60,7 +61,7 @@ struct KeyHold {
 
 struct Options {
     std::string codeFile = "4001.code";
-    std::uint64_t periods = 740000;
+    std::optional<std::uint64_t> periods;
     tallivo::CalculatorApp::Options app;
     std::vector<KeyHold> keys;
     std::vector<std::string> typed;
@@ -68,8 +69,9 @@ struct Options {
     std::uint64_t hold = 40000;
     // The firmware takes a key in a few thousand periods but prints a line in
     // one or two drum revolutions (130000 periods each): with a typed key
-    // every 160000 periods its key buffer never fills.
-    std::uint64_t gap = 120000;
+    // every 240000 periods its eight-key buffer does not fill, and after the
+    // last key there is time for the lines still waiting to print.
+    std::uint64_t gap = 200000;
     std::optional<int> decimalPoint;
     std::optional<int> rounding;
     std::optional<std::string> flowchartPng;
@@ -220,8 +222,9 @@ std::vector<KeyEvent> schedule(const Options& o, tallivo::KeyboardPanel& keyboar
         holds.push_back({caption, t, t + o.hold});
         t += o.hold + o.gap;
     }
-    totalPeriods = o.periods;
-    if (o.typeGiven && !o.typed.empty()) totalPeriods = (t - o.gap) + o.periods;
+    const bool typing = o.typeGiven && !o.typed.empty();
+    totalPeriods = o.periods.value_or(typing ? 2000000 : 740000);
+    if (typing) totalPeriods += t - o.gap;
     std::vector<KeyEvent> events;
     for (const KeyHold& h : holds) {
         QAbstractButton* button = keyboard.keyButton(QString::fromStdString(h.caption));
