@@ -35,6 +35,8 @@ constexpr const char* kUsage =
     "  --periods N          clock periods to run after the warm-up (default 740000);\n"
     "                       with --type: periods to run after the last key is released\n"
     "                       (default 2000000, time for the lines still to print)\n"
+    "  --reset-at P         after P periods, hold Reset high for 12 periods as at start-up\n"
+    "                       (not counted in the periods; may be given more than once)\n"
     "  --trace FILE         trace file (default 4004out.txt)\n"
     "  --trace-limit M      trace writes allowed, 0 = no tracing (default 0; as -m)\n"
     "  --trace-start HEX    address at which tracing starts (default 0; as -s)\n"
@@ -64,6 +66,7 @@ struct Options {
     std::optional<std::uint64_t> periods;
     tallivo::CalculatorApp::Options app;
     std::vector<KeyHold> keys;
+    std::vector<std::uint64_t> resets;  // periods after which Reset is held, ascending
     std::vector<std::string> typed;
     bool typeGiven = false;
     std::uint64_t hold = 40000;
@@ -171,6 +174,8 @@ Options parseOptions(int argc, char** argv) {
         } else if (name == "--page3") {
             flag();
             o.app.settings.page3Filter = true;
+        } else if (name == "--reset-at") {
+            o.resets.push_back(static_cast<std::uint64_t>(number(10, 0, INT64_MAX)));
         } else if (name == "--keys") {
             for (const std::string& item : split(value(), ',')) o.keys.push_back(parseKeyHold(item));
         } else if (name == "--type") {
@@ -202,6 +207,7 @@ Options parseOptions(int argc, char** argv) {
             usageError("unknown option '" + args[i] + "'");
         }
     }
+    std::sort(o.resets.begin(), o.resets.end());
     if (o.flowchartPng && o.app.settings.hitValue == 0)
         usageError("--flowchart-png needs a flowchart: give --flowchart VALUE (for example 512)");
     return o;
@@ -284,9 +290,21 @@ int main(int argc, char** argv) {
     std::uint64_t total = 0;
     const std::vector<KeyEvent> events = schedule(options, *app.keyboard(), total);
     std::size_t next = 0;
+    std::size_t nextReset = 0;
+    // Key changes and resets due by `period`. A reset is the warm-up over
+    // again: it runs its own periods, which the run does not count.
     auto applyDue = [&](std::uint64_t period) {
         for (; next < events.size() && events[next].period <= period; ++next)
             events[next].button->setDown(events[next].down);
+        for (; nextReset < options.resets.size() && options.resets[nextReset] <= period; ++nextReset)
+            app.board().warmUp();
+    };
+    // The next period at which something is due, or `total`.
+    auto nextDue = [&] {
+        std::uint64_t until = total;
+        if (next < events.size()) until = std::min(until, events[next].period);
+        if (nextReset < options.resets.size()) until = std::min(until, options.resets[nextReset]);
+        return until;
     };
 
     const auto start = std::chrono::steady_clock::now();
@@ -308,11 +326,12 @@ int main(int argc, char** argv) {
     } else {
         while (ran < total) {
             applyDue(ran);
-            std::uint64_t until = total;
-            if (next < events.size()) until = std::min(until, events[next].period);
+            const std::uint64_t until = nextDue();
             app.board().run(until - ran);
             ran = until;
         }
+        // A reset due at the very end still happens, so its state can be dumped.
+        applyDue(ran);
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
