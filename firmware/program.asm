@@ -22,6 +22,7 @@ JOP     equ op_jop & 0xFF
 SETOP   equ op_setop & 0xFF
 CALC    equ op_calc & 0xFF
 PCT     equ op_pct & 0xFF
+SIGN    equ op_sign & 0xFF
 PRNE    equ op_prne & 0xFF
 PRNT    equ op_prnt & 0xFF
 PRNX    equ op_prnx & 0xFF
@@ -30,7 +31,7 @@ ADDS    equ op_adds & 0xFF
 ; The key wait. The key's routine starts at the address that the key table
 ; gives for it.
 ; @box Wait for a key
-; @next k_digit, k_point, k_plus, k_minus, k_subtotal, k_total, k_times, k_divide, k_percent, k_mplus, k_mminus, k_recall, k_clearmem, k_clearentry, k_clear, k_none
+; @next k_digit, k_point, k_plus, k_minus, k_subtotal, k_total, k_times, k_divide, k_percent, k_mplus, k_mminus, k_recall, k_clearmem, k_sign, k_exchange, k_clearentry, k_clear, k_none
 main:   db KEY
 
 ; A digit key goes from the key table straight to the digit's work, which

@@ -41,6 +41,9 @@ reset:  fim P0, main & 0xFF     ; the program starts at its key wait
         org 0x1F1
 op_key: jun key
         include "countdown.asm"
+; SIGN: the entry changes its sign ("S"); the work is in page 4.
+op_sign:
+        jun sign_entry
 
         org 0x200
         include "arith.asm"
@@ -54,3 +57,4 @@ op_key: jun key
 
         org 0x400
         include "muldiv.asm"
+        include "signkey.asm"
