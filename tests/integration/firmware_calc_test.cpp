@@ -128,5 +128,14 @@ TEST(FirmwareCalc, MemoryAddsSubtractsRecallsAndClears) {
     EXPECT_EQ(type("4 X 5 = M+ RM +").lines.back(), line("20", "+ "));
 }
 
+TEST(FirmwareCalc, SignChangesTheEntryAndExchangeSwapsTheOperands) {
+    Tape t = type("5 S + 2 + =");
+    EXPECT_EQ(t.lines, (Lines{line("-5", "+ "), line("2", "+ "), line("-3", "= ", "* ")}));
+    EXPECT_EQ(t.lamp("NEG"), 0);
+    // A new entry begun with "S" takes its digits as a negative number.
+    EXPECT_EQ(type("S 7 X 2 =").lines, (Lines{line("-7", "X "), line("2", "= "), line("-14", "  ", "* ")}));
+    EXPECT_EQ(type("3 / 1 2 Ex =").lines, (Lines{line("3", "/ "), line("3", "= "), line("4", "  ", "* ")}));
+}
+
 }  // namespace
 }  // namespace tallivo::testing

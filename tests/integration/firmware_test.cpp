@@ -151,7 +151,7 @@ TEST(Firmware, AKeyHeldDownCountsOnce) {
 }
 
 TEST(Firmware, KeysNotBuiltPrintNothing) {
-    EXPECT_EQ(type("SQRT S Ex M+= M-= 1 +").lines, (Lines{line("1", "+ ")}));
+    EXPECT_EQ(type("SQRT M+= M-= 1 +").lines, (Lines{line("1", "+ ")}));
 }
 
 }  // namespace
