@@ -8,7 +8,6 @@
 #include <QCheckBox>
 #include <QImage>
 #include <QStringList>
-#include <QTimer>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -286,16 +285,18 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     std::uint64_t ran = 0;
     if (options.paced) {
-        // The application's own pacing; keys change at burst boundaries.
-        QTimer watch;
-        QObject::connect(&watch, &QTimer::timeout, [&] {
+        // The application's own pacing; keys change at burst boundaries. The
+        // schedule is applied from the pacing itself, so that the run costs
+        // what the calculator costs.
+        applyDue(0);
+        app.afterBurst = [&] {
             ran = static_cast<std::uint64_t>(app.pacer().cyclesRun);
             applyDue(ran);
             if (ran >= total) app.board().nets.QuitRequested = 1;
-        });
+        };
         // exit, not quit: quit asks the windows to close, and the open panels refuse.
         app.onQuit = [] { QCoreApplication::exit(0); };
-        watch.start(0);
+        if (total == 0) app.board().nets.QuitRequested = 1;
         app.startPacing();
         qtApp.exec();
         ran = static_cast<std::uint64_t>(app.pacer().cyclesRun);

@@ -1,8 +1,16 @@
 #pragma once
 // Installs the Qt versions of the platform hooks: message boxes captioned
-// with the executable's name, and the toolkit's quit as the exit processing.
+// with the executable's name (their text also goes to standard error), and
+// the toolkit's quit as the exit processing.
+class QWidget;
+
 namespace tallivo {
 
 void installQtPlatform();
+
+// From now on message boxes stay on top and open clear of these two windows,
+// which stay on top themselves: below them where the box fits, else beside
+// them. Either may be null.
+void keepMessageBoxesClearOf(QWidget* keyboard, QWidget* printer);
 
 }  // namespace tallivo

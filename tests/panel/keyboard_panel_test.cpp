@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 
@@ -47,6 +48,10 @@ protected:
     void reselect(int column) {
         select(column == 0 ? 1 : 0);
         select(column);
+    }
+    // Clock periods in which the column pattern stays as it is.
+    void idle(std::uint64_t periods) {
+        for (std::uint64_t p = 0; p < periods; ++p) panel.clockPhase1();
     }
     int rowBits() const { return rows[0] | rows[1] << 1 | rows[2] << 2 | rows[3] << 3; }
     QAbstractButton* key(const char* caption) const {
@@ -270,13 +275,133 @@ TEST_F(KeyboardPanelTest, PcKeysHoldCalculatorKeys) {
     EXPECT_TRUE(panel.isVisible());
     EXPECT_EQ(quit, 0);
 
-    // The firmware sees a PC-held key through the scan.
+    // The firmware sees a PC-held key through the scan, and its release
+    // once the key's minimum hold has run out (as have the taps above).
+    idle(KeyboardPanel::kMinimumHoldPeriods);
     sendKey(&panel, QEvent::KeyPress, Qt::Key_7);
     reselect(6);
     EXPECT_EQ(rowBits(), 0b0001);
     sendKey(&panel, QEvent::KeyRelease, Qt::Key_7);
+    idle(KeyboardPanel::kMinimumHoldPeriods);
     reselect(6);
     EXPECT_EQ(rowBits(), 0);
+}
+
+TEST_F(KeyboardPanelTest, EveryKeyHasAPcKeyShownInItsTooltip) {
+    const std::pair<int, const char*> letters[] = {
+        {Qt::Key_S, "S"},    {Qt::Key_E, "Ex"},  {Qt::Key_Z, "00"}, {Qt::Key_D, "<>"},
+        {Qt::Key_Q, "SQRT"}, {Qt::Key_P, "%"},   {Qt::Key_J, "M-="}, {Qt::Key_K, "M+="},
+        {Qt::Key_L, "CM"},   {Qt::Key_R, "RM"},  {Qt::Key_N, "M-"}, {Qt::Key_M, "M+"},
+        {Qt::Key_X, "X"},    {Qt::Key_Comma, "."}, {Qt::Key_Less, "<>"},
+    };
+    for (const auto& [qtKey, caption] : letters) {
+        sendKey(&panel, QEvent::KeyPress, qtKey);
+        EXPECT_TRUE(key(caption)->isDown()) << caption;
+        sendKey(&panel, QEvent::KeyRelease, qtKey);
+        EXPECT_FALSE(key(caption)->isDown()) << caption;
+    }
+    // Every key says which PC key holds it, and that PC key holds it.
+    for (const auto& column : kMatrix) {
+        for (const char* caption : column) {
+            if (*caption == '\0') continue;
+            const QString tip = key(caption)->toolTip();
+            EXPECT_TRUE(tip.startsWith(QStringLiteral("PC key"))) << caption << ": " << tip.toStdString();
+        }
+    }
+    EXPECT_EQ(key("=")->toolTip(), QStringLiteral("PC keys: Enter or ="));
+    EXPECT_EQ(key("C")->toolTip(), QStringLiteral("PC key: Esc"));
+    EXPECT_EQ(key("CE")->toolTip(), QStringLiteral("PC key: Backspace"));
+    EXPECT_EQ(key("X")->toolTip(), QStringLiteral("PC keys: * or X"));
+
+    // With Ctrl a letter is a shortcut, not a key.
+    QKeyEvent ctrlS(QEvent::KeyPress, Qt::Key_S, Qt::ControlModifier);
+    QApplication::sendEvent(&panel, &ctrlS);
+    EXPECT_FALSE(key("S")->isDown());
+}
+
+TEST_F(KeyboardPanelTest, F1OpensTheAboutBox) {
+    int runs = 0;
+    panel.aboutRunner = [&runs] { ++runs; };
+    sendKey(&panel, QEvent::KeyPress, Qt::Key_F1);
+    EXPECT_EQ(runs, 1);
+    sendKey(key("7"), QEvent::KeyPress, Qt::Key_F1);  // from a focused key too
+    EXPECT_EQ(runs, 2);
+    sendKey(&panel, QEvent::KeyPress, Qt::Key_F1, true);  // held: once
+    EXPECT_EQ(runs, 2);
+}
+
+TEST_F(KeyboardPanelTest, TheSwitchesSayWhatTheyAre) {
+    QStringList labels;
+    for (const QLabel* label : panel.findChildren<QLabel*>()) labels.append(label->text());
+    EXPECT_TRUE(labels.contains(QStringLiteral("Decimals")));
+    EXPECT_TRUE(labels.contains(QStringLiteral("Rounding")));
+    // Between the switches and the keys, inside the window.
+    for (const QLabel* label : panel.findChildren<QLabel*>()) {
+        if (label->text() != QStringLiteral("Decimals") && label->text() != QStringLiteral("Rounding")) continue;
+        EXPECT_TRUE(panel.rect().contains(label->geometry()));
+        EXPECT_LE(label->geometry().bottom(), key("7")->y());
+        EXPECT_GT(label->y(), panel.decimalPointSwitch()->button(0)->y());
+    }
+}
+
+// However short a press is, the firmware sees the key down for the minimum
+// hold, counted in clock periods from the press.
+class ShortPressTest : public KeyboardPanelTest {
+protected:
+    // Runs `periods` clock periods in which column 1 is scanned every period
+    // (two patterns that both select it), and returns in how many of them
+    // "%" (row 1) read down, counting only an unbroken run from the first.
+    std::uint64_t periodsSeenDown(std::uint64_t periods) {
+        std::uint64_t down = 0;
+        bool broken = false;
+        for (std::uint64_t p = 0; p < periods; ++p) {
+            columns.fill(1);
+            columns[1] = 0;
+            if (p % 2 == 1) columns[5] = 0;
+            panel.clockPhase1();
+            const bool isDown = (rowBits() & 0b0010) != 0;
+            if (isDown && !broken) ++down;
+            if (!isDown) broken = true;
+        }
+        return down;
+    }
+    void click(QAbstractButton* button) {
+        const QPointF centre = QRectF(button->rect()).center();
+        QMouseEvent press(QEvent::MouseButtonPress, centre, button->mapToGlobal(centre), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, centre, button->mapToGlobal(centre),
+                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(button, &press);
+        QApplication::sendEvent(button, &release);
+    }
+};
+
+TEST_F(ShortPressTest, AClickBetweenTwoPeriodsIsSeenForTheMinimumHold) {
+    idle(1000);
+    click(key("%"));
+    EXPECT_FALSE(key("%")->isDown());
+    EXPECT_EQ(periodsSeenDown(KeyboardPanel::kMinimumHoldPeriods + 100), KeyboardPanel::kMinimumHoldPeriods);
+}
+
+TEST_F(ShortPressTest, ATapOfAPcKeyIsSeenForTheMinimumHold) {
+    sendKey(&panel, QEvent::KeyPress, Qt::Key_P);
+    sendKey(&panel, QEvent::KeyRelease, Qt::Key_P);
+    EXPECT_EQ(periodsSeenDown(KeyboardPanel::kMinimumHoldPeriods + 100), KeyboardPanel::kMinimumHoldPeriods);
+}
+
+TEST_F(ShortPressTest, ALongerHoldEndsWithTheRelease) {
+    sendKey(&panel, QEvent::KeyPress, Qt::Key_P);
+    EXPECT_EQ(periodsSeenDown(KeyboardPanel::kMinimumHoldPeriods + 500), KeyboardPanel::kMinimumHoldPeriods + 500);
+    sendKey(&panel, QEvent::KeyRelease, Qt::Key_P);
+    EXPECT_EQ(periodsSeenDown(10), 0u);
+}
+
+TEST_F(ShortPressTest, AKeyHeldByAScriptIsSeenExactlyWhileHeld) {
+    // The runner sets keys down and up at given periods: no minimum there.
+    key("%")->setDown(true);
+    EXPECT_EQ(periodsSeenDown(300), 300u);
+    key("%")->setDown(false);
+    EXPECT_EQ(periodsSeenDown(10), 0u);
 }
 
 TEST_F(KeyboardPanelTest, PcKeyReachesTheKeyboardWhenAButtonHasFocus) {
