@@ -51,9 +51,9 @@ void waitUntilExposed(std::initializer_list<QWidget*> windows) {
         }
         return true;
     };
-    while (!allExposed() && waited.elapsed() < 2000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    while (!allExposed() && waited.elapsed() < 2000) handleEventsFor(10);
     // The frame extents and the final position come with the expose.
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    handleEventsFor(20);
 }
 
 }  // namespace
@@ -133,10 +133,27 @@ bool CalculatorApp::startUp(const Options& options) {
 void CalculatorApp::placeFlowchart() {
     // Placed from the panels' real frames and its own: below the panels
     // where it fits, else beside them, else where least of it is hidden.
+    // Leaving the maximised state changes its frame (a maximised window has
+    // no side borders), and the new frame reaches the toolkit a moment
+    // later: it is placed again until its frame stays where it belongs.
     FlowchartView& view = *flowchart_;
-    if (view.windowHandle() != nullptr && view.isVisible()) waitUntilExposed({&view});
-    const QPoint corner = placeClearOfPanels(view.frameGeometry().size(), panelFrames(), Alignment::Start);
-    view.move(corner);
+    if (!view.isVisible()) return;
+    waitUntilExposed({&view});
+    QElapsedTimer waited;
+    waited.start();
+    int stable = 0;
+    int moves = 0;
+    while (stable < 3 && moves < 6 && waited.elapsed() < 1000) {
+        const QPoint corner = placeClearOfPanels(view.frameGeometry().size(), panelFrames(), Alignment::Start);
+        if (view.frameGeometry().topLeft() == corner) {
+            ++stable;
+        } else {
+            stable = 0;
+            ++moves;
+            view.move(corner);
+        }
+        handleEventsFor(30);
+    }
 }
 
 void CalculatorApp::startPacing() {

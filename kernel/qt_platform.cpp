@@ -1,6 +1,7 @@
 #include "kernel/qt_platform.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPointer>
@@ -55,12 +56,15 @@ protected:
         // The box is not framed yet: the window manager will give it the
         // frame it gave the panel.
         const QSize decoration = reference->frameGeometry().size() - reference->geometry().size();
+        const QPoint clientOffset = reference->geometry().topLeft() - reference->frameGeometry().topLeft();
         wanted_ = placeClearOfPanels(size() + decoration, frames, Alignment::Centre);
-        move(wanted_);
-        // Until a window is framed the toolkit can only place its client
-        // area: once the window manager has framed the box, its frame is put
-        // where it was wanted. Without a window manager there is no frame,
-        // and the first placing stands.
+        // Until a window is framed, a window manager may take the corner
+        // asked for as the frame's or as the client area's: asked for one
+        // frame border lower, the box is clear of the panels either way.
+        // Once the box is framed, its frame is put exactly where it was
+        // wanted. Without a window manager there is no frame, and the first
+        // placing stands.
+        move(wanted_ + clientOffset);
         checks_ = 0;
         frameWatch_.start();
     }
@@ -80,6 +84,12 @@ private:
 };
 
 }  // namespace
+
+void handleEventsFor(int milliseconds) {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
 
 void keepMessageBoxesClearOf(QWidget* keyboard, QWidget* printer) {
     keyboardWindow() = keyboard;

@@ -8,6 +8,11 @@ namespace tallivo {
 
 void installQtPlatform();
 
+// Handles window events for `milliseconds`, waiting for them: what the
+// window system and the window manager say about a window comes a moment
+// after it was asked for.
+void handleEventsFor(int milliseconds);
+
 // From now on message boxes stay on top and open clear of these two windows,
 // which stay on top themselves: below them where the box fits, else beside
 // them. Either may be null.

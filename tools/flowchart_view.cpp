@@ -16,6 +16,7 @@
 
 #include "kernel/data_files.h"
 #include "kernel/platform.h"
+#include "kernel/qt_platform.h"
 #include "tools/bitmap_file.h"
 
 namespace tallivo {
@@ -185,10 +186,9 @@ QSize FlowchartView::measureAvailableArea() {
     QElapsedTimer waited;
     waited.start();
     QWindow* window = windowHandle();
-    while (window != nullptr && !window->isExposed() && waited.elapsed() < kMaximiseWaitMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    while (window != nullptr && !window->isExposed() && waited.elapsed() < kMaximiseWaitMs) handleEventsFor(10);
     // The events that came with the expose (the new size, the frame).
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    handleEventsFor(20);
     if (size() != QSize(kNominalSide, kNominalSide)) return size();
     const QScreen* display = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
     const QSize frame = frameGeometry().size() - geometry().size();
