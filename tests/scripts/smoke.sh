@@ -108,6 +108,15 @@ click_in() {
   return 1
 }
 
+# Waits up to 20 seconds for the calculator ($app) to end with this code.
+expect_exit() {
+  for _ in $(seq 200); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$app" 2>/dev/null; then kill "$app"; fail "tallivo still running $2"; fi
+  wait "$app"
+  local code=$?
+  [ "$code" -eq "$1" ] || fail "exit code $code $2"
+}
+
 cp "$bin/4001.code" "$work/4001.code"
 cd "$work"
 for size in 1600x1000 1024x600; do
@@ -145,11 +154,7 @@ for size in 1600x1000 1024x600; do
   # OK sits at the bottom right corner of the box.
   frame_of '^tallivo$'
   xdotool mousemove --sync $((X + W - 50)) $((Y + H - 22)) click 1 2>/dev/null
-  for _ in $(seq 200); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
-  if kill -0 "$app" 2>/dev/null; then kill "$app"; fail "tallivo still running at $size"; fi
-  wait "$app"
-  code=$?
-  [ "$code" -eq 0 ] || fail "exit code $code at $size"
+  expect_exit 0 "at $size"
   stop_display
 done
 
@@ -164,9 +169,5 @@ grep -q '^usage: tallivo ' tallivo.log || fail "no usage on standard error"
 grep -qx 'ERROR: Unrecognized command-line switch:' tallivo.log || fail "no box text on standard error"
 grep -qx -- '--help' tallivo.log || fail "the bad switch is not in the box text"
 xdotool mousemove --sync $((X + W - 50)) $((Y + H - 22)) click 1 2>/dev/null
-for _ in $(seq 200); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$app" 2>/dev/null; then kill "$app"; fail "tallivo still running after a bad switch"; fi
-wait "$app"
-code=$?
-[ "$code" -eq 1 ] || fail "exit code $code after a bad switch"
+expect_exit 1 "after a bad switch"
 echo "smoke test passed"
