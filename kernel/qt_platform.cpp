@@ -36,8 +36,6 @@ public:
     PlacedMessageBox(const QString& caption, const QString& text)
         : QMessageBox(QMessageBox::NoIcon, caption, text, QMessageBox::Ok) {
         if (keyboardWindow() || printerWindow()) setWindowFlag(Qt::WindowStaysOnTopHint, true);
-        frameWatch_.setInterval(20);
-        QObject::connect(&frameWatch_, &QTimer::timeout, this, [this] { checkFrame(); });
     }
 
 protected:
@@ -57,30 +55,17 @@ protected:
         // frame it gave the panel.
         const QSize decoration = reference->frameGeometry().size() - reference->geometry().size();
         const QPoint clientOffset = reference->geometry().topLeft() - reference->frameGeometry().topLeft();
-        wanted_ = placeClearOfPanels(size() + decoration, frames, Alignment::Centre);
+        // Room for the box and for the border it may be moved down by.
+        const QSize room = size() + decoration + QSize(clientOffset.x(), clientOffset.y());
+        const QPoint wanted = placeClearOfPanels(room, frames, Alignment::Centre);
         // Until a window is framed, a window manager may take the corner
-        // asked for as the frame's or as the client area's: asked for one
-        // frame border lower, the box is clear of the panels either way.
-        // Once the box is framed, its frame is put exactly where it was
-        // wanted. Without a window manager there is no frame, and the first
-        // placing stands.
-        move(wanted_ + clientOffset);
-        checks_ = 0;
-        frameWatch_.start();
+        // asked for as the frame's or as the client area's; the toolkit
+        // cannot tell which until later, and moving it again then races with
+        // the window manager. Asked for with the frame's border added, the
+        // box is clear of the panels either way (at worst a caption's height
+        // lower than it could be).
+        move(wanted + clientOffset);
     }
-
-private:
-    void checkFrame() {
-        // A second at most.
-        if (++checks_ > 50) frameWatch_.stop();
-        if (frameGeometry() == geometry()) return;
-        frameWatch_.stop();
-        if (frameGeometry().topLeft() != wanted_) move(wanted_);
-    }
-
-    QPoint wanted_;
-    QTimer frameWatch_;
-    int checks_ = 0;
 };
 
 }  // namespace
