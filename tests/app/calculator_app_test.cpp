@@ -158,11 +158,14 @@ TEST(CalculatorApp, IdleRunsBurstsUntilTheTargetAndQuitEndsWithTheReport) {
     platform().utcNow = [] { return UtcTime{1000, 0}; };
     CalculatorApp app;
     ASSERT_TRUE(app.startUp(appOptions(0)));
-    // One idle call runs the eight bursts that reach the target, the next
-    // finds nothing to do.
-    EXPECT_TRUE(app.onIdle());
+    // Idle calls run bursts until the eight that reach the target have run
+    // (several in one call, as many as fit its slice of time), and then
+    // report that nothing is left to do.
+    int calls = 0;
+    while (app.onIdle()) ++calls;
+    EXPECT_GE(calls, 1);
+    EXPECT_LE(calls, 8);
     EXPECT_EQ(app.pacer().cyclesRun, 800);
-    EXPECT_FALSE(app.onIdle());
     app.keyboard()->quitButton()->click();
     EXPECT_EQ(app.board().nets.QuitRequested, 1);
     platform().utcNow = [] { return UtcTime{1003, 0}; };
@@ -182,6 +185,9 @@ TEST(CalculatorApp, AOneMillisecondClickReachesTheFirmware) {
     CalculatorApp app;
     CalculatorApp::Options o = appOptions(0);
     o.codeFile = std::string(TALLIVO_PROGRAMS_DIR) + "/keys.code";
+    // A rate that any build keeps up with, so that the clock catches up
+    // with its target between two ticks.
+    o.settings.clockRate = 100;
     ASSERT_TRUE(app.startUp(o));
     app.startPacing();
     auto runUntil = [](const std::function<bool()>& done) {

@@ -84,6 +84,26 @@ frame_of() {
   return 1
 }
 
+# The frame once it has held still for a second: a window is shown before the
+# program has finished placing it (the flowchart is maximised first, to
+# measure the room for its picture). Up to 20 seconds.
+settled_frame_of() {
+  local last="" now stable=0
+  for _ in $(seq 100); do
+    frame_of "$1" || return 1
+    now="$(rect)"
+    if [ "$now" = "$last" ]; then
+      stable=$((stable + 1))
+      [ "$stable" -ge 5 ] && return 0
+    else
+      stable=0
+      last="$now"
+    fi
+    sleep 0.2
+  done
+  return 1
+}
+
 # "x y w h" of a frame, for the checks below.
 rect() { echo "$FX $FY $FW $FH"; }
 overlaps() {  # two rectangles "x y w h"
@@ -126,12 +146,11 @@ for size in 1600x1000 1024x600; do
   "$bin/tallivo" >tallivo.log 2>&1 &
   app=$!
   frame_of '^Tallivo 141DU Keyboard$' || fail "keyboard window never appeared at $size"
-  keyboard="$(rect)"
+  settled_frame_of '^Flowchart$' || fail "no flowchart window at $size, or it never stood still"
+  flowchart="$(rect)"
+  frame_of '^Tallivo 141DU Keyboard$' && keyboard="$(rect)"
   frame_of '^Tallivo 141DU Printer$' || fail "no printer window at $size"
   printer="$(rect)"
-  frame_of '^Flowchart$' || fail "no flowchart window at $size"
-  flowchart="$(rect)"
-  sleep 1
   import -window root "$shots/screen-$size.png" || fail "screenshot failed"
 
   on_screen "$flowchart" || fail "the flowchart window ($flowchart) is not all on the $size screen"
