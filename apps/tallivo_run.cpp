@@ -23,6 +23,7 @@
 #include "kernel/calculator_app.h"
 #include "kernel/data_files.h"
 #include "panel/keyboard_panel.h"
+#include "panel/pc_keys.h"
 #include "panel/printer_panel.h"
 #include "tools/flowchart_view.h"
 
@@ -237,7 +238,16 @@ std::string extraState(tallivo::CalculatorApp& app) {
     std::string json = "\"lamps\":{\"M\":" + std::to_string(k.lampM()->isChecked() ? 1 : 0) +
                        ",\"OVF\":" + std::to_string(k.lampOvf()->isChecked() ? 1 : 0) +
                        ",\"NEG\":" + std::to_string(k.lampNeg()->isChecked() ? 1 : 0) +
-                       "},\"paper\":[";
+                       "},\"keysDown\":[";
+    // The keys held as the run ended, in the panel's order.
+    bool first = true;
+    for (const tallivo::PcKeyBinding& binding : tallivo::kPcKeyBindings) {
+        const QString caption = QString::fromUtf8(binding.caption.data(), static_cast<qsizetype>(binding.caption.size()));
+        if (!k.keyButton(caption)->isDown()) continue;
+        json += (first ? "" : ",") + tallivo::jsonString(std::string(binding.caption));
+        first = false;
+    }
+    json += "],\"paper\":[";
     const QStringList lines = app.printer()->paperLines();
     for (int i = 0; i < lines.size(); ++i)
         json += (i ? "," : "") + tallivo::jsonString(lines[i].toStdString());
@@ -308,6 +318,9 @@ int main(int argc, char** argv) {
             app.board().run(until - ran);
             ran = until;
         }
+        // The keys as the schedule has them when the run stops: a hold that
+        // ends at the last period is over.
+        applyDue(ran);
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -8,7 +8,6 @@
 #include <chrono>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QTimerEvent>
 #include <QWidget>
 #include <QWindow>
 #include <filesystem>
@@ -28,6 +27,14 @@ CalculatorApp::CalculatorApp()
       keyboard_(std::make_unique<KeyboardPanel>()),
       printer_(std::make_unique<PrinterPanel>()),
       flowchart_(std::make_unique<FlowchartView>()) {
+    // The tick that moves the target. It wakes the idle driver, which stops
+    // itself once caught up.
+    tickTimer_.setInterval(kTickMilliseconds);
+    tickTimer_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tickTimer_, &QTimer::timeout, this, [this] {
+        onTimer();
+        if (!idleDriver_.isActive()) idleDriver_.start();
+    });
     idleDriver_.setInterval(0);
     QObject::connect(&idleDriver_, &QTimer::timeout, this, [this] {
         if (!onIdle()) idleDriver_.stop();
@@ -157,15 +164,8 @@ void CalculatorApp::placeFlowchart() {
 }
 
 void CalculatorApp::startPacing() {
-    tickTimerId_ = startTimer(50, Qt::PreciseTimer);
+    tickTimer_.start();
     idleDriver_.start();
-}
-
-void CalculatorApp::timerEvent(QTimerEvent* event) {
-    if (event->timerId() != tickTimerId_) return QObject::timerEvent(event);
-    onTimer();
-    // The tick wakes the idle driver, which stops itself once caught up.
-    if (!idleDriver_.isActive()) idleDriver_.start();
 }
 
 void CalculatorApp::onTimer() {
@@ -212,10 +212,7 @@ void CalculatorApp::exitReport() {
 }
 
 int CalculatorApp::shutdownAll() {
-    if (tickTimerId_ != 0) {
-        killTimer(tickTimerId_);
-        tickTimerId_ = 0;
-    }
+    tickTimer_.stop();
     idleDriver_.stop();
     return board_->registry.shutdownAll();
 }

@@ -56,6 +56,10 @@ public:
     Pacer& pacer() { return pacer_; }
     int componentCount() const { return board_->registry.count(); }
 
+    // The period of the tick that moves the pacing's target.
+    static constexpr int kTickMilliseconds = 50;
+    const QTimer& tickTimer() const { return tickTimer_; }
+
     // The longest stretch of wall time that one idle call spends running
     // bursts before it lets the event loop handle window events.
     static constexpr std::chrono::microseconds kIdleSlice{1000};
@@ -67,9 +71,6 @@ public:
     // Called instead of the exit report's box and the toolkit's quit when set
     // (the runner ends its paced run this way).
     std::function<void()> onQuit;
-
-protected:
-    void timerEvent(QTimerEvent* event) override;
 
     // The work area and the panels' frames, as the windows are placed from.
     PanelFrames panelFrames() const;
@@ -84,7 +85,7 @@ private:
     std::unique_ptr<FlowchartView> flowchart_;
     Pacer pacer_;
     QTimer idleDriver_;
-    int tickTimerId_ = 0;
+    QTimer tickTimer_;
     bool stepping_ = false;
     bool quitting_ = false;
 };

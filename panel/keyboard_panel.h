@@ -53,6 +53,9 @@ public:
     int clockPhase2() override;  // nothing: the panel drives its rows in phase 1
     int shutdown() override;     // closes the window once; later calls do nothing
 
+    // Clock periods run since construction, as the scan counts them.
+    std::uint64_t periodsSeen() const { return periodCount_; }
+
     // Window-menu command; commands 16 to 31 run the About box.
     void systemCommand(int command);
 

@@ -214,6 +214,23 @@ TEST_F(FlowchartViewTest, RecordsTheCycleAfterOneAt0x300) {
     EXPECT_FALSE(view.recordNext);
 }
 
+TEST_F(FlowchartViewTest, RecordsTheCycleAfterOneAt0x302) {
+    writeSimplePictures();
+    ASSERT_EQ(open(512), 0);
+    cycle(0x302);
+    EXPECT_TRUE(view.recordNext);
+    cycle(0x345);
+    EXPECT_EQ(view.visitCounters[0x45], 512);
+    EXPECT_EQ(view.lastVisit, 0x45);
+    EXPECT_FALSE(view.recordNext);
+    // Neighbours of 0x302 arm nothing.
+    for (const int before : {0x301, 0x303, 0x304}) {
+        cycle(before);
+        cycle(0x366);
+        EXPECT_EQ(view.visitCounters[0x66], 0) << before;
+    }
+}
+
 TEST_F(FlowchartViewTest, OnlyTheCycleRightAfter0x300IsRecorded) {
     writeSimplePictures();
     ASSERT_EQ(open(512), 0);

@@ -205,6 +205,47 @@ TEST_F(KeyboardPanelTest, LampsFollowTheirNetsAndIgnoreClicks) {
     }
 }
 
+TEST_F(KeyboardPanelTest, EachLampLightsAndGoesDarkOnItsOwn) {
+    Net* const nets[3] = {&lampM, &lampOvf, &lampNeg};
+    QCheckBox* const boxes[3] = {panel.lampM(), panel.lampOvf(), panel.lampNeg()};
+    const char* const names[3] = {"M", "OVF", "NEG"};
+    // With the other two dark, then with the other two lit.
+    for (const Net others : {Net{0}, Net{1}}) {
+        for (int lamp = 0; lamp < 3; ++lamp) {
+            for (Net* net : nets) *net = others;
+            panel.clockPhase1();
+            for (const Net level : {static_cast<Net>(1 - others), others}) {
+                *nets[lamp] = level;
+                panel.clockPhase1();
+                for (int i = 0; i < 3; ++i) {
+                    EXPECT_EQ(boxes[i]->isChecked(), (i == lamp ? level : others) != 0)
+                        << names[lamp] << " at " << int(level) << ", the others at " << int(others)
+                        << ": lamp " << names[i];
+                }
+            }
+        }
+    }
+}
+
+TEST_F(KeyboardPanelTest, ALowLineWalkedThroughAllTenColumnsReadsKeysThenBothSwitches) {
+    // One key held in every key column, each on another row where it can be.
+    const char* const held[8] = {"CM", "%", "X", "+", ".", "2", "7", "Ex"};
+    const int rowsOf[8] = {0b0001, 0b0010, 0b0100, 0b0010, 0b1000, 0b0100, 0b0001, 0b0010};
+    for (const char* caption : held) key(caption)->setDown(true);
+    panel.setDecimalPointIndex(5);  // reads 5: rows 0 and 2
+    panel.setRoundingIndex(2);      // "5/4": row 3
+    for (int walk = 0; walk < 2; ++walk) {
+        // As a firmware scans: the low line moves from column 0 to 9, one
+        // step per change of the pattern.
+        for (int column = 0; column < 10; ++column) {
+            select(column);
+            const int expected = column < 8 ? rowsOf[column] : column == 8 ? 0b0101 : (walk == 0 ? 0b1000 : 0b0001);
+            EXPECT_EQ(rowBits(), expected) << "walk " << walk << ", column " << column;
+        }
+        panel.setRoundingIndex(0);  // "/N" for the second walk: row 0
+    }
+}
+
 TEST_F(KeyboardPanelTest, QuitAndFrameCloseRequestTheEndOfTheRun) {
     rows = {1, 0, 1, 0};
     panel.quitButton()->click();
