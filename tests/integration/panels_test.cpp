@@ -87,7 +87,8 @@ std::vector<std::string> keysDownAfter(const std::vector<std::string>& extra, co
     const auto r = runProgram("tallivo-run", args, folder);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     std::vector<std::string> keys;
-    for (const Json& item : lastLineJson(r.out)["keysDown"].items) keys.push_back(item.text);
+    const Json state = lastLineJson(r.out);
+    for (const Json& item : state["keysDown"].items) keys.push_back(item.text);
     return keys;
 }
 
