@@ -8,7 +8,6 @@
 #include <QCheckBox>
 #include <QImage>
 #include <QStringList>
-#include <QTimer>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -24,6 +23,7 @@
 #include "kernel/calculator_app.h"
 #include "kernel/data_files.h"
 #include "panel/keyboard_panel.h"
+#include "panel/pc_keys.h"
 #include "panel/printer_panel.h"
 #include "tools/flowchart_view.h"
 
@@ -250,7 +250,16 @@ std::string extraState(tallivo::CalculatorApp& app) {
     std::string json = "\"lamps\":{\"M\":" + std::to_string(k.lampM()->isChecked() ? 1 : 0) +
                        ",\"OVF\":" + std::to_string(k.lampOvf()->isChecked() ? 1 : 0) +
                        ",\"NEG\":" + std::to_string(k.lampNeg()->isChecked() ? 1 : 0) +
-                       "},\"paper\":[";
+                       "},\"keysDown\":[";
+    // The keys held as the run ended, in the panel's order.
+    bool first = true;
+    for (const tallivo::PcKeyBinding& binding : tallivo::kPcKeyBindings) {
+        const QString caption = QString::fromUtf8(binding.caption.data(), static_cast<qsizetype>(binding.caption.size()));
+        if (!k.keyButton(caption)->isDown()) continue;
+        json += (first ? "" : ",") + tallivo::jsonString(std::string(binding.caption));
+        first = false;
+    }
+    json += "],\"paper\":[";
     const QStringList lines = app.printer()->paperLines();
     for (int i = 0; i < lines.size(); ++i)
         json += (i ? "," : "") + tallivo::jsonString(lines[i].toStdString());
@@ -310,16 +319,18 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     std::uint64_t ran = 0;
     if (options.paced) {
-        // The application's own pacing; keys change at burst boundaries.
-        QTimer watch;
-        QObject::connect(&watch, &QTimer::timeout, [&] {
+        // The application's own pacing; keys change at burst boundaries. The
+        // schedule is applied from the pacing itself, so that the run costs
+        // what the calculator costs.
+        applyDue(0);
+        app.afterBurst = [&] {
             ran = static_cast<std::uint64_t>(app.pacer().cyclesRun);
             applyDue(ran);
             if (ran >= total) app.board().nets.QuitRequested = 1;
-        });
+        };
         // exit, not quit: quit asks the windows to close, and the open panels refuse.
         app.onQuit = [] { QCoreApplication::exit(0); };
-        watch.start(0);
+        if (total == 0) app.board().nets.QuitRequested = 1;
         app.startPacing();
         qtApp.exec();
         ran = static_cast<std::uint64_t>(app.pacer().cyclesRun);
@@ -330,7 +341,9 @@ int main(int argc, char** argv) {
             app.board().run(until - ran);
             ran = until;
         }
-        // A reset due at the very end still happens, so its state can be dumped.
+        // The keys and resets as the schedule has them when the run stops: a
+        // hold that ends at the last period is over, and a reset due at the
+        // very end still happens, so its state can be dumped.
         applyDue(ran);
     }
     const double seconds =

@@ -5,11 +5,17 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <algorithm>
-#include <QTimerEvent>
+#include <chrono>
+#include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QWidget>
+#include <QWindow>
+#include <filesystem>
+#include <initializer_list>
 
 #include "kernel/data_files.h"
 #include "kernel/platform.h"
+#include "kernel/qt_platform.h"
 #include "panel/keyboard_panel.h"
 #include "panel/printer_panel.h"
 #include "tools/flowchart_view.h"
@@ -21,6 +27,14 @@ CalculatorApp::CalculatorApp()
       keyboard_(std::make_unique<KeyboardPanel>()),
       printer_(std::make_unique<PrinterPanel>()),
       flowchart_(std::make_unique<FlowchartView>()) {
+    // The tick that moves the target. It wakes the idle driver, which stops
+    // itself once caught up.
+    tickTimer_.setInterval(kTickMilliseconds);
+    tickTimer_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tickTimer_, &QTimer::timeout, this, [this] {
+        onTimer();
+        if (!idleDriver_.isActive()) idleDriver_.start();
+    });
     idleDriver_.setInterval(0);
     QObject::connect(&idleDriver_, &QTimer::timeout, this, [this] {
         if (!onIdle()) idleDriver_.stop();
@@ -29,54 +43,89 @@ CalculatorApp::CalculatorApp()
 
 CalculatorApp::~CalculatorApp() = default;
 
-void CalculatorApp::keepOnTop(QWidget* window) {
-    // Changing the flags hides the window; show it again where it was.
-    const QPoint where = window->pos();
-    window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    window->move(where);
-    window->show();
+namespace {
+
+// Lets the window system show a window and the window manager frame it, so
+// that its real frame (caption included) can be measured. Bounded: a window
+// that never shows holds nothing up for long.
+void waitUntilExposed(std::initializer_list<QWidget*> windows) {
+    QElapsedTimer waited;
+    waited.start();
+    auto allExposed = [&windows] {
+        for (QWidget* window : windows) {
+            const QWindow* handle = window->windowHandle();
+            if (handle != nullptr && !handle->isExposed()) return false;
+        }
+        return true;
+    };
+    while (!allExposed() && waited.elapsed() < 2000) handleEventsFor(10);
+    // The frame extents and the final position come with the expose.
+    handleEventsFor(20);
 }
 
-void CalculatorApp::placeBelowPanels(QWidget* window) {
-    // The panels stay on top at the top left corner: the picture goes under
-    // them where it still fits on the screen, so that all of it can be seen.
-    const int top = std::max(keyboard_->frameGeometry().bottom(), printer_->frameGeometry().bottom()) + 1;
-    const QScreen* screen = window->screen();
-    if (!screen) return;
-    const QRect area = screen->availableGeometry();
-    if (top + window->frameGeometry().height() <= area.bottom() + 1) window->move(area.left(), top);
+}  // namespace
+
+PanelFrames CalculatorApp::panelFrames() const {
+    PanelFrames frames;
+    const QScreen* screen = keyboard_->screen();
+    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+    if (screen != nullptr) frames.area = screen->availableGeometry();
+    if (keyboard_->isVisible()) frames.keyboard = keyboard_->frameGeometry();
+    if (printer_->isVisible()) frames.printer = printer_->frameGeometry();
+    return frames;
 }
 
 bool CalculatorApp::startUp(const Options& options) {
     const StartSettings& s = options.settings;
     BoardNets& n = board_->nets;
 
+    // The panels stay on top of other windows. The hint is given before a
+    // window is first shown: given to a shown window it makes a new native
+    // window in place of the old one.
+    if (options.stayOnTop) {
+        keyboard_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+        printer_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    }
+
     // The keyboard is the main window: closing it ends the run.
     keyboard_->connect(n.KeyColumn, n.KeyRow, &n.LampM, &n.LampOVF, &n.LampNEG, &n.QuitRequested);
     board_->registerFront(keyboard_.get());
+    if (options.stayOnTop) waitUntilExposed({keyboard_.get()});
 
-    printer_->connect(n.HammerLine, &n.PaperAdvance, &n.HammerFire, &n.RibbonRed, &n.DrumIndex,
-                      &n.Test);
-    // Beside the keyboard rather than under it, so the paper can be read.
+    // Beside the keyboard's frame rather than under it, so the paper can be
+    // read.
     const QRect keys = keyboard_->frameGeometry();
     printer_->move(keys.right() + 1, keys.top());
+    printer_->connect(n.HammerLine, &n.PaperAdvance, &n.HammerFire, &n.RibbonRed, &n.DrumIndex,
+                      &n.Test);
     board_->registerFront(printer_.get());
+    if (options.stayOnTop) {
+        waitUntilExposed({printer_.get()});
+        // Boxes from here on open clear of the panels and above them.
+        keepMessageBoxesClearOf(keyboard_.get(), printer_.get());
+    }
 
     if (s.hitValue != 0) {
+        flowchart_->withoutFlowchartHint = options.withoutFlowchartHint;
         if (flowchart_->connect(s.hitValue, &n.DataBus, &n.Sync, &n.Test, &n.Reset) != 0)
             return false;
         board_->registerFront(flowchart_.get());
-        placeBelowPanels(flowchart_.get());
+        placeFlowchart();
         flowchart_->raise();
     }
 
+    // The panels above everything else: without a window manager the hint
+    // means nothing, and the order of raising decides.
     if (options.stayOnTop) {
-        keepOnTop(printer_.get());
-        keepOnTop(keyboard_.get());
+        printer_->raise();
+        keyboard_->raise();
     }
 
     BoardSettings chips;
     chips.codeFile = findDataFile(options.codeFile);
+    // The user at a terminal learns where the code file was looked for; the
+    // ROMs show their own message.
+    if (!std::filesystem::is_regular_file(chips.codeFile)) platform().detail(describeSearch(options.codeFile));
     chips.traceFile = options.traceFile;
     chips.traceLimit = s.traceLimit;
     chips.page3Filter = s.page3Filter;
@@ -88,16 +137,35 @@ bool CalculatorApp::startUp(const Options& options) {
     return true;
 }
 
-void CalculatorApp::startPacing() {
-    tickTimerId_ = startTimer(50, Qt::PreciseTimer);
-    idleDriver_.start();
+void CalculatorApp::placeFlowchart() {
+    // Placed from the panels' real frames and its own: below the panels
+    // where it fits, else beside them, else where least of it is hidden.
+    // Leaving the maximised state changes its frame (a maximised window has
+    // no side borders), and the new frame reaches the toolkit a moment
+    // later: it is placed again until its frame stays where it belongs.
+    FlowchartView& view = *flowchart_;
+    if (!view.isVisible()) return;
+    waitUntilExposed({&view});
+    QElapsedTimer waited;
+    waited.start();
+    int stable = 0;
+    int moves = 0;
+    while (stable < 3 && moves < 6 && waited.elapsed() < 1000) {
+        const QPoint corner = placeClearOfPanels(view.frameGeometry().size(), panelFrames(), Alignment::Start);
+        if (view.frameGeometry().topLeft() == corner) {
+            ++stable;
+        } else {
+            stable = 0;
+            ++moves;
+            view.move(corner);
+        }
+        handleEventsFor(30);
+    }
 }
 
-void CalculatorApp::timerEvent(QTimerEvent* event) {
-    if (event->timerId() != tickTimerId_) return QObject::timerEvent(event);
-    onTimer();
-    // The tick wakes the idle driver, which stops itself once caught up.
-    if (!idleDriver_.isActive()) idleDriver_.start();
+void CalculatorApp::startPacing() {
+    tickTimer_.start();
+    idleDriver_.start();
 }
 
 void CalculatorApp::onTimer() {
@@ -114,10 +182,20 @@ bool CalculatorApp::onIdle() {
         return false;
     }
     if (!pacer_.behind()) return false;
+    // Bursts of 100 periods back to back, for at most one slice of wall
+    // time: a trip through the event loop per burst would cost more than the
+    // burst, and window events wait at most one slice.
+    const auto sliceEnd = std::chrono::steady_clock::now() + kIdleSlice;
     stepping_ = true;
-    board_->run(Pacer::kBurst);
+    do {
+        board_->run(Pacer::kBurst);
+        pacer_.ranBurst();
+        if (afterBurst) afterBurst();
+        // A box shown from inside the clock (the monitor's note) has run its
+        // own event loop: stop here, as between two idle calls.
+    } while (pacer_.behind() && board_->nets.QuitRequested == 0 &&
+             QApplication::activeModalWidget() == nullptr && std::chrono::steady_clock::now() < sliceEnd);
     stepping_ = false;
-    pacer_.ranBurst();
     return true;
 }
 
@@ -134,10 +212,7 @@ void CalculatorApp::exitReport() {
 }
 
 int CalculatorApp::shutdownAll() {
-    if (tickTimerId_ != 0) {
-        killTimer(tickTimerId_);
-        tickTimerId_ = 0;
-    }
+    tickTimer_.stop();
     idleDriver_.stop();
     return board_->registry.shutdownAll();
 }

@@ -4,11 +4,14 @@
 // wall clock from the event loop, and ends the run with the exit report.
 #include <QObject>
 #include <QTimer>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "kernel/board.h"
 #include "kernel/command_line.h"
+#include "kernel/window_placement.h"
 
 namespace tallivo {
 
@@ -23,8 +26,11 @@ public:
         StartSettings settings;
         std::string codeFile = "4001.code";
         std::string traceFile = "4004out.txt";
-        // Keep the panels above other windows (off for the headless runner).
+        // Keep the panels above other windows and place the windows and boxes
+        // from their real frames (off for the headless runner).
         bool stayOnTop = true;
+        // What standard error gets beside a flowchart picture's message.
+        std::string withoutFlowchartHint = "start with -f0 to run the calculator without the flowchart";
     };
 
     CalculatorApp();
@@ -50,17 +56,28 @@ public:
     Pacer& pacer() { return pacer_; }
     int componentCount() const { return board_->registry.count(); }
 
+    // The period of the tick that moves the pacing's target.
+    static constexpr int kTickMilliseconds = 50;
+    const QTimer& tickTimer() const { return tickTimer_; }
+
+    // The longest stretch of wall time that one idle call spends running
+    // bursts before it lets the event loop handle window events.
+    static constexpr std::chrono::microseconds kIdleSlice{1000};
+
+    // Called after every burst of the pacing, when set (the runner applies
+    // its key schedule this way, without a watcher on the event loop).
+    std::function<void()> afterBurst;
+
     // Called instead of the exit report's box and the toolkit's quit when set
     // (the runner ends its paced run this way).
     std::function<void()> onQuit;
 
-protected:
-    void timerEvent(QTimerEvent* event) override;
+    // The work area and the panels' frames, as the windows are placed from.
+    PanelFrames panelFrames() const;
 
 private:
     void exitReport();
-    void keepOnTop(QWidget* window);
-    void placeBelowPanels(QWidget* window);
+    void placeFlowchart();
 
     std::unique_ptr<Board> board_;
     std::unique_ptr<KeyboardPanel> keyboard_;
@@ -68,7 +85,7 @@ private:
     std::unique_ptr<FlowchartView> flowchart_;
     Pacer pacer_;
     QTimer idleDriver_;
-    int tickTimerId_ = 0;
+    QTimer tickTimer_;
     bool stepping_ = false;
     bool quitting_ = false;
 };

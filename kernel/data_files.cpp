@@ -26,16 +26,33 @@ void setExecutablePath(const std::string& argv0) {
     executableDir() = self.parent_path();
 }
 
-std::string findDataFile(const std::string& name) {
-    if (name.find('/') != std::string::npos) return name;
-    if (isFile(name)) return name;
+std::vector<std::string> dataFileCandidates(const std::string& name) {
+    if (name.find('/') != std::string::npos) return {name};
+    std::vector<std::string> candidates{name};
     const auto& dir = executableDir();
     if (!dir.empty()) {
-        if (auto beside = dir / name; isFile(beside)) return beside.string();
-        if (auto shared = dir / ".." / "share" / "tallivo" / name; isFile(shared))
-            return shared.lexically_normal().string();
+        candidates.push_back((dir / name).string());
+        candidates.push_back((dir / ".." / "share" / "tallivo" / name).lexically_normal().string());
     }
+    return candidates;
+}
+
+std::string findDataFile(const std::string& name) {
+    for (const std::string& candidate : dataFileCandidates(name))
+        if (isFile(candidate)) return candidate;
     return name;
+}
+
+std::string describeSearch(const std::string& name) {
+    std::error_code ec;
+    const std::filesystem::path here = std::filesystem::current_path(ec);
+    std::string text = "looked for " + name + " in:";
+    for (const std::string& candidate : dataFileCandidates(name)) {
+        std::filesystem::path shown(candidate);
+        if (shown.is_relative() && !ec) shown = here / shown;
+        text += "\n  " + shown.string() + (isFile(candidate) ? "" : " (not there)");
+    }
+    return text;
 }
 
 }  // namespace tallivo

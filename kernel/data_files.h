@@ -3,6 +3,7 @@
 // Flowchart.bmp, types.bmp): the working directory first, then the folder of
 // the executable, then ../share/tallivo beside it (the installed layout).
 #include <string>
+#include <vector>
 
 namespace tallivo {
 
@@ -13,5 +14,12 @@ void setExecutablePath(const std::string& argv0);
 // (so that opening it fails with the plain name in the message). A name that
 // holds a '/' is taken as it is.
 std::string findDataFile(const std::string& name);
+
+// Every place where `name` is looked for, in order.
+std::vector<std::string> dataFileCandidates(const std::string& name);
+
+// "looked for NAME in:" and one indented line per place, as full paths,
+// marked "(not there)" where no file is: for a user whose file was not found.
+std::string describeSearch(const std::string& name);
 
 }  // namespace tallivo

@@ -13,6 +13,10 @@ Platform consoleDefaults() {
         std::fputs(text.c_str(), stderr);
         std::fputc('\n', stderr);
     };
+    p.detail = [](const std::string& text) {
+        std::fputs(text.c_str(), stderr);
+        std::fputc('\n', stderr);
+    };
     p.utcNow = systemUtcNow;
     p.toolkitExit = [] { return 0; };
     return p;

@@ -1,8 +1,9 @@
 #pragma once
-// The few services the core needs from its host: modal message boxes, the UTC
-// wall clock and the toolkit's exit processing. The application installs
-// Qt-backed versions; the runner and the tests keep the defaults, which write
-// messages to standard error as lines and never wait for anyone.
+// The few services the core needs from its host: modal message boxes and the
+// details behind them, the UTC wall clock and the toolkit's exit processing.
+// The application installs Qt-backed versions; the runner and the tests keep
+// the defaults, which write messages to standard error as lines and never
+// wait for anyone.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -18,6 +19,9 @@ struct UtcTime {
 
 struct Platform {
     std::function<void(const std::string& text)> showMessage;
+    // What a user at a terminal needs beside a box: where a file was looked
+    // for, why it was refused. Goes to standard error in every program.
+    std::function<void(const std::string& text)> detail;
     std::function<UtcTime()> utcNow;
     std::function<int()> toolkitExit;
 };

@@ -18,6 +18,7 @@
 
 #include "panel/about_box.h"
 #include "panel/dialog_units.h"
+#include "panel/pc_keys.h"
 #include "resources/dialog_layouts.h"
 #include "resources/icon.h"
 
@@ -38,29 +39,6 @@ protected:
     void nextCheckState() override {}
 };
 
-// The calculator key that a PC key holds, by caption; empty for none.
-std::string_view calculatorKeyFor(int key) {
-    if (key >= Qt::Key_0 && key <= Qt::Key_9) {
-        static constexpr std::string_view digits[] = {"0", "1", "2", "3", "4",
-                                                      "5", "6", "7", "8", "9"};
-        return digits[key - Qt::Key_0];
-    }
-    switch (key) {
-    case Qt::Key_Period: return ".";
-    case Qt::Key_Plus: return "+";
-    case Qt::Key_Minus: return "-";
-    case Qt::Key_Asterisk: return "X";
-    case Qt::Key_Slash: return "/";
-    case Qt::Key_Enter:
-    case Qt::Key_Return:
-    case Qt::Key_Equal: return "=";
-    case Qt::Key_Escape: return "C";
-    case Qt::Key_Backspace: return "CE";
-    case Qt::Key_Percent: return "%";
-    default: return {};
-    }
-}
-
 Net level(const Net* line) { return line != nullptr ? *line : Net{0}; }
 
 }  // namespace
@@ -73,6 +51,9 @@ KeyboardPanel::KeyboardPanel(QWidget* parent) : QDialog(parent) {
     panelIcon = tallivoIcon();
     setWindowIcon(panelIcon);
     setFont(dialogFont());
+    // The PC keys in the tooltips help most before the user has clicked
+    // into the window.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     buildControls();
     // The switches open at "0" and "FL".
     exchangeSwitches(false);
@@ -108,6 +89,13 @@ void KeyboardPanel::buildControls() {
             // Enter is the "=" key, not "click the focused button".
             push->setAutoDefault(false);
             push->setDefault(control.id == layout::kEqualsId);
+            if (control.kind == layout::ControlKind::Key) {
+                push->setToolTip(pcKeyTooltip(control.caption));
+                // A press by the mouse or the space bar: however short, the
+                // firmware gets to see it.
+                QObject::connect(push, &QAbstractButton::pressed, this,
+                                 [this, push] { holdForBoard(push); });
+            }
             button = push;
             break;
         }
@@ -175,20 +163,38 @@ void KeyboardPanel::connect(Net* columnLines, Net* rowLines, Net* lampMLine, Net
     isOpen = 1;
 }
 
+namespace {
+
+// The ten column lines as two words, compared in two instructions: this runs
+// in every clock period.
+bool sameColumns(const Net* lines, const std::array<Net, 10>& last) {
+    std::uint64_t now8, last8;
+    std::uint16_t now2, last2;
+    std::memcpy(&now8, lines, 8);
+    std::memcpy(&last8, last.data(), 8);
+    std::memcpy(&now2, lines + 8, 2);
+    std::memcpy(&last2, last.data() + 8, 2);
+    return now8 == last8 && now2 == last2;
+}
+
+}  // namespace
+
 int KeyboardPanel::clockPhase1() {
-    // The usual period costs two byte comparisons: the widgets are asked only
-    // when the firmware has changed the column pattern or a lamp.
-    if (columnNets != nullptr &&
-        std::memcmp(columnNets, lastColumns.data(), lastColumns.size()) != 0) {
+    // The usual period costs a count and two comparisons: the widgets are
+    // asked only when the firmware has changed the column pattern or a lamp.
+    ++periodCount_;
+    if (columnNets != nullptr && !sameColumns(columnNets, lastColumns)) {
         scanKeyMatrix();
         std::memcpy(lastColumns.data(), columnNets, lastColumns.size());
     }
-    const std::array<Net, 3> lamps{level(lampMNet), level(lampOvfNet), level(lampNegNet)};
-    if (lamps != lastLamps) {
-        lampOvf()->setChecked(lamps[1] != 0);
-        lampNeg()->setChecked(lamps[2] != 0);
-        lampM()->setChecked(lamps[0] != 0);
-        lastLamps = lamps;
+    const Net m = level(lampMNet);
+    const Net ovf = level(lampOvfNet);
+    const Net neg = level(lampNegNet);
+    if (m != lastLamps[0] || ovf != lastLamps[1] || neg != lastLamps[2]) {
+        lampOvf()->setChecked(ovf != 0);
+        lampNeg()->setChecked(neg != 0);
+        lampM()->setChecked(m != 0);
+        lastLamps = {m, ovf, neg};
     }
     return 0;
 }
@@ -202,8 +208,7 @@ void KeyboardPanel::scanKeyMatrix() {
 
     if (column < matrixKeys_.size()) {
         for (std::size_t row = 0; row < 4; ++row) {
-            const QAbstractButton* key = matrixKeys_[column][row];
-            rowNets[row] = key != nullptr && key->isDown() ? 1 : 0;
+            rowNets[row] = keyDownForBoard(column, row) ? 1 : 0;
         }
         return;
     }
@@ -221,6 +226,24 @@ void KeyboardPanel::scanKeyMatrix() {
         rowNets[1] = 0;
         rowNets[2] = 0;
         rowNets[3] = roundingIndex == 2 ? 1 : 0;  // "5/4": round half up
+    }
+}
+
+bool KeyboardPanel::keyDownForBoard(std::size_t column, std::size_t row) const {
+    const QAbstractButton* key = matrixKeys_[column][row];
+    if (key == nullptr) return false;
+    // A key stays down for the firmware until its minimum hold has run out,
+    // even when the user has let go already.
+    return key->isDown() || periodCount_ <= heldUntil_[column][row];
+}
+
+void KeyboardPanel::holdForBoard(const QAbstractButton* key) {
+    // The press is seen from the next clock period on; the periods already
+    // run do not count.
+    for (std::size_t column = 0; column < matrixKeys_.size(); ++column) {
+        for (std::size_t row = 0; row < 4; ++row) {
+            if (matrixKeys_[column][row] == key) heldUntil_[column][row] = periodCount_ + kMinimumHoldPeriods;
+        }
     }
 }
 
@@ -290,6 +313,8 @@ QCheckBox* KeyboardPanel::lampNeg() const {
 }
 
 bool KeyboardPanel::pressPcKey(const QKeyEvent* event) {
+    // With Ctrl, Alt or Meta a key is a shortcut, not a calculator key.
+    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
     QAbstractButton* button = keyButton(layoutText(calculatorKeyFor(event->key())));
     if (button == nullptr) return false;
     // Auto-repeat only says the key is still held.
@@ -303,6 +328,7 @@ bool KeyboardPanel::pressPcKey(const QKeyEvent* event) {
                                                                 event->key(), button};
     }
     button->setDown(true);
+    holdForBoard(button);
     return true;
 }
 
@@ -332,8 +358,14 @@ void KeyboardPanel::releaseAllPcKeys() {
     heldKeyCount_ = 0;
 }
 
+bool KeyboardPanel::helpKey(const QKeyEvent* event) {
+    if (event->key() != Qt::Key_F1) return false;
+    if (!event->isAutoRepeat()) systemCommand(layout::kAboutCommand);
+    return true;
+}
+
 void KeyboardPanel::keyPressEvent(QKeyEvent* event) {
-    if (!pressPcKey(event)) QDialog::keyPressEvent(event);
+    if (!helpKey(event) && !pressPcKey(event)) QDialog::keyPressEvent(event);
 }
 
 void KeyboardPanel::keyReleaseEvent(QKeyEvent* event) {
@@ -341,7 +373,10 @@ void KeyboardPanel::keyReleaseEvent(QKeyEvent* event) {
 }
 
 bool KeyboardPanel::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) return pressPcKey(static_cast<QKeyEvent*>(event));
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        return helpKey(key) || pressPcKey(key);
+    }
     if (event->type() == QEvent::KeyRelease) return releasePcKey(static_cast<QKeyEvent*>(event));
     return QDialog::eventFilter(watched, event);
 }

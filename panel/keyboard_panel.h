@@ -33,6 +33,13 @@ namespace tallivo {
 class KeyboardPanel final : public QDialog, public Component {
     Q_OBJECT
 public:
+    // However short a press of a key is (a click, a tap of a PC key), the
+    // firmware sees the key down for at least this many clock periods: the
+    // clock runs in bursts between window events, and a press that came and
+    // went between two bursts would otherwise never reach the board. 20000
+    // periods (27 ms at 740 kHz) cover a full scan of the ten columns.
+    static constexpr std::uint64_t kMinimumHoldPeriods = 20000;
+
     explicit KeyboardPanel(QWidget* parent = nullptr);
     ~KeyboardPanel() override;
 
@@ -45,6 +52,9 @@ public:
     int clockPhase1() override;  // key matrix and lamp scan
     int clockPhase2() override;  // nothing: the panel drives its rows in phase 1
     int shutdown() override;     // closes the window once; later calls do nothing
+
+    // Clock periods run since construction, as the scan counts them.
+    std::uint64_t periodsSeen() const { return periodCount_; }
 
     // Window-menu command; commands 16 to 31 run the About box.
     void systemCommand(int command);
@@ -103,6 +113,10 @@ private:
     void scanKeyMatrix();
     QAbstractButton* controlById(int id) const;
 
+    bool keyDownForBoard(std::size_t column, std::size_t row) const;
+    void holdForBoard(const QAbstractButton* key);
+    // F1 opens the About box.
+    bool helpKey(const QKeyEvent* event);
     bool pressPcKey(const QKeyEvent* event);
     bool releasePcKey(const QKeyEvent* event);
     void releaseAllPcKeys();
@@ -118,6 +132,11 @@ private:
     QButtonGroup* roundingSwitch_ = nullptr;
     QMenu* windowMenu_ = nullptr;
     QAction* aboutAction_ = nullptr;
+
+    // Clock periods run so far, and for each key of the matrix the last
+    // period of its minimum hold.
+    std::uint64_t periodCount_ = 0;
+    std::array<std::array<std::uint64_t, 4>, 8> heldUntil_{};
 
     // Calculator keys held by PC keys, so that the release of the PC key (even
     // after its modifier has changed the key code) lets the same button go.

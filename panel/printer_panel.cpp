@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFontDatabase>
+#include <QKeySequence>
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
@@ -85,6 +86,9 @@ PrinterPanel::PrinterPanel(QWidget* parent) : QDialog(parent) {
 
     paperMenu_ = new QMenu(this);
     QAction* copy = paperMenu_->addAction(tr("Copy"));
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    paperList->addAction(copy);
     QObject::connect(copy, &QAction::triggered, this, [this] { copyToClipboard(); });
     QAction* save = paperMenu_->addAction(tr("Save Paper As..."));
     QObject::connect(save, &QAction::triggered, this, [this] { savePaperAs(); });
@@ -163,7 +167,8 @@ void PrinterPanel::strike() {
 }
 
 void PrinterPanel::feedPaper() {
-    if (redPending != 0) {
+    const bool red = redPending != 0;
+    if (red) {
         for (int column = kRedMarkSearchStart; column >= 0; --column) {
             if (printLine[column] == ' ') {
                 printLine[column] = '-';
@@ -172,12 +177,35 @@ void PrinterPanel::feedPaper() {
         }
     }
     const QString line = QString::fromLatin1(printLine);
-    paperList->addItem(line);
-    // Bring the newest line into view; nothing stays selected.
-    paperList->scrollToItem(paperList->item(paperList->count() - 1));
-    paperList->clearSelection();
+    // The paper follows the newest line only while the user is reading the
+    // end of it; a user who scrolled back keeps the view, and any lines
+    // selected stay selected.
+    const bool following = showsLastLine();
+    auto* item = new QListWidgetItem(line);
+    if (red) {
+        item->setForeground(redInk());
+        item->setData(kRedRole, true);
+    }
+    paperList->addItem(item);
+    if (following) paperList->scrollToItem(item);
     clearLine();
     emit lineEmitted(line);
+}
+
+bool PrinterPanel::showsLastLine() const {
+    const int count = paperList->count();
+    if (count == 0) return true;
+    // Asking for the rectangle lays out the lines added since the last
+    // paint, so the answer holds even when many lines came at once.
+    const QRect last = paperList->visualItemRect(paperList->item(count - 1));
+    return last.intersects(paperList->viewport()->rect());
+}
+
+QColor PrinterPanel::redInk() { return QColor(0xC0, 0x00, 0x00); }
+
+bool PrinterPanel::isRedLine(int row) const {
+    const QListWidgetItem* item = paperList->item(row);
+    return item != nullptr && item->data(kRedRole).toBool();
 }
 
 int PrinterPanel::shutdown() {
@@ -205,18 +233,24 @@ QStringList PrinterPanel::paperLines() const {
 }
 
 QString PrinterPanel::copyText() const {
-    QString text;
-    const QList<QListWidgetItem*> selected = paperList->selectedItems();
-    if (selected.isEmpty()) {
-        for (const QString& line : paperLines()) text += line + QLatin1Char('\n');
-        return text;
-    }
-    // Selection order is the order of clicking; the paper's order is wanted.
     QList<int> rows;
-    rows.reserve(selected.size());
+    const QList<QListWidgetItem*> selected = paperList->selectedItems();
+    // Selection order is the order of clicking; the paper's order is wanted.
     for (const QListWidgetItem* item : selected) rows.append(paperList->row(item));
     std::sort(rows.begin(), rows.end());
-    for (const int row : rows) text += paperList->item(row)->text() + QLatin1Char('\n');
+    if (rows.isEmpty()) {
+        for (int row = 0; row < paperList->count(); ++row) rows.append(row);
+    }
+    QString text;
+    for (const int row : rows) {
+        // The blank symbol columns at the end of a line are no part of it
+        // for whoever pastes it.
+        QString line = paperList->item(row)->text();
+        qsizetype end = line.size();
+        while (end > 0 && line[end - 1] == QLatin1Char(' ')) --end;
+        line.truncate(end);
+        text += line + QLatin1Char('\n');
+    }
     return text;
 }
 

@@ -16,6 +16,7 @@
 // 19-20 the left symbol (hammer 0); 22-23 the right symbol (hammer 1).
 // Hammers 18 and 19 strike nothing.
 #include <QDialog>
+#include <QColor>
 #include <QFont>
 #include <QStringList>
 
@@ -58,8 +59,9 @@ public:
     QListWidget* paper() const { return paperList; }
     QMenu* paperMenu() const { return paperMenu_; }
 
-    // The selected lines (all lines when none is selected), each ended by a
-    // newline, as Copy puts them on the clipboard.
+    // The selected lines (all lines when none is selected), in the paper's
+    // order, each without its trailing blanks and ended by a newline, as Copy
+    // (also Ctrl+C) puts them on the clipboard.
     QString copyText() const;
     void copyToClipboard() const;
     // Writes every printed line, one per text line. On failure returns false
@@ -67,6 +69,11 @@ public:
     bool savePaper(const QString& path, QString* error = nullptr) const;
     // Asks for a file name and saves, reporting a failure in a message box.
     void savePaperAs();
+
+    // The colour of a line struck with the red ribbon, and whether line `row`
+    // was (its text carries the "-" mark as well).
+    static QColor redInk();
+    bool isRedLine(int row) const;
 
     QListWidget* paperList = nullptr;
     std::uint8_t redPending = 0;
@@ -95,8 +102,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    static constexpr int kRedRole = Qt::UserRole + 1;
+
     void strike();
     void feedPaper();
+    // The last line of the paper is in view (or there is none).
+    bool showsLastLine() const;
 
     QMenu* paperMenu_ = nullptr;
 };

@@ -111,6 +111,10 @@ inline constexpr std::array kKeyboardControls = {
     Control{-1, "OVF", ControlKind::Label, {149, 7, 18, 8}},
     Control{-1, "NEG", ControlKind::Label, {167, 7, 18, 8}},
     Control{-1, "M", ControlKind::Label, {190, 7, 8, 8}},
+
+    // What the two switches are, in the room between them and the keys.
+    Control{-1, "Decimals", ControlKind::Label, {17, 28, 81, 8}},
+    Control{-1, "Rounding", ControlKind::Label, {106, 28, 38, 8}},
 };
 
 // The keyboard matrix: the key id whose held state goes to row line r when

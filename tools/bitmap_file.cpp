@@ -22,6 +22,21 @@ std::uint32_t le32(const std::uint8_t* p) {
 
 }  // namespace
 
+const char* bitmapStatusText(BitmapStatus status) {
+    switch (status) {
+    case BitmapStatus::ok: return "it is usable";
+    case BitmapStatus::cannotOpen: return "it cannot be opened";
+    case BitmapStatus::truncatedHeader: return "it is shorter than the 54 bytes of its headers";
+    case BitmapStatus::badSignature: return "it does not start with \"BM\"";
+    case BitmapStatus::wrongBitsPerPixel: return "it does not have the bits per pixel it must have";
+    case BitmapStatus::badDimensions: return "its width or height is not usable";
+    case BitmapStatus::lengthMismatch: return "it is shorter than its pixel offset plus its image size";
+    case BitmapStatus::rowsOutsideFile: return "its pixel rows run past the end of the file";
+    case BitmapStatus::smallerThanPicture: return "it is narrower or lower than Flowchart.bmp";
+    }
+    return "it is not usable";
+}
+
 bool MemorySource::readAt(std::uint64_t offset, std::uint8_t* destination, std::size_t count) {
     if (offset > bytes_.size() || count > bytes_.size() - offset) return false;
     if (count != 0) std::memcpy(destination, bytes_.data() + offset, count);

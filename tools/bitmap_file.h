@@ -32,6 +32,10 @@ enum class BitmapStatus : int {
     smallerThanPicture  // a type map narrower or lower than its picture
 };
 
+// Why a file was refused, in a few words for the user ("it does not start with
+// \"BM\"").
+const char* bitmapStatusText(BitmapStatus status);
+
 // Largest width and height accepted, and the cap on their product: far above
 // any flowchart picture, and small enough that nothing derived overflows.
 inline constexpr std::int64_t kMaxBitmapSide = 16384;

@@ -1,15 +1,22 @@
 #include "tools/flowchart_view.h"
 
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QRegion>
+#include <QWindow>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <string>
 
 #include "kernel/data_files.h"
 #include "kernel/platform.h"
+#include "kernel/qt_platform.h"
 #include "tools/bitmap_file.h"
 
 namespace tallivo {
@@ -52,6 +59,27 @@ FlowchartView::FlowchartView() : QWidget(nullptr) {}
 
 FlowchartView::~FlowchartView() = default;
 
+namespace {
+
+// The message of an unusable picture, with what a user at a terminal needs
+// to put it right: where the file was looked for, why it was refused, and
+// that the calculator runs without the flowchart.
+void refusePicture(const std::string& message, const char* name, BitmapStatus why,
+                   const std::string& withoutFlowchart) {
+    platform().detail(describeSearch(name));
+    platform().detail(std::string(name) + " was refused: " + bitmapStatusText(why));
+    if (!withoutFlowchart.empty()) platform().detail(withoutFlowchart);
+    platform().showMessage(message);
+}
+
+BitmapStatus checkPicture(const char* name, std::int32_t bitsPerPixel, BitmapHeader& header) {
+    FileSource file(findDataFile(name));
+    if (!file.isOpen()) return BitmapStatus::cannotOpen;
+    return readBitmapHeader(file, bitsPerPixel, header);
+}
+
+}  // namespace
+
 int FlowchartView::connect(int hit, Net* dataBus, Net* sync, Net* test, Net* reset) {
     if (hit == 0) return 0;
     freeBuffers();
@@ -73,6 +101,34 @@ int FlowchartView::connect(int hit, Net* dataBus, Net* sync, Net* test, Net* res
     QScreen* display = QGuiApplication::primaryScreen();
     if (display == nullptr) return 1;
 
+    // The files are checked before the window opens, in the order of their
+    // messages, so that a broken picture gets its box with no empty window
+    // behind it.
+    static constexpr const char* kBitmapMessage = "ERROR Connecting Flowchart module, please check bitmap file";
+    static constexpr const char* kTypeMessage = "ERROR Connecting Flowchart module, please check type file";
+    BitmapHeader pictureHeader;
+    if (const BitmapStatus why = checkPicture("Flowchart.bmp", 24, pictureHeader); why != BitmapStatus::ok) {
+        refusePicture(kBitmapMessage, "Flowchart.bmp", why, withoutFlowchartHint);
+        return 1;
+    }
+    const int depth = measureDisplayDepth();
+    if (depth < 24) {
+        platform().detail("the display has " + std::to_string(depth) + " bits per pixel; the flowchart needs 24");
+        if (!withoutFlowchartHint.empty()) platform().detail(withoutFlowchartHint);
+        platform().showMessage("ERROR: Incompatible display format");
+        return 2;
+    }
+    fourBytePixels = depth > 24;
+    BitmapHeader typeHeader;
+    BitmapStatus typeStatus = checkPicture("types.bmp", 8, typeHeader);
+    if (typeStatus == BitmapStatus::ok &&
+        (typeHeader.width < pictureHeader.width || typeHeader.height < pictureHeader.height))
+        typeStatus = BitmapStatus::smallerThanPicture;
+    if (typeStatus != BitmapStatus::ok) {
+        refusePicture(kTypeMessage, "types.bmp", typeStatus, withoutFlowchartHint);
+        return 3;
+    }
+
     // A plain top-level window with a caption and nothing else: no system
     // menu, no sizing border, no minimise or maximise box. It paints every
     // pixel itself, so the toolkit need not erase it first.
@@ -80,33 +136,26 @@ int FlowchartView::connect(int hit, Net* dataBus, Net* sync, Net* test, Net* res
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
-    setGeometry(0, 0, 100, 100);
+    setGeometry(0, 0, kNominalSide, kNominalSide);
     showMaximized();
     windowOpen = true;
     const QSize available = measureAvailableArea();
 
     FileSource pictureFile(findDataFile("Flowchart.bmp"));
     ScaledBitmap picture;
-    if (!pictureFile.isOpen() ||
-        loadScaledPicture(pictureFile, available.width(), available.height(), picture) !=
-            BitmapStatus::ok) {
-        platform().showMessage("ERROR Connecting Flowchart module, please check bitmap file");
+    if (const BitmapStatus why = loadScaledPicture(pictureFile, available.width(), available.height(), picture);
+        why != BitmapStatus::ok) {
+        refusePicture(kBitmapMessage, "Flowchart.bmp", why, withoutFlowchartHint);
         return 1;
     }
-
-    const int depth = measureDisplayDepth();
-    if (depth < 24) {
-        platform().showMessage("ERROR: Incompatible display format");
-        return 2;
-    }
-    fourBytePixels = depth > 24;
 
     pictureWidth = picture.width;
     pictureHeight = picture.height;
     divisor = picture.divisor;
 
     // Leave the maximised state and make the client area exactly the scaled
-    // picture, where the maximised window stood. The user cannot resize it.
+    // picture, at the top left corner of the work area (the application
+    // places it clear of the panels). The user cannot resize it.
     const QPoint origin = display->availableGeometry().topLeft();
     setWindowState(Qt::WindowNoState);
     setFixedSize(pictureWidth, pictureHeight);
@@ -117,19 +166,30 @@ int FlowchartView::connect(int hit, Net* dataBus, Net* sync, Net* test, Net* res
 
     FileSource typeFile(findDataFile("types.bmp"));
     ScaledBitmap types;
-    if (!typeFile.isOpen() || loadTypeMap(typeFile, picture, types) != BitmapStatus::ok) {
-        platform().showMessage("ERROR Connecting Flowchart module, please check type file");
+    if (const BitmapStatus why = loadTypeMap(typeFile, picture, types); why != BitmapStatus::ok) {
+        refusePicture(kTypeMessage, "types.bmp", why, withoutFlowchartHint);
         return 3;
     }
     typeMap = std::move(types.bytes);
+    indexPixels();
     update();
     return 0;
 }
 
-QSize FlowchartView::measureAvailableArea() const {
+QSize FlowchartView::measureAvailableArea() {
     if (availableOverride.isValid() && !availableOverride.isEmpty()) return availableOverride;
-    // The client area of a maximised window: the screen's work area less the
-    // window frame that the window manager puts around it.
+    // Under a window manager the window is framed and maximised before it is
+    // first exposed, and the client size then is the area. Its size, state
+    // and frame come in as window events: wait for them. Without a window
+    // manager nobody maximises it; it keeps its nominal size, and the area is
+    // the screen's work area.
+    QElapsedTimer waited;
+    waited.start();
+    QWindow* window = windowHandle();
+    while (window != nullptr && !window->isExposed() && waited.elapsed() < kMaximiseWaitMs) handleEventsFor(10);
+    // The events that came with the expose (the new size, the frame).
+    handleEventsFor(20);
+    if (size() != QSize(kNominalSide, kNominalSide)) return size();
     const QScreen* display = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
     const QSize frame = frameGeometry().size() - geometry().size();
     return display->availableGeometry().size() - frame;
@@ -238,13 +298,45 @@ int FlowchartView::clockPhase2() {
         }
         decay(markerCountdown);
         if (needsRedraw) {
+            ++redraws;
             recolour();
-            update();
             needsRedraw = false;
         }
     }
     previousTest = test;
     return 0;
+}
+
+void FlowchartView::indexPixels() {
+    // Each mapped pixel belongs to one entry: the event kind and the address
+    // named by its first non-zero byte, blue (entry), green (skip) or red
+    // (visit). The pixels are grouped by entry, so that a redraw touches
+    // only the pixels of the entries whose state has changed.
+    const auto pixels = static_cast<std::size_t>(pictureWidth) * static_cast<std::size_t>(pictureHeight);
+    std::vector<std::uint16_t> entryOf(pixels, kNoEntry);
+    std::array<std::uint32_t, kEntries> counts{};
+    pixelBounds.fill(QRect());
+    for (std::size_t i = 0; i < pixels; ++i) {
+        const std::uint8_t* bgr = pictureBytes.data() + i * 3;
+        int kind = 0;
+        while (kind < 3 && bgr[kind] == 0) ++kind;
+        if (kind == 3) continue;  // black: belongs to no address
+        const auto entry = static_cast<std::uint16_t>(kind * 256 + bgr[kind]);
+        entryOf[i] = entry;
+        ++counts[entry];
+        const int x = static_cast<int>(i % static_cast<std::size_t>(pictureWidth));
+        const int y = static_cast<int>(i / static_cast<std::size_t>(pictureWidth));
+        pixelBounds[entry] |= QRect(x, y, 1, 1);
+    }
+    entryFirst[0] = 0;
+    for (std::size_t e = 0; e < kEntries; ++e) entryFirst[e + 1] = entryFirst[e] + counts[e];
+    entryPixels.assign(entryFirst[kEntries], 0);
+    std::array<std::uint32_t, kEntries> next{};
+    std::copy(entryFirst.begin(), entryFirst.end() - 1, next.begin());
+    for (std::size_t i = 0; i < pixels; ++i)
+        if (entryOf[i] != kNoEntry) entryPixels[next[entryOf[i]]++] = static_cast<std::uint32_t>(i);
+    // Nothing has been coloured by state yet: the first redraw does it all.
+    drawnStates.fill(kNotDrawn);
 }
 
 void FlowchartView::recolour() {
@@ -254,48 +346,57 @@ void FlowchartView::recolour() {
 
     const std::int64_t justRecorded = std::int64_t{hitValue} - 1;
     const int pixelBytes = fourBytePixels ? 4 : 3;
-    for (int y = 0; y < pictureHeight; ++y) {
-        const std::size_t rowStart = static_cast<std::size_t>(y) * static_cast<std::size_t>(pictureWidth);
-        std::uint8_t* target = displayImage.data() + static_cast<std::size_t>(y) *
-                                                         static_cast<std::size_t>(displayRowLength);
-        for (int x = 0; x < pictureWidth; ++x) {
-            const std::size_t i = rowStart + static_cast<std::size_t>(x);
-            const std::uint8_t blue = pictureBytes[i * 3];
-            const std::uint8_t green = pictureBytes[i * 3 + 1];
-            const std::uint8_t red = pictureBytes[i * 3 + 2];
-            // The first non-zero byte, blue, green, red, names the event kind
-            // and the address; a black pixel belongs to no address.
-            const std::array<std::int32_t, 256>* counters;
-            std::int32_t marker;
-            std::uint8_t index;
-            if (blue != 0) {
-                counters = &entryCounters, marker = lastEntry, index = blue;
-            } else if (green != 0) {
-                counters = &skipCounters, marker = lastSkip, index = green;
-            } else if (red != 0) {
-                counters = &visitCounters, marker = lastVisit, index = red;
-            } else {
-                continue;
-            }
-            const std::int32_t counter = (*counters)[index];
+    const std::array<const std::array<std::int32_t, 256>*, 3> tables{&entryCounters, &skipCounters,
+                                                                      &visitCounters};
+    const std::array<std::int32_t, 3> markers{lastEntry, lastSkip, lastVisit};
+    QRegion changed;
+    for (std::size_t kind = 0; kind < 3; ++kind) {
+        // Index 0 names no pixel: a pixel's index is its first non-zero byte.
+        for (std::size_t index = 1; index < 256; ++index) {
+            const std::size_t entry = kind * 256 + index;
+            if (entryFirst[entry] == entryFirst[entry + 1]) continue;
+            const std::int32_t counter = (*tables[kind])[index];
             PixelState state = kRecent;
-            if (index == marker || counter == justRecorded)
+            if (static_cast<std::int32_t>(index) == markers[kind] || counter == justRecorded)
                 state = kCurrent;
             else if (counter == 0)
                 state = kExpired;
-            const Rgb colour = kColours[state][typeMap[i] & 3];
-            std::uint8_t* p = target + x * pixelBytes;
-            p[0] = colour.blue;
-            p[1] = colour.green;
-            p[2] = colour.red;
+            // A pixel's colour follows from its entry's state and its type
+            // alone: an entry whose state is unchanged keeps its colours.
+            if (drawnStates[entry] == state) continue;
+            drawnStates[entry] = static_cast<std::uint8_t>(state);
+            for (std::uint32_t n = entryFirst[entry]; n < entryFirst[entry + 1]; ++n) {
+                const std::uint32_t i = entryPixels[n];
+                const Rgb colour = kColours[state][typeMap[i] & 3];
+                const std::size_t x = i % static_cast<std::size_t>(pictureWidth);
+                const std::size_t y = i / static_cast<std::size_t>(pictureWidth);
+                std::uint8_t* p = displayImage.data() + y * static_cast<std::size_t>(displayRowLength) +
+                                  x * static_cast<std::size_t>(pixelBytes);
+                p[0] = colour.blue;
+                p[1] = colour.green;
+                p[2] = colour.red;
+            }
+            changed += pixelBounds[entry];
         }
     }
+    // Only what was recoloured is painted again.
+    if (!changed.isEmpty()) update(changed);
 }
 
 void FlowchartView::paintEvent(QPaintEvent* event) {
     if (displayBitmap.isNull()) return;
     QPainter painter(this);
-    painter.drawImage(event->rect(), displayBitmap, event->rect());
+    for (const QRect& area : event->region()) painter.drawImage(area, displayBitmap, area);
+}
+
+void FlowchartView::closeEvent(QCloseEvent* event) {
+    // As with the printer, only the end of the run closes the window: closed
+    // from its frame it would go on costing time with nothing to show.
+    if (windowOpen) {
+        event->ignore();
+        return;
+    }
+    event->accept();
 }
 
 QImage FlowchartView::displayedImage() const {
@@ -319,6 +420,8 @@ void FlowchartView::freeBuffers() {
     std::vector<std::uint8_t>().swap(pictureBytes);
     std::vector<std::uint8_t>().swap(displayImage);
     std::vector<std::uint8_t>().swap(typeMap);
+    std::vector<std::uint32_t>().swap(entryPixels);
+    entryFirst.fill(0);
     displayImageSize = 0;
     pictureWidth = 0;
     pictureHeight = 0;

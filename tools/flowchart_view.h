@@ -14,15 +14,18 @@
 // in phase 2, every counter decays by one and the picture is recoloured when
 // some pixel may have changed state.
 #include <QImage>
+#include <QRect>
 #include <QSize>
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "kernel/component.h"
 #include "kernel/net.h"
 
+class QCloseEvent;
 class QPaintEvent;
 
 namespace tallivo {
@@ -58,6 +61,13 @@ public:
     int scaleDivisorUsed() const { return divisor; }
     bool isWindowOpen() const { return windowOpen; }
 
+    // What standard error gets beside a picture's message: how to start
+    // without the flowchart. Empty for none.
+    std::string withoutFlowchartHint = "start with -f0 to run the calculator without the flowchart";
+
+    // Ticks on which the picture was recoloured, since construction.
+    std::uint64_t redraws = 0;
+
     // The recorder's state, in the names of the hardware description.
     std::int32_t markerCountdown = 0;
     std::int32_t lastEntry = 0;
@@ -87,10 +97,22 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The size at which the window is created, before it is maximised.
+    static constexpr int kNominalSide = 100;
+    // How long to wait for the window manager to show the maximised window.
+    static constexpr int kMaximiseWaitMs = 3000;
+    // An entry is an event kind (0 entry, 1 skip, 2 visit) and a low address
+    // byte: kind * 256 + address.
+    static constexpr std::size_t kEntries = 3 * 256;
+    static constexpr std::uint16_t kNoEntry = 0xFFFF;
+    static constexpr std::uint8_t kNotDrawn = 0xFF;
+
     void freeBuffers();
-    QSize measureAvailableArea() const;
+    QSize measureAvailableArea();
+    void indexPixels();
     int measureDisplayDepth() const;
     void copyPictureToDisplay();
     void recolour();
@@ -101,6 +123,14 @@ private:
     int displayRowLength = 0;
     QSize availableOverride;
     int depthOverride = 0;
+
+    // The pixels of each entry: entryPixels[entryFirst[e] .. entryFirst[e + 1]),
+    // as indices into the picture; their bounding box; the state they were
+    // last coloured in.
+    std::vector<std::uint32_t> entryPixels;
+    std::array<std::uint32_t, kEntries + 1> entryFirst{};
+    std::array<QRect, kEntries> pixelBounds{};
+    std::array<std::uint8_t, kEntries> drawnStates{};
 };
 
 }  // namespace tallivo

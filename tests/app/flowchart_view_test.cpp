@@ -214,6 +214,23 @@ TEST_F(FlowchartViewTest, RecordsTheCycleAfterOneAt0x300) {
     EXPECT_FALSE(view.recordNext);
 }
 
+TEST_F(FlowchartViewTest, RecordsTheCycleAfterOneAt0x302) {
+    writeSimplePictures();
+    ASSERT_EQ(open(512), 0);
+    cycle(0x302);
+    EXPECT_TRUE(view.recordNext);
+    cycle(0x345);
+    EXPECT_EQ(view.visitCounters[0x45], 512);
+    EXPECT_EQ(view.lastVisit, 0x45);
+    EXPECT_FALSE(view.recordNext);
+    // Neighbours of 0x302 arm nothing.
+    for (const int before : {0x301, 0x303, 0x304}) {
+        cycle(before);
+        cycle(0x366);
+        EXPECT_EQ(view.visitCounters[0x66], 0) << before;
+    }
+}
+
 TEST_F(FlowchartViewTest, OnlyTheCycleRightAfter0x300IsRecorded) {
     writeSimplePictures();
     ASSERT_EQ(open(512), 0);
@@ -349,20 +366,72 @@ TEST_F(FlowchartViewTest, RedrawsOnlyWhenAPixelMayChangeState) {
     writeSimplePictures();
     ASSERT_EQ(open(5), 0);
     record(0x45);
-    tick();  // new recording: redraw
+    auto tickRedraws = [this] {
+        const auto before = view.redraws;
+        tick();
+        return view.redraws != before;
+    };
+    EXPECT_TRUE(tickRedraws());  // new recording
     EXPECT_EQ(pixel(1, 0), kYellow);
-    // Paint a mark into the shown image: a redraw would overwrite it.
-    auto mark = [this] { std::fill(view.displayImage.begin(), view.displayImage.begin() + 3, std::uint8_t{7}); };
-    mark();
-    tick();  // counter 4 → 3: leaves "recorded since the last tick", redraw
-    EXPECT_NE(pixel(0, 0), QColor(7, 7, 7));
-    mark();
-    tick();  // 3 → 2, marker 3 → 2: nothing changes state
-    EXPECT_EQ(pixel(0, 0), QColor(7, 7, 7));
-    tick();  // marker 2 → 1
-    EXPECT_EQ(pixel(0, 0), QColor(7, 7, 7));
-    tick();  // counter 1 → 0 and markers cleared: redraw
-    EXPECT_NE(pixel(0, 0), QColor(7, 7, 7));
+    EXPECT_TRUE(tickRedraws());   // counter 4 → 3: leaves "recorded since the last tick"
+    EXPECT_FALSE(tickRedraws());  // 3 → 2, marker 3 → 2: nothing changes state
+    EXPECT_FALSE(tickRedraws());  // marker 2 → 1
+    EXPECT_TRUE(tickRedraws());   // counter 1 → 0 and markers cleared
+    EXPECT_FALSE(tickRedraws());
+}
+
+// The colour the hardware description gives a pixel (blue, green, red bytes
+// and a type 0 to 3) from the view's counters and markers.
+QColor expectedColour(const FlowchartView& v, const Bytes& bgr, int type) {
+    const std::array<std::int32_t, 256>* counters = nullptr;
+    int marker = 0, index = 0;
+    if (bgr[0] != 0) counters = &v.entryCounters, marker = v.lastEntry, index = bgr[0];
+    else if (bgr[1] != 0) counters = &v.skipCounters, marker = v.lastSkip, index = bgr[1];
+    else if (bgr[2] != 0) counters = &v.visitCounters, marker = v.lastVisit, index = bgr[2];
+    else return QColor(0, 0, 0);
+    const int counter = (*counters)[static_cast<std::size_t>(index)];
+    if (index == marker || counter == v.hitValue - 1) return kYellow;
+    static const QColor recent[4] = {QColor(255, 255, 0), QColor(8, 96, 168), QColor(255, 0, 0), QColor(255, 255, 255)};
+    static const QColor expired[4] = {QColor(128, 128, 0), QColor(102, 102, 102), QColor(102, 102, 102), QColor(63, 63, 63)};
+    return counter == 0 ? expired[type] : recent[type];
+}
+
+TEST_F(FlowchartViewTest, RecolouringOnlyTheChangedAddressesGivesTheWholePicturesColours) {
+    // Several addresses of every kind, each with pixels of several types and
+    // at several places, so that a pixel left out of a redraw shows.
+    const std::vector<std::vector<Bytes>> pixels = {
+        {visit(0x10), visit(0x12), skip(0x10), entry(0x20), Bytes{0, 0, 0}, visit(0x30)},
+        {visit(0x12), visit(0x10), entry(0x12), skip(0x30), visit(0x20), entry(0x30)},
+        {skip(0x12), visit(0x30), visit(0x10), Bytes{0, 0, 0}, entry(0x10), visit(0x12)},
+    };
+    const std::vector<std::vector<int>> types = {{1, 100, 255, 0, 1, 64}, {255, 0, 65, 1, 254, 100}, {1, 1, 255, 0, 100, 0}};
+    writePictures(pixels, types);
+    ASSERT_EQ(open(6), 0);
+    auto typeOf = [](int stored) { return stored == 0 ? 0 : stored <= 64 ? 1 : stored < 255 ? 2 : 3; };
+    auto checkAll = [&](int step) {
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 6; ++x) {
+                const Bytes& bgr = pixels[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)];
+                if (bgr == Bytes{0, 0, 0}) continue;  // never touched
+                EXPECT_EQ(pixel(x, y), expectedColour(view, bgr, typeOf(types[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)])))
+                    << "step " << step << " pixel " << x << "," << y;
+            }
+    };
+    // Recordings of all three kinds, ticks in between, until everything has
+    // gone dark again.
+    const std::vector<std::pair<int, int>> events = {{0x10, 0xF1}, {0x12, 0}, {0x30, 0}, {0x20, 0xEF}, {0x30, 0}, {0x10, 0}, {0x12, 0}};
+    int step = 0;
+    for (const auto& [address, byte] : events) {
+        record(address, byte);
+        tick();
+        checkAll(step++);
+        tick();
+        checkAll(step++);
+    }
+    for (int i = 0; i < 8; ++i) {
+        tick();
+        checkAll(step++);
+    }
 }
 
 TEST_F(FlowchartViewTest, ColourOfEachStateAndType) {
@@ -447,6 +516,46 @@ TEST_F(FlowchartViewTest, UnusablePictureFileGivesResult1) {
     messages.clear();
     EXPECT_EQ(open(512), 1);
     EXPECT_EQ(messages, std::vector<std::string>{text});
+}
+
+TEST_F(FlowchartViewTest, ABrokenPictureGetsItsBoxBeforeAnyWindowAndTheReasonOnStandardError) {
+    std::vector<std::string> details;
+    platform().detail = [&details](const std::string& text) { details.push_back(text); };
+    std::vector<bool> windowShownAtBox;
+    platform().showMessage = [&](const std::string& text) {
+        messages.push_back(text);
+        windowShownAtBox.push_back(view.isVisible());
+    };
+    writeSimplePictures();
+    writeFile("Flowchart.bmp", {'X', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    EXPECT_EQ(open(512), 1);
+    EXPECT_EQ(messages, std::vector<std::string>{"ERROR Connecting Flowchart module, please check bitmap file"});
+    EXPECT_EQ(windowShownAtBox, std::vector<bool>{false});
+    EXPECT_FALSE(view.isVisible());
+    ASSERT_EQ(details.size(), 3u);
+    EXPECT_EQ(details[0].rfind("looked for Flowchart.bmp in:\n  " + (dir / "Flowchart.bmp").string() + "\n", 0), 0u)
+        << details[0];
+    EXPECT_EQ(details[1], "Flowchart.bmp was refused: it does not start with \"BM\"");
+    EXPECT_NE(details[2].find("-f0"), std::string::npos);
+
+    writeSimplePictures();
+    writeFile("types.bmp", {'B', 'M'});
+    messages.clear();
+    details.clear();
+    windowShownAtBox.clear();
+    EXPECT_EQ(open(512), 3);
+    EXPECT_EQ(windowShownAtBox, std::vector<bool>{false});
+    ASSERT_EQ(details.size(), 3u);
+    EXPECT_EQ(details[1], "types.bmp was refused: it is shorter than the 54 bytes of its headers");
+}
+
+TEST_F(FlowchartViewTest, AFrameCloseLeavesTheWindowOpenUntilShutdown) {
+    writeSimplePictures();
+    ASSERT_EQ(open(512), 0);
+    EXPECT_FALSE(view.close());
+    EXPECT_TRUE(view.isVisible());
+    view.shutdown();
+    EXPECT_FALSE(view.isVisible());
 }
 
 TEST_F(FlowchartViewTest, ShallowDisplayGivesResult2) {

@@ -2,6 +2,9 @@
 // keyboard matrix, and the printer's paper is emitted line by line.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "tests/support/json.h"
 #include "tests/support/run_process.h"
 
@@ -75,6 +78,46 @@ TEST(RunnerPanels, APacedRunEndsAfterItsPeriods) {
     // The pacing runs whole bursts of 100 periods.
     EXPECT_EQ(r.err.rfind("periods=20000 ", 0), 0u) << r.err;
     EXPECT_EQ(lastLineJson(r.out)["ram"][0]["mainMemory"][0].number, 2);
+}
+
+// The keys held when the run stops, from the dump.
+std::vector<std::string> keysDownAfter(const std::vector<std::string>& extra, const std::string& folder) {
+    std::vector<std::string> args = {"--code", program("keys.code"), "--dump-state", "-"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const auto r = runProgram("tallivo-run", args, folder);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    std::vector<std::string> keys;
+    const Json state = lastLineJson(r.out);
+    for (const Json& item : state["keysDown"].items) keys.push_back(item.text);
+    return keys;
+}
+
+TEST(RunnerKeySchedule, TwoHoldsOfOneKeyBackToBackKeepItDown) {
+    // The first hold ends where the second begins: the second is not lost.
+    EXPECT_EQ(keysDownAfter({"--keys", "1@0-100,1@100-200", "--periods", "150"}, "back_to_back"),
+              std::vector<std::string>{"1"});
+    EXPECT_EQ(keysDownAfter({"--keys", "1@100-200,1@0-100", "--periods", "150"}, "back_to_back_swapped"),
+              std::vector<std::string>{"1"});
+    EXPECT_EQ(keysDownAfter({"--keys", "1@0-100", "--periods", "150"}, "single"), std::vector<std::string>{});
+}
+
+TEST(RunnerKeySchedule, TheEndOfAHoldIsExclusive) {
+    // Held for periods 0 to 99: over once period 100 is reached.
+    EXPECT_EQ(keysDownAfter({"--keys", "%@0-100", "--periods", "99"}, "end_99"), std::vector<std::string>{"%"});
+    EXPECT_EQ(keysDownAfter({"--keys", "%@0-100", "--periods", "100"}, "end_100"), std::vector<std::string>{});
+    EXPECT_EQ(keysDownAfter({"--keys", "%@0-100", "--paced", "--periods", "100"}, "end_paced"),
+              std::vector<std::string>{});
+}
+
+TEST(RunnerKeySchedule, ATypedRunEndsItsPeriodsAfterTheLastRelease) {
+    // Two keys of 1000 periods with a gap of 500 between them: the last key
+    // is released at 2500; no gap follows it, then the 300 periods run.
+    const auto r = runProgram("tallivo-run",
+                              {"--code", program("keys.code"), "--type", "1 2", "--hold", "1000", "--gap",
+                               "500", "--periods", "300", "--stats"},
+                              "typed_length");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err.rfind("periods=2800 ", 0), 0u) << r.err;
 }
 
 TEST(RunnerPanels, BadKeySchedulesAreRefused) {

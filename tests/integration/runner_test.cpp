@@ -133,7 +133,10 @@ TEST(RunnerOptions, BadInputGetsAMessageTheUsageAndExitCode2) {
 TEST(RunnerOptions, AMissingCodeFileFailsWithTheRomMessage) {
     const auto r = runProgram("tallivo-run", {"--code", "/nonexistent/4001.code"}, "nocode");
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "ERROR: Unable to initialize ROM, does code file exist?\n");
+    // Where the file was looked for, then the box's text, exactly.
+    EXPECT_EQ(r.err,
+              "looked for /nonexistent/4001.code in:\n  /nonexistent/4001.code (not there)\n"
+              "ERROR: Unable to initialize ROM, does code file exist?\n");
 }
 
 TEST(RunnerOptions, StatsAndDumpToAFileAndTraceOptions) {

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 
@@ -47,6 +48,10 @@ protected:
     void reselect(int column) {
         select(column == 0 ? 1 : 0);
         select(column);
+    }
+    // Clock periods in which the column pattern stays as it is.
+    void idle(std::uint64_t periods) {
+        for (std::uint64_t p = 0; p < periods; ++p) panel.clockPhase1();
     }
     int rowBits() const { return rows[0] | rows[1] << 1 | rows[2] << 2 | rows[3] << 3; }
     QAbstractButton* key(const char* caption) const {
@@ -200,6 +205,47 @@ TEST_F(KeyboardPanelTest, LampsFollowTheirNetsAndIgnoreClicks) {
     }
 }
 
+TEST_F(KeyboardPanelTest, EachLampLightsAndGoesDarkOnItsOwn) {
+    Net* const nets[3] = {&lampM, &lampOvf, &lampNeg};
+    QCheckBox* const boxes[3] = {panel.lampM(), panel.lampOvf(), panel.lampNeg()};
+    const char* const names[3] = {"M", "OVF", "NEG"};
+    // With the other two dark, then with the other two lit.
+    for (const Net others : {Net{0}, Net{1}}) {
+        for (int lamp = 0; lamp < 3; ++lamp) {
+            for (Net* net : nets) *net = others;
+            panel.clockPhase1();
+            for (const Net level : {static_cast<Net>(1 - others), others}) {
+                *nets[lamp] = level;
+                panel.clockPhase1();
+                for (int i = 0; i < 3; ++i) {
+                    EXPECT_EQ(boxes[i]->isChecked(), (i == lamp ? level : others) != 0)
+                        << names[lamp] << " at " << int(level) << ", the others at " << int(others)
+                        << ": lamp " << names[i];
+                }
+            }
+        }
+    }
+}
+
+TEST_F(KeyboardPanelTest, ALowLineWalkedThroughAllTenColumnsReadsKeysThenBothSwitches) {
+    // One key held in every key column, each on another row where it can be.
+    const char* const held[8] = {"CM", "%", "X", "+", ".", "2", "7", "Ex"};
+    const int rowsOf[8] = {0b0001, 0b0010, 0b0100, 0b0010, 0b1000, 0b0100, 0b0001, 0b0010};
+    for (const char* caption : held) key(caption)->setDown(true);
+    panel.setDecimalPointIndex(5);  // reads 5: rows 0 and 2
+    panel.setRoundingIndex(2);      // "5/4": row 3
+    for (int walk = 0; walk < 2; ++walk) {
+        // As a firmware scans: the low line moves from column 0 to 9, one
+        // step per change of the pattern.
+        for (int column = 0; column < 10; ++column) {
+            select(column);
+            const int expected = column < 8 ? rowsOf[column] : column == 8 ? 0b0101 : (walk == 0 ? 0b1000 : 0b0001);
+            EXPECT_EQ(rowBits(), expected) << "walk " << walk << ", column " << column;
+        }
+        panel.setRoundingIndex(0);  // "/N" for the second walk: row 0
+    }
+}
+
 TEST_F(KeyboardPanelTest, QuitAndFrameCloseRequestTheEndOfTheRun) {
     rows = {1, 0, 1, 0};
     panel.quitButton()->click();
@@ -270,13 +316,133 @@ TEST_F(KeyboardPanelTest, PcKeysHoldCalculatorKeys) {
     EXPECT_TRUE(panel.isVisible());
     EXPECT_EQ(quit, 0);
 
-    // The firmware sees a PC-held key through the scan.
+    // The firmware sees a PC-held key through the scan, and its release
+    // once the key's minimum hold has run out (as have the taps above).
+    idle(KeyboardPanel::kMinimumHoldPeriods);
     sendKey(&panel, QEvent::KeyPress, Qt::Key_7);
     reselect(6);
     EXPECT_EQ(rowBits(), 0b0001);
     sendKey(&panel, QEvent::KeyRelease, Qt::Key_7);
+    idle(KeyboardPanel::kMinimumHoldPeriods);
     reselect(6);
     EXPECT_EQ(rowBits(), 0);
+}
+
+TEST_F(KeyboardPanelTest, EveryKeyHasAPcKeyShownInItsTooltip) {
+    const std::pair<int, const char*> letters[] = {
+        {Qt::Key_S, "S"},    {Qt::Key_E, "Ex"},  {Qt::Key_Z, "00"}, {Qt::Key_D, "<>"},
+        {Qt::Key_Q, "SQRT"}, {Qt::Key_P, "%"},   {Qt::Key_J, "M-="}, {Qt::Key_K, "M+="},
+        {Qt::Key_L, "CM"},   {Qt::Key_R, "RM"},  {Qt::Key_N, "M-"}, {Qt::Key_M, "M+"},
+        {Qt::Key_X, "X"},    {Qt::Key_Comma, "."}, {Qt::Key_Less, "<>"},
+    };
+    for (const auto& [qtKey, caption] : letters) {
+        sendKey(&panel, QEvent::KeyPress, qtKey);
+        EXPECT_TRUE(key(caption)->isDown()) << caption;
+        sendKey(&panel, QEvent::KeyRelease, qtKey);
+        EXPECT_FALSE(key(caption)->isDown()) << caption;
+    }
+    // Every key says which PC key holds it, and that PC key holds it.
+    for (const auto& column : kMatrix) {
+        for (const char* caption : column) {
+            if (*caption == '\0') continue;
+            const QString tip = key(caption)->toolTip();
+            EXPECT_TRUE(tip.startsWith(QStringLiteral("PC key"))) << caption << ": " << tip.toStdString();
+        }
+    }
+    EXPECT_EQ(key("=")->toolTip(), QStringLiteral("PC keys: Enter or ="));
+    EXPECT_EQ(key("C")->toolTip(), QStringLiteral("PC key: Esc"));
+    EXPECT_EQ(key("CE")->toolTip(), QStringLiteral("PC key: Backspace"));
+    EXPECT_EQ(key("X")->toolTip(), QStringLiteral("PC keys: * or X"));
+
+    // With Ctrl a letter is a shortcut, not a key.
+    QKeyEvent ctrlS(QEvent::KeyPress, Qt::Key_S, Qt::ControlModifier);
+    QApplication::sendEvent(&panel, &ctrlS);
+    EXPECT_FALSE(key("S")->isDown());
+}
+
+TEST_F(KeyboardPanelTest, F1OpensTheAboutBox) {
+    int runs = 0;
+    panel.aboutRunner = [&runs] { ++runs; };
+    sendKey(&panel, QEvent::KeyPress, Qt::Key_F1);
+    EXPECT_EQ(runs, 1);
+    sendKey(key("7"), QEvent::KeyPress, Qt::Key_F1);  // from a focused key too
+    EXPECT_EQ(runs, 2);
+    sendKey(&panel, QEvent::KeyPress, Qt::Key_F1, true);  // held: once
+    EXPECT_EQ(runs, 2);
+}
+
+TEST_F(KeyboardPanelTest, TheSwitchesSayWhatTheyAre) {
+    QStringList labels;
+    for (const QLabel* label : panel.findChildren<QLabel*>()) labels.append(label->text());
+    EXPECT_TRUE(labels.contains(QStringLiteral("Decimals")));
+    EXPECT_TRUE(labels.contains(QStringLiteral("Rounding")));
+    // Between the switches and the keys, inside the window.
+    for (const QLabel* label : panel.findChildren<QLabel*>()) {
+        if (label->text() != QStringLiteral("Decimals") && label->text() != QStringLiteral("Rounding")) continue;
+        EXPECT_TRUE(panel.rect().contains(label->geometry()));
+        EXPECT_LE(label->geometry().bottom(), key("7")->y());
+        EXPECT_GT(label->y(), panel.decimalPointSwitch()->button(0)->y());
+    }
+}
+
+// However short a press is, the firmware sees the key down for the minimum
+// hold, counted in clock periods from the press.
+class ShortPressTest : public KeyboardPanelTest {
+protected:
+    // Runs `periods` clock periods in which column 1 is scanned every period
+    // (two patterns that both select it), and returns in how many of them
+    // "%" (row 1) read down, counting only an unbroken run from the first.
+    std::uint64_t periodsSeenDown(std::uint64_t periods) {
+        std::uint64_t down = 0;
+        bool broken = false;
+        for (std::uint64_t p = 0; p < periods; ++p) {
+            columns.fill(1);
+            columns[1] = 0;
+            if (p % 2 == 1) columns[5] = 0;
+            panel.clockPhase1();
+            const bool isDown = (rowBits() & 0b0010) != 0;
+            if (isDown && !broken) ++down;
+            if (!isDown) broken = true;
+        }
+        return down;
+    }
+    void click(QAbstractButton* button) {
+        const QPointF centre = QRectF(button->rect()).center();
+        QMouseEvent press(QEvent::MouseButtonPress, centre, button->mapToGlobal(centre), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, centre, button->mapToGlobal(centre),
+                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(button, &press);
+        QApplication::sendEvent(button, &release);
+    }
+};
+
+TEST_F(ShortPressTest, AClickBetweenTwoPeriodsIsSeenForTheMinimumHold) {
+    idle(1000);
+    click(key("%"));
+    EXPECT_FALSE(key("%")->isDown());
+    EXPECT_EQ(periodsSeenDown(KeyboardPanel::kMinimumHoldPeriods + 100), KeyboardPanel::kMinimumHoldPeriods);
+}
+
+TEST_F(ShortPressTest, ATapOfAPcKeyIsSeenForTheMinimumHold) {
+    sendKey(&panel, QEvent::KeyPress, Qt::Key_P);
+    sendKey(&panel, QEvent::KeyRelease, Qt::Key_P);
+    EXPECT_EQ(periodsSeenDown(KeyboardPanel::kMinimumHoldPeriods + 100), KeyboardPanel::kMinimumHoldPeriods);
+}
+
+TEST_F(ShortPressTest, ALongerHoldEndsWithTheRelease) {
+    sendKey(&panel, QEvent::KeyPress, Qt::Key_P);
+    EXPECT_EQ(periodsSeenDown(KeyboardPanel::kMinimumHoldPeriods + 500), KeyboardPanel::kMinimumHoldPeriods + 500);
+    sendKey(&panel, QEvent::KeyRelease, Qt::Key_P);
+    EXPECT_EQ(periodsSeenDown(10), 0u);
+}
+
+TEST_F(ShortPressTest, AKeyHeldByAScriptIsSeenExactlyWhileHeld) {
+    // The runner sets keys down and up at given periods: no minimum there.
+    key("%")->setDown(true);
+    EXPECT_EQ(periodsSeenDown(300), 300u);
+    key("%")->setDown(false);
+    EXPECT_EQ(periodsSeenDown(10), 0u);
 }
 
 TEST_F(KeyboardPanelTest, PcKeyReachesTheKeyboardWhenAButtonHasFocus) {

@@ -234,12 +234,16 @@ TEST_F(PrinterPanelTest, PaperWindow) {
 
 TEST_F(PrinterPanelTest, CopyTakesTheSelectionInPaperOrderOrTheWholePaper) {
     for (const int sector : {1, 2, 3}) boundary(sector, {17}, true, true);
-    const QStringList lines = printer.paperLines();
-    EXPECT_EQ(printer.copyText(), lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+    boundary(4, {0}, true, true);  // a symbol and nothing after it
+    boundary(5, {}, false, true);  // a blank line
+    // Copied without the blanks at the ends of the lines; a blank line stays
+    // a line.
+    EXPECT_EQ(printer.copyText(), QStringLiteral("                 1\n                 2\n                 3\n"
+                                                 "                   /\n\n"));
 
     printer.paper()->item(2)->setSelected(true);
     printer.paper()->item(0)->setSelected(true);
-    EXPECT_EQ(printer.copyText(), lines[0] + QLatin1Char('\n') + lines[2] + QLatin1Char('\n'));
+    EXPECT_EQ(printer.copyText(), QStringLiteral("                 1\n                 3\n"));
     printer.copyToClipboard();
     EXPECT_EQ(QApplication::clipboard()->text(), printer.copyText());
 
@@ -266,6 +270,73 @@ TEST_F(PrinterPanelTest, SaveWritesOneLinePerPrintedLine) {
     EXPECT_FALSE(printer.savePaper(dir.filePath(QStringLiteral("missing/paper.txt")), &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(printer.paperLines().size(), 2);
+}
+
+// The paper as its reader sees it: it follows the newest line while the end
+// is in view, and stays where the reader scrolled otherwise.
+class PaperViewTest : public PrinterPanelTest {
+protected:
+    // Feeds `count` lines, one per drum sector, each with a digit.
+    void feed(int count) {
+        for (int i = 0; i < count; ++i) boundary(printer.sector, {17}, true, true);
+    }
+    bool inView(int row) const {
+        const QRect rect = printer.paper()->visualItemRect(printer.paper()->item(row));
+        return printer.paper()->viewport()->rect().contains(rect);
+    }
+    int lastRow() const { return printer.paper()->count() - 1; }
+};
+
+TEST_F(PaperViewTest, FollowsTheNewestLineWhileTheEndIsInView) {
+    feed(40);  // far more than the list shows
+    ASSERT_FALSE(inView(0));
+    EXPECT_TRUE(inView(lastRow()));
+    feed(3);
+    EXPECT_TRUE(inView(lastRow()));
+}
+
+TEST_F(PaperViewTest, StaysWhereTheReaderScrolledAndKeepsTheSelection) {
+    feed(40);
+    printer.paper()->scrollToTop();
+    printer.paper()->item(2)->setSelected(true);
+    printer.paper()->item(4)->setSelected(true);
+    feed(20);
+    EXPECT_TRUE(inView(0));
+    EXPECT_FALSE(inView(lastRow()));
+    EXPECT_EQ(printer.paper()->selectedItems().size(), 2);
+    EXPECT_TRUE(printer.paper()->item(2)->isSelected());
+    EXPECT_TRUE(printer.paper()->item(4)->isSelected());
+    // Back at the end, the paper follows again; the selection stays.
+    printer.paper()->scrollToBottom();
+    feed(5);
+    EXPECT_TRUE(inView(lastRow()));
+    EXPECT_EQ(printer.paper()->selectedItems().size(), 2);
+}
+
+TEST_F(PaperViewTest, ARedLineIsDrawnInRedWithItsMark) {
+    ribbonRed = 1;
+    boundary(3, {17}, true, true);
+    ribbonRed = 0;
+    boundary(4, {17}, true, true);
+    ASSERT_EQ(printer.paper()->count(), 2);
+    EXPECT_EQ(printer.paper()->item(0)->text(), paperLine("                -3"));
+    EXPECT_TRUE(printer.isRedLine(0));
+    EXPECT_EQ(printer.paper()->item(0)->foreground().color(), PrinterPanel::redInk());
+    EXPECT_FALSE(printer.isRedLine(1));
+    EXPECT_NE(printer.paper()->item(1)->foreground().color(), PrinterPanel::redInk());
+    EXPECT_EQ(PrinterPanel::redInk().red(), 0xC0);
+    EXPECT_EQ(PrinterPanel::redInk().green(), 0);
+}
+
+TEST_F(PaperViewTest, CopyHasTheUsualShortcutOnThePaper) {
+    feed(2);
+    QApplication::clipboard()->clear();
+    QAction* copy = nullptr;
+    for (QAction* action : printer.paper()->actions())
+        if (action->shortcut() == QKeySequence(QKeySequence::Copy)) copy = action;
+    ASSERT_NE(copy, nullptr);
+    copy->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text(), printer.copyText());
 }
 
 TEST(PrinterPanelUnconnected, DrumRunsWithoutNets) {
