@@ -137,7 +137,10 @@ LexedLine lexLine(std::string_view line) {
             ++i;
             continue;
         }
-        if (c == ';') break;
+        if (c == ';') {
+            result.commentColumn = i;
+            break;
+        }
         Token token;
         token.column = static_cast<int>(i);
         if (isIdentifierStart(c)) {
@@ -184,6 +187,11 @@ LexedLine lexLine(std::string_view line) {
     end.column = static_cast<int>(line.size());
     result.tokens.push_back(end);
     return result;
+}
+
+std::string_view commentOf(std::string_view line) {
+    const std::size_t at = lexLine(line).commentColumn;
+    return at == std::string_view::npos ? std::string_view() : line.substr(at + 1);
 }
 
 }  // namespace tallivo::assembler
