@@ -145,7 +145,12 @@ bool readChart(const Listing& listing, const std::map<std::string, std::int64_t>
                 PendingBox& box = boxes.back();
                 box.labelled = true;
                 box.box.label = labels.front();
-                box.box.start = static_cast<int>(symbols.at(labels.front()));
+                const auto symbol = symbols.find(labels.front());
+                if (symbol == symbols.end()) {
+                    error(where(line), "label '" + labels.front() + "' is not in the symbol table");
+                    continue;
+                }
+                box.box.start = static_cast<int>(symbol->second);
                 if (box.box.start < kPage3 || box.box.start >= kPageEnd)
                     error(where(line), "box \"" + box.box.title + "\" starts at " + box.box.label + " = " +
                                            hex3(box.box.start) + ", outside page 3 (0x300 to 0x3FF)");

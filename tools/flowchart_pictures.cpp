@@ -146,7 +146,7 @@ struct Net {
 
 class Layout {
 public:
-    Layout(const Chart& chart)
+    explicit Layout(const Chart& chart)
         : chart_(chart),
           titleFont_(chartFont(kTitlePixels, true)),
           cellFont_(chartFont(kCellPixels)),

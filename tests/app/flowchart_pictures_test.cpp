@@ -175,6 +175,11 @@ TEST(FlowchartChart, TagErrorsNameTheirFileAndLine) {
     EXPECT_THAT(addresses(r.chart.boxes[0]), ElementsAre(0x301));
     ASSERT_EQ(r.messages.warnings.size(), 1u);
     EXPECT_THAT(r.messages.warnings[0], HasSubstr("prog.asm:4: warning: 0x300 cannot be shown"));
+    // A listing whose symbol table lacks the box's label.
+    const ReadChart stale = readFromTexts("                     1  ; @box X\n300  01              2  m: db 1\n", "");
+    EXPECT_FALSE(stale.ok);
+    ASSERT_FALSE(stale.messages.errors.empty());
+    EXPECT_THAT(stale.messages.errors[0], HasSubstr("listing:2: error: label 'm' is not in the symbol table"));
 }
 
 // Reading a drawn picture: the code and the type of a pixel.
@@ -254,6 +259,17 @@ TEST(FlowchartPictures, TheFirmwareIsDrawnSoundlyWithinTheScreen) {
     // The key wait stands above every box its arrows reach.
     for (int next : r.chart.boxes[0].next)
         EXPECT_LT(d.boxes[0].bottom(), d.boxes[static_cast<std::size_t>(next)].top());
+}
+
+TEST(FlowchartPictures, EveryKindOfBoxAndMarkIsDrawnSoundly) {
+    // A self-loop (back up along the left edge), a table beside the key
+    // wait, entry and skip marks.
+    const ReadChart r = chartOf(kProgram);
+    ASSERT_TRUE(r.ok);
+    const FlowchartDrawing d = drawFlowchart(r.chart);
+    EXPECT_TRUE(d.fits);
+    expectSoundDrawing(r.chart, d);
+    EXPECT_EQ(d.boxes[3].top(), d.boxes[0].top());  // the table stands in the first row
 }
 
 TEST(FlowchartPictures, ALongRowWrapsAndEveryBoxStaysReachable) {
