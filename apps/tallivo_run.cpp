@@ -34,6 +34,9 @@ constexpr const char* kUsage =
     "  --code FILE          code file to load (default 4001.code)\n"
     "  --periods N          clock periods to run after the warm-up (default 740000);\n"
     "                       with --type: periods to run after the last key is released\n"
+    "                       (default 2000000, time for the lines still to print)\n"
+    "  --reset-at P         after P periods, hold Reset high for 12 periods as at start-up\n"
+    "                       (not counted in the periods; may be given more than once)\n"
     "  --trace FILE         trace file (default 4004out.txt)\n"
     "  --trace-limit M      trace writes allowed, 0 = no tracing (default 0; as -m)\n"
     "  --trace-start HEX    address at which tracing starts (default 0; as -s)\n"
@@ -41,7 +44,7 @@ constexpr const char* kUsage =
     "  --keys SCHEDULE      CAPTION@START-END,...: hold a key for periods START <= p < END\n"
     "  --type \"TOKENS\"      press the keys with these captions one after the other\n"
     "  --hold P             periods each typed key is held (default 40000)\n"
-    "  --gap P              periods between typed keys (default 120000)\n"
+    "  --gap P              periods between typed keys (default 200000)\n"
     "  --dp INDEX           decimal-point switch position 0-7 (default 0)\n"
     "  --round INDEX        rounding switch position 0-2 (default 1, FL)\n"
     "  --flowchart VALUE    flowchart hit value, as -f (default 0: no flowchart)\n"
@@ -60,16 +63,18 @@ struct KeyHold {
 
 struct Options {
     std::string codeFile = "4001.code";
-    std::uint64_t periods = 740000;
+    std::optional<std::uint64_t> periods;
     tallivo::CalculatorApp::Options app;
     std::vector<KeyHold> keys;
+    std::vector<std::uint64_t> resets;  // periods after which Reset is held, ascending
     std::vector<std::string> typed;
     bool typeGiven = false;
     std::uint64_t hold = 40000;
     // The firmware takes a key in a few thousand periods but prints a line in
     // one or two drum revolutions (130000 periods each): with a typed key
-    // every 160000 periods its key buffer never fills.
-    std::uint64_t gap = 120000;
+    // every 240000 periods its eight-key buffer does not fill, and after the
+    // last key there is time for the lines still waiting to print.
+    std::uint64_t gap = 200000;
     std::optional<int> decimalPoint;
     std::optional<int> rounding;
     std::optional<std::string> flowchartPng;
@@ -169,6 +174,8 @@ Options parseOptions(int argc, char** argv) {
         } else if (name == "--page3") {
             flag();
             o.app.settings.page3Filter = true;
+        } else if (name == "--reset-at") {
+            o.resets.push_back(static_cast<std::uint64_t>(number(10, 0, INT64_MAX)));
         } else if (name == "--keys") {
             for (const std::string& item : split(value(), ',')) o.keys.push_back(parseKeyHold(item));
         } else if (name == "--type") {
@@ -200,6 +207,7 @@ Options parseOptions(int argc, char** argv) {
             usageError("unknown option '" + args[i] + "'");
         }
     }
+    std::sort(o.resets.begin(), o.resets.end());
     if (o.flowchartPng && o.app.settings.hitValue == 0)
         usageError("--flowchart-png needs a flowchart: give --flowchart VALUE (for example 512)");
     return o;
@@ -220,8 +228,9 @@ std::vector<KeyEvent> schedule(const Options& o, tallivo::KeyboardPanel& keyboar
         holds.push_back({caption, t, t + o.hold});
         t += o.hold + o.gap;
     }
-    totalPeriods = o.periods;
-    if (o.typeGiven && !o.typed.empty()) totalPeriods = (t - o.gap) + o.periods;
+    const bool typing = o.typeGiven && !o.typed.empty();
+    totalPeriods = o.periods.value_or(typing ? 2000000 : 740000);
+    if (typing) totalPeriods += t - o.gap;
     std::vector<KeyEvent> events;
     for (const KeyHold& h : holds) {
         QAbstractButton* button = keyboard.keyButton(QString::fromStdString(h.caption));
@@ -281,9 +290,21 @@ int main(int argc, char** argv) {
     std::uint64_t total = 0;
     const std::vector<KeyEvent> events = schedule(options, *app.keyboard(), total);
     std::size_t next = 0;
+    std::size_t nextReset = 0;
+    // Key changes and resets due by `period`. A reset is the warm-up over
+    // again: it runs its own periods, which the run does not count.
     auto applyDue = [&](std::uint64_t period) {
         for (; next < events.size() && events[next].period <= period; ++next)
             events[next].button->setDown(events[next].down);
+        for (; nextReset < options.resets.size() && options.resets[nextReset] <= period; ++nextReset)
+            app.board().warmUp();
+    };
+    // The next period at which something is due, or `total`.
+    auto nextDue = [&] {
+        std::uint64_t until = total;
+        if (next < events.size()) until = std::min(until, events[next].period);
+        if (nextReset < options.resets.size()) until = std::min(until, options.resets[nextReset]);
+        return until;
     };
 
     const auto start = std::chrono::steady_clock::now();
@@ -305,11 +326,12 @@ int main(int argc, char** argv) {
     } else {
         while (ran < total) {
             applyDue(ran);
-            std::uint64_t until = total;
-            if (next < events.size()) until = std::min(until, events[next].period);
+            const std::uint64_t until = nextDue();
             app.board().run(until - ran);
             ran = until;
         }
+        // A reset due at the very end still happens, so its state can be dumped.
+        applyDue(ran);
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -53,10 +53,9 @@ su_lp:  src P4
         isz R9, su_lp
         bbl 0
 
-; Divides P4's digits by ten, dropping the lowest (left in R12).
+; Divides P4's digits by ten: R12 enters as character 15, character 0
+; leaves in R12.
 shiftdown:
-        ldm 0
-        xch R12
         ldm 15
         xch R9
 sd_lp:  src P4
@@ -107,6 +106,19 @@ s16_lp: src P3
         isz R9, s16_lp
         bbl 0
 
+; P4 += 1, or P4 += carry from carry16 on.
+inc16:  stc
+carry16:
+        ldm 0
+        xch R9
+ic_lp:  ldm 0
+        src P4
+        adm
+        daa
+        wrm
+        isz R9, ic_lp
+        bbl 0
+
 ; P4 = 0 - P4: turns a borrowed difference back into its size.
 negate: ldm 0
         xch R9
@@ -148,102 +160,29 @@ raise:  ldm 14
         bbl 0
 rs_no:  bbl 1
 
-; One decimal fewer for P4: its lowest digit is cut off.
-lower:  jms shiftdown
+; One decimal fewer for P4: its lowest digit is cut off (left in R12).
+lower:  ldm 0
+        xch R12
+        jms shiftdown
         src P4
         rd1
         dac
         wr1
         bbl 0
 
-; ADDS 0 / ADDS 1: total = total + or - entry. The number with fewer
-; decimals is raised to the other's (or, with no room, the other is cut to
-; its decimals); then same signs add and opposite signs subtract. A sum of
-; sixteen digits gives up a decimal, or overflows if it has none.
-adds:   jms operand             ; R5: 1 subtracts
-        ld R5
-        xch R14
-        fim P3, ENTRY << 4
-        fim P4, WORK << 4
-        jms copy
-        src P4
-        rd3
-        clc
-        add R14
-        rar
-        tcc
-        wr3                     ; the sign of what is added
-ad_al:  fim P4, TOTAL << 4
+; Trailing zeros of P4's decimals go; a zero has no sign.
+trim:   ldm 0
+        xch R9
         src P4
         rd1
-        xch R14                 ; the total's decimals
-        fim P4, WORK << 4
-        src P4
-        rd1
-        clc
-        sub R14                 ; the operand's decimals minus the total's
-        jcn z, ad_sign
-        jcn c, ad_more
-        jms raise               ; the total has more: raise the operand
-        jcn z, ad_al
-        fim P4, TOTAL << 4
-        jms lower
-        jun ad_al
-ad_more:
-        fim P4, TOTAL << 4      ; the operand has more: raise the total
-        jms raise
-        jcn z, ad_al
-        fim P4, WORK << 4
-        jms lower
-        jun ad_al
-ad_sign:
-        fim P4, TOTAL << 4
-        src P4
-        rd3
-        xch R14
-        fim P3, WORK << 4
-        src P3
-        rd3
-        clc
-        sub R14
-        jcn nz, ad_diff
-        jms add16               ; same signs: the sizes add
-        jun ad_fit
-ad_diff:
-        jms sub16               ; opposite signs: the smaller comes off
-        jcn c, ad_fit
-        jms negate              ; the operand was larger: the sign turns
-        src P4
-        rd3
-        cma
-        rar
-        tcc
-        wr3
-ad_fit: fim P4, (TOTAL << 4) | 15
-        src P4
+        jcn z, tr_zero
         rdm
-        jcn z, ad_trim          ; still fifteen digits at most
-        rd1
-        jcn z, ad_over          ; no decimal to give up
+        jcn nz, tr_zero
         jms lower
-ad_trim:
-        fim P4, TOTAL << 4      ; trailing zeros of the decimals go
-        src P4
-        rd1
-        jcn z, ad_zero
-        rdm
-        jcn nz, ad_zero
-        jms lower
-        jun ad_trim
-ad_zero:
+        jun trim
+tr_zero:
         jms iszero
-        jcn nz, ad_done
+        jcn nz, tr_x
         src P4
-        wr3                     ; zero has no sign
-ad_done:
-        jun loop
-ad_over:
-        ldm 1
-        wr0                     ; overflowed: only "C" is taken now
-        fim P0, k_overflow & 0xFF
-        jun loop
+        wr3
+tr_x:   bbl 0

@@ -22,28 +22,44 @@ operand:
         inc R0
 od_ret: bbl 0
 
-; END: the key's work is done; the lamps show the total, and the program goes
-; back to its key wait. RAM 1's port: line 0 "M", line 1 "OVF", line 2 "NEG".
-op_end: fim P2, TOTAL << 4
-        src P2
-        rd3                     ; the total's sign: NEG
+; END: the key's work is done; the lamps are set, and the program goes back
+; to its key wait. RAM 1's port: line 0 "M" (the memory is not 0), line 1
+; "OVF" (overflowed), line 2 "NEG" (the total or the last result is
+; negative).
+op_end: fim P4, LAST << 4
+        src P4
+        rd0                     ; LAST is a result:
+        jcn z, en_tot
+        rd3                     ; its sign counts
+en_tot: xch R7
+        fim P4, TOTAL << 4
+        src P4
+        rd3
+        clc
+        add R7
+        jcn z, en_pos
+        ldm 4
+en_pos: xch R7                  ; NEG
+        rd0
         clc
         ral
-        xch R6
-        rd0                     ; the total overflowed: OVF
-        add R6
-        ral
-        fim P2, 0x40            ; RAM 1's port
-        src P2
+        add R7
+        xch R7                  ; OVF
+        fim P4, MEM << 4
+        jms iszero
+        clc
+        add R7                  ; M
+        src P4                  ; RAM 1
         wmp
         fim P0, main & 0xFF
         jun loop
 
-; DIG d: the digit d joins the entry on the right. The first digit of a new
+; DIG d: the digit d joins the entry on the right (digit: R5 = d, the key
+; wait comes here for a digit key). The first digit of a new
 ; entry clears it. A digit that would make a sixteenth, or a fifteenth
 ; decimal (which, with the 0 before the point, would not print), is ignored.
 op_dig: jms operand             ; R5 = the digit
-        fim P4, ENTRY << 4
+digit:  fim P4, ENTRY << 4
         jms begin
         fim P4, (ENTRY << 4) | 14
         src P4
@@ -73,38 +89,61 @@ op_point:
         wr0
         jun loop
 
-; TAKE: a typed entry becomes the last entry; with none typed, the last entry
-; is taken again. Either way the entry is then no longer being typed.
-op_take:
-        fim P4, ENTRY << 4
-        src P4
-        rd2
-        jcn z, tk_again
-        ldm 0
-        wr2
-        fim P3, ENTRY << 4
-        fim P4, LAST << 4
+; CLR r: clears register r, its status too.
+op_clr: jms operand
+        ld R5
+        xch R8
+        jms clear
+        jun loop
+
+; COPY s d: register d = register s (digits, decimals, sign).
+op_copy:
+        jms operand
+        ld R4
+        xch R6
+        ld R5
+        xch R8
         jms copy
         jun loop
-tk_again:
-        fim P3, LAST << 4
-        jms copy                ; P4 is the entry
-        jun loop
 
-; CLRE, CLRT: clear the entry, or the total with its overflow.
-op_clre:
+; TYPED: the entry counts as typed (after "RM" or "Ex").
+op_typed:
         fim P4, ENTRY << 4
-        jms clear
-        jun loop
-op_clrt:
-        fim P4, TOTAL << 4
-        jms clear
+        src P4
+        ldm 1
+        wr2
         jun loop
 
-; PRNE s, PRNT s, PRNX s: print the entry as typed, the total, or no number,
-; with the symbols of the operand: left symbol's sector in its high nibble,
-; right symbol's in its low nibble (15: none).
+; JOP a: goes on at a when an "X" or "/" is pending.
+op_jop: jms operand
+        fim P1, PEND << 4
+        src P1
+        rd0
+        jcn z, jo_x
+        ld R4
+        xch R0
+        ld R5
+        xch R1
+jo_x:   jun loop
+
+; SETOP n: the entry is kept for the pending operation n (1 "X", 2 "/").
+op_setop:
+        jms operand
+        fim P3, ENTRY << 4
+        fim P4, PEND << 4
+        jms copy
+        src P4
+        ld R5
+        wr0
+        jun loop
+
+; PRNE s, PRNT s, PRNX s: print the entry (taken first, see take), the total,
+; or no number, with the
+; symbols of the operand: left symbol's sector in its high nibble, right
+; symbol's in its low nibble (15: none). With the rounding switch at "/N" or
+; "5/4" the number is first set to the decimal-point switch's decimals.
 op_prne:
+        jms take
         ldm ENTRY
         jun prn
 op_prnt:
@@ -117,6 +156,7 @@ prn:    xch R8
         ld R8
         iac
         jcn z, pn_blank
+        jms fix                 ; the switches' decimals
         jms format
         jun pn_sym
 pn_blank:
@@ -130,12 +170,11 @@ pn_sym: fim P1, LINE << 4
         jms print
         jun loop
 
-; ADDS 0 adds the entry to the total, ADDS 1 subtracts it.
+; ADDS r0 adds the entry to register r, ADDS r1 subtracts it.
 op_adds:
         jun adds
 
-; KEY: waits for a key, scanning, and goes to its routine through the key
-; table of the program (which the fetch at 0x302 reads). After an overflow
-; only "C" is taken.
-        org 0x1F1
-op_key: jun key
+; CALC carries out a pending "X" or "/"; PCT divides the result by 100.
+op_calc:
+        jun calc
+op_pct: jun pct

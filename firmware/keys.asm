@@ -6,11 +6,14 @@
 ; One pass walks a 0 through the ten columns: a 0 is shifted into column 0,
 ; then a 1 before each further column, so the 0 moves up one column a shift.
 ; Columns 0-7 are keys; the first column with exactly one key down gives the
-; key (column, row). Columns 8 and 9 are the switches, kept in SWITCH.
+; key (column, row). Columns 8 and 9 are the switches, kept in status characters of KEYS and
+; LINE.
 ;
 ; A key is taken once per press: it goes into the buffer only when it differs
 ; from the last key taken (R10, R11), and a pass with no key down forgets the
-; last key, so the same key can be taken again after it was released.
+; last key (R10 = 0), so the same key can be taken again after it was
+; released. A key is kept as the two nibbles of its key-table address in
+; page 3: row + 12 and column + 8.
 ;
 ; Registers: R10, R11 belong to the scan and keep the last key between calls;
 ; R12-R15 are its scratch. It calls nothing, so it can run at depth 3.
@@ -32,19 +35,18 @@ sc_nxt: src P6
         ldm 3
         wrr                     ; clock rises: the 0 moves to the next column
         isz R13, sc_col
-        ldm 15                  ; no key down: the last key is released
+        ldm 0                   ; no key down: the last key is released
         xch R10
         jun sc_sw
 
 sc_hit: kbp                     ; one row: 1, 2, 3 or 4; two keys in a column: 15
-        iac
-        jcn c, sc_skp           ; two keys at once: neither is taken
-        dac
-        dac
-        xch R15                 ; R15 = row
-        ldm 8
+        xch R15
+        ldm 11
         clc
-        add R13                 ; the column: R13 - 8
+        add R15
+        jcn c, sc_skp           ; two keys at once: neither is taken
+        xch R15                 ; R15 = row + 12
+        ld R13
         clc
         sub R10
         jcn nz, sc_new          ; another column than the last key's
@@ -52,9 +54,7 @@ sc_hit: kbp                     ; one row: 1, 2, 3 or 4; two keys in a column: 1
         clc
         sub R11
         jcn z, sc_skp           ; the same key, still held: taken once only
-sc_new: ldm 8
-        clc
-        add R13
+sc_new: ld R13
         xch R10                 ; this key is now the last key taken
         ld R15
         xch R11
@@ -65,12 +65,12 @@ sc_new: ldm 8
         rd0                     ; the free slot
         xch R15
         src P7
-        ld R10
-        wrm                     ; the key's column
+        ld R11
+        wrm                     ; the key's row + 12
         inc R15
         src P7
-        ld R11
-        wrm                     ; and row
+        ld R10
+        wrm                     ; and column + 8
         inc R15
         ld R15
         wr0                     ; the next free slot (wraps after 7)
@@ -94,9 +94,8 @@ sc_sw:  src P7                  ; column 8 is selected now
         wrr                     ; column 9
         src P7
         rdr                     ; the rounding switch: row 0 "/N", row 3 "5/4"
-        fim P6, SWITCH << 4
-        src P6
-        wr1
+        wr3                     ; kept in KEYS
         ld R15
-        wr0
+        src P6
+        wr3                     ; the decimal point in LINE
         bbl 0

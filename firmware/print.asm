@@ -35,10 +35,8 @@ pr_idx: jms nextsector
         fim P3, 0x40            ; R6 = 4: the printer's shift clock
 pr_sec: fim P1, LINE << 4       ; ROM 0's port and the line; R3 = its character
         src P1
-        ldm BLANK
-        jms hammer              ; hammer line 19
-        ldm BLANK
-        jms hammer              ; hammer line 18
+        jms hammer              ; hammer lines 19 and 18 strike nothing:
+        jms hammer              ; whatever bit they get
 pr_col: src P1
         rdm                     ; character R3: column 17 - R3, hammer line 17 - R3
         jms hammer

@@ -15,9 +15,14 @@ KEY     equ op_key & 0xFF
 END     equ op_end & 0xFF
 DIG     equ op_dig & 0xFF
 POINTK  equ op_point & 0xFF
-TAKE    equ op_take & 0xFF
-CLRE    equ op_clre & 0xFF
-CLRT    equ op_clrt & 0xFF
+CLR     equ op_clr & 0xFF
+COPY    equ op_copy & 0xFF
+TYPED   equ op_typed & 0xFF
+JOP     equ op_jop & 0xFF
+SETOP   equ op_setop & 0xFF
+CALC    equ op_calc & 0xFF
+PCT     equ op_pct & 0xFF
+SIGN    equ op_sign & 0xFF
 PRNE    equ op_prne & 0xFF
 PRNT    equ op_prnt & 0xFF
 PRNX    equ op_prnx & 0xFF
@@ -26,37 +31,46 @@ ADDS    equ op_adds & 0xFF
 ; The key wait. The key's routine starts at the address that the key table
 ; gives for it.
 ; @box Wait for a key
-; @next k_digit, k_point, k_plus, k_minus, k_subtotal, k_total, k_clearentry, k_clear, k_none
+; @next k_digit, k_point, k_plus, k_minus, k_subtotal, k_total, k_times, k_divide, k_percent, k_mplus, k_mminus, k_recall, k_clearmem, k_sign, k_exchange, k_clearentry, k_clear, k_none
 main:   db KEY
 
+; A digit key goes from the key table straight to the digit's work, which
+; ends here.
 ; @box Digit: joins the entry
 ; @next main
 k_digit:
-k_0:    db DIG, 0, END
-k_1:    db DIG, 1, END
-k_2:    db DIG, 2, END
-k_3:    db DIG, 3, END
-k_4:    db DIG, 4, END
-k_5:    db DIG, 5, END
-k_6:    db DIG, 6, END
-k_7:    db DIG, 7, END
-k_8:    db DIG, 8, END
-k_9:    db DIG, 9, END
+        db END
+; A number too large for fifteen digits, or a division by 0: "E" on the
+; right; the calculator takes only "C" from now on.
+; @box Overflow: print "E"
+; @next main
+k_overflow:
+        db PRNX, (S_NONE << 4) | S_E, END
+
+; @box "=": the result of "X" or "/"
+; @next main, k_overflow
+k_result:
+        db PRNE, (S_EQ << 4) | S_NONE, CALC, PRNE, (S_NONE << 4) | S_PLUS, END
+
+; The routines below are reached through the key table, whose entries below
+; 0x10 are digits.
+        org 0x310
+
 k_00:   db DIG, 0, DIG, 0, END
 ; @box Point: decimals follow
 ; @next main
 k_point:
         db POINTK, END
 
-; "+" and "-": the entry (or the last one again) is printed, then added to or
-; subtracted from the total.
+; "+" and "-": the entry (or the last one, or the last result, again) is
+; printed, then added to or subtracted from the total.
 ; @box "+": print the entry, add it
 ; @next main, k_overflow
-k_plus: db TAKE, PRNE, (S_PLUS << 4) | S_NONE, ADDS, 0, END
+k_plus: db PRNE, (S_PLUS << 4) | S_NONE, ADDS, TOTAL << 4, END
 ; @box "-": print the entry, subtract it
 ; @next main, k_overflow
 k_minus:
-        db TAKE, PRNE, (S_MINUS << 4) | S_NONE, ADDS, 1, END
+        db PRNE, (S_MINUS << 4) | S_NONE, ADDS, (TOTAL << 4) | 1, END
 
 ; "<>": the total so far, kept.
 ; @box "<>": print the total, keep it
@@ -64,43 +78,60 @@ k_minus:
 k_subtotal:
         db PRNT, (S_SUB << 4) | S_NONE, END
 
-; "=": the total, marked "*" on the right, and a new total begins.
+; "=": with an "X" or "/" pending, the operand and the result; otherwise the
+; total, marked "*" on the right, and a new total begins.
 ; @box "=": print the total, clear it
-; @next main
+; @next main, k_result
 k_total:
-        db PRNT, (S_EQ << 4) | S_PLUS, CLRT, END
+        db JOP, k_result & 0xFF
+        db PRNT, (S_EQ << 4) | S_PLUS, CLR, TOTAL, END
+; "X" and "/": the entry (or the last result) is printed and kept for the
+; operation, after carrying out one that was pending ("2 X 3 X 4 =" is 24).
+; @box "X": print the entry, keep it
+; @next main, k_overflow
+k_times:
+        db PRNE, (S_TIMES << 4) | S_NONE, CALC, SETOP, 1, END
+; @box "/": print the entry, keep it
+; @next main, k_overflow
+k_divide:
+        db PRNE, (S_DIV << 4) | S_NONE, CALC, SETOP, 2, END
+
+; "%": "a X b %" is a x b / 100.
+; @box "%": the result / 100
+; @next main, k_overflow
+k_percent:
+        db PRNE, (S_PCT << 4) | S_NONE, CALC, PCT, PRNE, (S_NONE << 4) | S_PLUS, END
+
+; The memory: "M+" and "M-" add the entry or the last result to it, or
+; subtract it; "RM" brings it back as the entry; "CM" clears it.
+; @box "M+": add to the memory
+; @next main, k_overflow
+k_mplus:
+        db PRNE, (S_MPLUS << 4) | S_NONE, ADDS, MEM << 4, END
+; @box "M-": subtract from the memory
+; @next main, k_overflow
+k_mminus:
+        db PRNE, (S_MMIN << 4) | S_NONE, ADDS, (MEM << 4) | 1, END
+; @box "RM": the memory as the entry
+; @next main
+k_recall:
+        db COPY, (MEM << 4) | ENTRY, TYPED, PRNE, (S_R << 4) | S_M, END
+; @box "CM": clear the memory
+; @next main
+k_clearmem:
+        db CLR, MEM, PRNX, (S_C << 4) | S_M, END
 
 ; "CE" clears the entry; "C" clears everything and says so on the paper.
 ; @box "CE": clear the entry
 ; @next main
 k_clearentry:
-        db CLRE, END
+        db CLR, ENTRY, END
 ; @box "C": clear all, print "C"
 ; @next main
 k_clear:
-        db CLRE, CLRT, PRNX, (S_NONE << 4) | S_C, END
+        db CLR, ENTRY, CLR, TOTAL, CLR, PEND, CLR, LAST, PRNX, (S_NONE << 4) | S_C, END
 
-; A total too large for fifteen digits: "E" on the right; the adding machine
-; takes only "C" from now on.
-; @box Overflow: print "E"
-; @next main
-k_overflow:
-        db PRNX, (S_NONE << 4) | S_E, END
-
-; Keys that this firmware does not handle yet.
+; Keys that this firmware does not handle.
 ; @box Keys not built
 ; @next main
 k_none: db END
-
-; The key table: the routine of each key, by column * 4 + row.
-        org 0x3E0
-; @box Key table
-keytable:
-        db k_none & 0xFF, k_none & 0xFF, k_none & 0xFF, k_none & 0xFF               ; CM RM M- M+
-        db k_none & 0xFF, k_none & 0xFF, k_none & 0xFF, k_none & 0xFF               ; SQRT % M-= M+=
-        db k_subtotal & 0xFF, k_none & 0xFF, k_none & 0xFF, k_total & 0xFF          ; <> / X =
-        db k_minus & 0xFF, k_plus & 0xFF, k_none & 0xFF, k_none & 0xFF              ; - +
-        db k_9 & 0xFF, k_6 & 0xFF, k_3 & 0xFF, k_point & 0xFF                       ; 9 6 3 .
-        db k_8 & 0xFF, k_5 & 0xFF, k_2 & 0xFF, k_00 & 0xFF                          ; 8 5 2 00
-        db k_7 & 0xFF, k_4 & 0xFF, k_1 & 0xFF, k_0 & 0xFF                           ; 7 4 1 0
-        db k_none & 0xFF, k_none & 0xFF, k_clearentry & 0xFF, k_clear & 0xFF        ; S Ex CE C

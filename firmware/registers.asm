@@ -9,30 +9,41 @@ LINE    equ 0   ; the line being printed; chars 0-15 are columns 17 down to 2
 KEYS    equ 1   ; the key buffer: eight (column, row) pairs
 ENTRY   equ 2   ; the number being typed
 TOTAL   equ 3   ; the adding machine's total
-LAST    equ 4   ; the last entry added or subtracted, for a repeated "+" or "-"
-SWITCH  equ 5   ; the decimal-point and rounding switches, as last scanned
-WORK    equ 6   ; the second operand of the arithmetic
+LAST    equ 4   ; the last entry taken, or the last result
+MEM     equ 5   ; the memory
+WORK    equ 6   ; the second operand of an addition; the upper half of a product
+PEND    equ 7   ; the number that a pending "X" or "/" keeps
 
-; Status characters of a number register (ENTRY, TOTAL, LAST, WORK).
-; 0: ENTRY: a point was typed; TOTAL: the total overflowed (until "C")
+; Status characters of a number register (ENTRY, TOTAL, LAST, MEM, WORK,
+; PEND):
+; 0: ENTRY: a point was typed; TOTAL: overflowed (until "C"); LAST: it is a
+;    result; PEND: the pending operation (0 none, 1 "X", 2 "/")
 ; 1: decimals: digits right of the point, 0 to 14
 ; 2: ENTRY: a number is being typed
 ; 3: sign, 1 for negative
 ; Status characters of LINE: 0 left symbol's drum sector, 1 right symbol's
-; (15: none), 2 red ribbon. Of KEYS: 0 next free slot, 1 oldest key's slot
-; (character indexes 0, 2, ... 14), 2 keys waiting. Of SWITCH: 0 the
-; decimal-point value, 1 the rounding rows.
+; (15: none), 2 red ribbon, 3 the decimal-point switch's value. Of KEYS:
+; 0 next free slot, 1 oldest key's slot (character indexes 0, 2, ... 14),
+; 2 keys waiting, 3 the rounding switch's rows (1 "/N", 8 "5/4", 0 "FL").
 
 ; Line characters: a digit 0-9 is struck in that digit's sector; POINT in
 ; the "." sector; BLANK matches no sector.
 POINT   equ 10
 BLANK   equ 15
 
-; Drum sectors of the symbols the adding machine prints.
+; Drum sectors of the symbols the calculator prints.
 S_SUB   equ 0   ; "<>" left
 S_PLUS  equ 1   ; "+ " left, "* " right
 S_MINUS equ 2   ; "- " left
+S_TIMES equ 3   ; "X " left
+S_DIV   equ 4   ; "/ " left
+S_MPLUS equ 5   ; "M+" left
+S_MMIN  equ 6   ; "M-" left
 S_EQ    equ 8   ; "= " left
-S_E     equ 9   ; "E " right
-S_C     equ 11  ; "C " right
+S_SQ    equ 9   ; "SQ" left, "E " right
+S_E     equ 9
+S_PCT   equ 10  ; "% " left
+S_C     equ 11  ; "C " left and right
+S_R     equ 12  ; "R " left, "M " right
+S_M     equ 12
 S_NONE  equ 15

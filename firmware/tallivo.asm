@@ -1,38 +1,60 @@
-; The Tallivo 141DU's firmware: a printing adding machine.
+; The Tallivo 141DU's firmware: a printing calculator.
 ;
 ; The calculator's logic is a small program of one- and two-byte operations
 ; in ROM page 3 (program.asm); the 4004 code in the other pages runs it
-; (interp.asm) and does the work of each operation: the key scan
-; (keys.asm), the printer (print.asm), number entry and formatting
-; (number.asm) and decimal arithmetic (arith.asm). firmware/README.md has the
-; memory map, the routine map and the timing budget.
+; (interp.asm) and does the work of each operation: the key scan (keys.asm),
+; the printer (print.asm), number entry (entry.asm), the printed form of a
+; number (format.asm, fix.asm) and decimal arithmetic (arith.asm, adds.asm,
+; muldiv.asm). firmware/README.md has the memory map, the routine map and
+; the timing budget.
 ;
 ; Call depth: the 4004 keeps three return addresses. An operation's code runs
 ; at depth 0 (entered by JIN, left by JUN loop); the routines it calls run at
-; depth 1 and may call one more level; only the printer goes to depth 3
-; (print -> nextsector -> scan).
+; depth 1 and may call two more levels, as the printer does (print ->
+; nextsector -> scan).
+;
+; The pages are filled to the byte: every routine stays within one page, as
+; the 4004's short jumps need, and the assembler refuses code that overlaps.
 
         include "registers.asm"
 
         org 0x000
-; Power-on: every register and RAM character is 0. The key buffer is empty and
-; the entry, total and last entry are all 0; only the last-key memory must say
-; "no key".
-reset:  fim P5, 0xF0            ; R10 = 15: no key was taken before
-        fim P0, main & 0xFF     ; the program starts at its key wait
+; Power-on: every register and RAM character is 0, which is where the
+; program starts: no key taken (R10 = 0), the key buffer empty, the numbers 0.
+reset:  fim P0, main & 0xFF     ; the program starts at its key wait
         jun loop
 
         include "keys.asm"
         include "print.asm"
+        include "format.asm"
+        include "calc.asm"
 
         org 0x100
         include "interp.asm"
+        include "entry.asm"
+        include "percent.asm"
+        include "overflow.asm"
+
+; KEY: waits for a key and goes to its routine (key.asm). Its byte, 0xF1, is
+; one of the codes after which the flowchart window marks the next step as
+; an entry, so each key's routine lights as entered.
+        org 0x1F1
+op_key: jun key
+        include "countdown.asm"
+; SIGN: the entry changes its sign ("S"); the work is in page 4.
+op_sign:
+        jun sign_entry
 
         org 0x200
         include "arith.asm"
-
-        org 0x400
-        include "number.asm"
+        include "adds.asm"
 
         org 0x300
         include "program.asm"
+        include "fix.asm"
+        include "key.asm"
+        include "keytable.asm"
+
+        org 0x400
+        include "muldiv.asm"
+        include "signkey.asm"

@@ -46,9 +46,9 @@ int Board::connectChips(const BoardSettings& s) {
     return 0;
 }
 
-void Board::warmUp() {
+void Board::holdReset(int periods) {
     nets.Reset = 1;
-    for (int i = 0; i < kWarmUpPeriods; ++i) stepClock();
+    for (int i = 0; i < periods; ++i) stepClock();
     nets.Reset = 0;
 }
 

@@ -70,7 +70,14 @@ public:
     int connectChips(const BoardSettings& settings);
 
     // Holds Reset high for the warm-up periods, then releases it.
-    void warmUp();
+    void warmUp() { holdReset(kWarmUpPeriods); }
+
+    // Raises Reset between two clock periods, runs `periods` periods with it
+    // high and releases it: the warm-up, and a reset in the middle of a run.
+    // Each chip clears what its reset clears. Held for nine periods or more,
+    // it also lets the phase counters run out, so the CPU raises SYNC and
+    // starts again at address 0; a shorter pulse lets the cycle go on.
+    void holdReset(int periods);
 
     // Runs clock periods: the same calls in the same order as stepClock, made
     // directly on the chip classes so the compiler can inline them.

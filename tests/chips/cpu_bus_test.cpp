@@ -7,17 +7,6 @@
 namespace tallivo::testing {
 namespace {
 
-std::vector<int> busOf(const std::vector<BusSample>& cycle) {
-    std::vector<int> out;
-    for (const auto& s : cycle) out.push_back(s.dataBus);
-    return out;
-}
-std::vector<int> cmRomOf(const std::vector<BusSample>& cycle) {
-    std::vector<int> out;
-    for (const auto& s : cycle) out.push_back(s.cmRom);
-    return out;
-}
-
 TEST(CpuBus, AfterResetSyncComesFirstThenAddressZeroWithTheCommandLinesInA3) {
     TestBoard t({0xD7});  // LDM 7
     BusRecorder rec(t.board);
@@ -30,7 +19,7 @@ TEST(CpuBus, AfterResetSyncComesFirstThenAddressZeroWithTheCommandLinesInA3) {
     const auto c = rec.cycle(0);
     ASSERT_EQ(c.size(), 8u);
     // A1 A2 A3 address 0, M1 M2 opcode D 7, X2 the accumulator (still 0).
-    EXPECT_EQ(busOf(c), (std::vector<int>{0, 0, 0, 0xD, 7, 7, 0, 0}));
+    EXPECT_EQ(dataBusOf(c), (std::vector<int>{0, 0, 0, 0xD, 7, 7, 0, 0}));
     EXPECT_EQ(cmRomOf(c), (std::vector<int>{0, 0, 1, 0, 0, 0, 0, 0}));
     EXPECT_EQ(c[2].cmRam0, 1);
     EXPECT_EQ(t.board.nets.CmRam[1] + t.board.nets.CmRam[2] + t.board.nets.CmRam[3], 0);
@@ -69,7 +58,7 @@ TEST(CpuBus, SecondCycleOfJunHasNoM2CommandAndCarriesTheAccumulator) {
     EXPECT_EQ(cmRomOf(second), (std::vector<int>{0, 0, 1, 0, 0, 0, 0, 0}));
     EXPECT_EQ(second[kX2].dataBus, 9);
     // The next fetch goes out as 3, 2, 1.
-    EXPECT_EQ(busOf(rec.cycle(3)).front(), 3);
+    EXPECT_EQ(dataBusOf(rec.cycle(3)).front(), 3);
     EXPECT_EQ(rec.cycle(3)[kA2].dataBus, 2);
     EXPECT_EQ(rec.cycle(3)[kA3].dataBus, 1);
 }

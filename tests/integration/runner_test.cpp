@@ -65,10 +65,60 @@ TEST(RunnerPrograms, BcdAddInASubroutine) {
     EXPECT_EQ(s["cpu"]["cmRamSelect"].number, 1);
 }
 
+TEST(RunnerPrograms, AResetAtTheEndOfTheRunClearsWhatTheProgramFilled) {
+    const Json filled = dumpOf("fill_state.code");
+    EXPECT_EQ(filled["cpu"]["cmRamSelect"].number, 12);
+    EXPECT_EQ(filled["cpu"]["stackPointer"].number, 3);
+    EXPECT_EQ(filled["cpu"]["carry"].number, 1);
+    EXPECT_EQ(filled["ram"][1]["statusMemory"][3].number, 7);
+    EXPECT_EQ(filled["ram"][0]["outputLines"].numbers(), (std::vector<long long>{1, 1, 0, 1}));
+    EXPECT_EQ(filled["romPortLines"][0].numbers(), (std::vector<long long>{1, 1, 0, 0}));
+
+    // Reset due after the last period: held for its 12 periods, then the dump.
+    const Json s = dumpOf("fill_state.code", {"--reset-at", "20000"});
+    const Json& cpu = s["cpu"];
+    EXPECT_EQ(cpu["accumulator"].number, 0);
+    EXPECT_EQ(cpu["carry"].number, 0);
+    EXPECT_EQ(cpu["indexRegisters"].numbers(), std::vector<long long>(16, 0));
+    EXPECT_EQ(cpu["addressStack"].numbers(), std::vector<long long>(4, 0));
+    EXPECT_EQ(cpu["stackPointer"].number, 0);
+    EXPECT_EQ(cpu["cmRamSelect"].number, 1);
+    for (std::size_t r = 0; r < 2; ++r) {
+        EXPECT_EQ(s["ram"][r]["mainMemory"].numbers(), std::vector<long long>(64, 0)) << r;
+        EXPECT_EQ(s["ram"][r]["statusMemory"].numbers(), std::vector<long long>(16, 0)) << r;
+        EXPECT_EQ(s["ram"][r]["outputLines"].numbers(), std::vector<long long>(4, 0)) << r;
+    }
+    // ROM 0's outputs and the inputs that the panels drive, DrumIndex and KeyRow.
+    for (std::size_t r = 0; r < 3; ++r)
+        EXPECT_EQ(s["romPortLines"][r].numbers(), std::vector<long long>(4, 0)) << r;
+    // The shift registers have no reset: the keyboard column shifted in stays.
+    EXPECT_EQ(s["keyColumns"][0].number, 1);
+}
+
+TEST(RunnerPrograms, AResetInTheMiddleOfTheRunStartsTheProgramAgain) {
+    const auto r = runProgram("tallivo-run",
+                              {"--code", std::string(TALLIVO_PROGRAMS_DIR) + "/fill_state.code",
+                               "--periods", "20000", "--reset-at", "200", "--trace", "t.txt",
+                               "--trace-limit", "60", "--dump-state", "state.json"},
+                              "reset_mid_run");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string trace = r.file("t.txt");
+    const auto second = trace.find("Reset\n", trace.find("Reset\n") + 1);
+    ASSERT_NE(second, std::string::npos) << trace;
+    EXPECT_NE(trace.find("0000 FIM 0, 4A", second), std::string::npos) << trace;
+    Json s;
+    ASSERT_TRUE(parseJson(r.file("state.json"), s));
+    EXPECT_EQ(s["cpu"]["cmRamSelect"].number, 12);
+    EXPECT_EQ(s["ram"][1]["mainMemory"][10].number, 7);
+    // The WRR of the second run shifted a second 1 into the keyboard register.
+    EXPECT_EQ(s["keyColumns"][1].number, 1);
+}
+
 TEST(RunnerOptions, BadInputGetsAMessageTheUsageAndExitCode2) {
     for (const auto& args : std::vector<std::vector<std::string>>{
              {"--frobnicate"}, {"--periods", "12x"}, {"--periods", "-5"}, {"--periods"},
-             {"--trace-start", "xyz"}, {"--trace-limit", "99999999999"}, {"stray"}}) {
+             {"--trace-start", "xyz"}, {"--trace-limit", "99999999999"}, {"--reset-at", "-1"},
+             {"--reset-at"}, {"stray"}}) {
         const auto r = runProgram("tallivo-run", args, "badopt");
         EXPECT_EQ(r.exitCode, 2) << args[0];
         EXPECT_NE(r.err.find("usage: tallivo-run"), std::string::npos) << args[0];
@@ -77,6 +127,7 @@ TEST(RunnerOptions, BadInputGetsAMessageTheUsageAndExitCode2) {
     const auto help = runProgram("tallivo-run", {"--help"}, "help");
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("--dump-state"), std::string::npos);
+    EXPECT_NE(help.out.find("--reset-at P"), std::string::npos);
 }
 
 TEST(RunnerOptions, AMissingCodeFileFailsWithTheRomMessage) {

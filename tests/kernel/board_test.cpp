@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <fstream>
 #include <sstream>
 
@@ -57,6 +58,83 @@ TEST(Board, PortWritesFanOutThroughTheShiftRegisters) {
     t.cycles(12);
     EXPECT_EQ(t.board.nets.KeyColumn[0], 1);
     EXPECT_EQ(t.board.nets.HammerLine[0], 0);
+}
+
+// Selects a RAM bank, fills the call stack and both RAMs, writes status
+// characters and every port, then loops in a JUN.
+const std::vector<std::pair<std::uint16_t, std::vector<std::uint8_t>>> kFillEverything = {
+    {0x000,
+     {0x20, 0x4A, 0x21, 0xD7, 0xE0, 0xE4, 0xE5, 0xE6, 0xE7,  // RAM 1: WRM, WR0-WR3 with 7
+      0xE1,                                                  // WMP 7: the three lamps
+      0x22, 0x0B, 0x23, 0xDB, 0xE0, 0xE7, 0xE1,              // RAM 0: WRM, WR3, WMP with B
+      0xD3, 0xE2,                                            // WRR 3 to ROM 0: shifts a 1 into the keys
+      0x24, 0x5C, 0x26, 0x9E, 0x28, 0x11, 0x2A, 0x22, 0x2C, 0x33, 0x2E, 0x44,  // FIM P2-P7
+      0xFA, 0x50, 0x40}},                                    // STC; JMS 040
+    {0x040, {0x50, 0x50}},                                   // JMS 050
+    {0x050, {0x50, 0x60}},                                   // JMS 060
+    {0x060, {0xDE, 0xFD, 0x40, 0x62}},                       // LDM E; DCL (banks 2, 3); JUN 062
+};
+
+TEST(BoardReset, InTheMiddleOfARunClearsTheCpuTheRamsAndThePortsAndStartsAgainAtZero) {
+    TestBoard t(kFillEverything, BoardSettings{});
+    t.cycles(41);     // into the loop, past the first cycle of a JUN
+    t.board.run(3);   // and into the middle of its second cycle
+    const Cpu4004& cpu = t.board.cpu;
+    const BoardNets& n = t.board.nets;
+    // What there is to clear.
+    ASSERT_TRUE(cpu.secondWordPending);
+    ASSERT_EQ(cpu.cmRamSelect, 12);
+    ASSERT_EQ(cpu.stackPointer, 3);
+    ASSERT_EQ(cpu.addressStack[0], 0x022);
+    ASSERT_EQ(cpu.accumulator, 0xE);
+    ASSERT_EQ(cpu.carry, 1);
+    ASSERT_EQ(t.board.rams[1].statusMemory[3], 7);
+    ASSERT_EQ(t.board.rams[0].mainMemory[11], 0xB);
+    ASSERT_EQ(n.LampM + n.LampOVF + n.LampNEG + n.RibbonRed + n.HammerFire + n.PaperAdvance, 6);
+    ASSERT_EQ(n.KeyShiftClock + n.ShiftData, 2);
+    ASSERT_EQ(n.KeyColumn[0], 1);
+    // The panels drive the input lines of ROMs 1 and 2.
+    for (Net& row : t.board.nets.KeyRow) row = 1;
+    t.board.nets.DrumIndex = 1;
+
+    t.board.holdReset(Board::kWarmUpPeriods);
+
+    EXPECT_EQ(cpu.accumulator, 0);
+    EXPECT_EQ(cpu.carry, 0);
+    EXPECT_EQ(cpu.indexRegisters, (std::array<std::uint8_t, 16>{}));
+    EXPECT_EQ(cpu.addressStack, (std::array<std::uint16_t, 4>{}));
+    EXPECT_EQ(cpu.stackPointer, 0);
+    EXPECT_EQ(cpu.opr, 0);
+    EXPECT_EQ(cpu.opa, 0);
+    EXPECT_FALSE(cpu.secondWordPending);
+    EXPECT_EQ(cpu.cmRamSelect, 1);
+    EXPECT_EQ(n.Sync + n.DataBus + n.CmRom + n.CmRam[0] + n.CmRam[1] + n.CmRam[2] + n.CmRam[3], 0);
+    for (const Ram4002& ram : t.board.rams) {
+        EXPECT_EQ(ram.mainMemory, (std::array<std::uint8_t, 64>{}));
+        EXPECT_EQ(ram.statusMemory, (std::array<std::uint8_t, 16>{}));
+        EXPECT_EQ(ram.srcHigh, 0);
+        EXPECT_EQ(ram.characterIndex, 0);
+        EXPECT_FALSE(ram.selected);
+        EXPECT_FALSE(ram.srcPending);
+    }
+    EXPECT_EQ(n.LampM + n.LampOVF + n.LampNEG + n.RibbonRed + n.HammerFire + n.PaperAdvance, 0);
+    // Every connected ROM port line goes low, the inputs too.
+    EXPECT_EQ(n.KeyShiftClock + n.ShiftData + n.PrinterShiftClock + n.DrumIndex, 0);
+    EXPECT_EQ(n.KeyRow[0] + n.KeyRow[1] + n.KeyRow[2] + n.KeyRow[3], 0);
+    // Reset reaches neither the ROMs' latches nor the shift registers.
+    EXPECT_TRUE(t.board.roms[0].ioSelected);
+    EXPECT_EQ(n.KeyColumn[0], 1);
+
+    // The phase counter ran out: SYNC, then the fetch of address 0 with
+    // CM-RAM0 alone in A3.
+    t.board.run(1 + 3);
+    EXPECT_EQ(cpu.phase, kA3);
+    EXPECT_EQ(n.DataBus, 0);
+    EXPECT_EQ(n.CmRom, 1);
+    EXPECT_EQ(n.CmRam[0] * 1 + n.CmRam[1] * 2 + n.CmRam[2] * 4 + n.CmRam[3] * 8, 1);
+    t.cycles(3);  // FIM P0,4A; SRC: the program runs again from its start
+    EXPECT_EQ(t.board.rams[1].srcHigh, 4);
+    EXPECT_EQ(t.board.rams[1].characterIndex, 0xA);
 }
 
 TEST(Board, StateJsonHasEveryMember) {

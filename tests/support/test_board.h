@@ -2,6 +2,7 @@
 // A board loaded with a small program for chip-level tests. The program is
 // written as a code file in a temporary folder, so the ROMs load it the way
 // they load the firmware.
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -20,6 +21,13 @@ namespace tallivo::testing {
 // one period in which the CPU raises SYNC, then eight per cycle, and the period
 // whose phase 1 executes the last one.
 constexpr std::uint64_t periodsForCycles(std::uint64_t cycles) { return 2 + 8 * cycles; }
+
+// Index, counted from 0 after the warm-up, of the period whose phase 2 enters
+// `phase` of instruction cycle `cycle`: what the CPU drives then is sampled in
+// the next period, whose phase 1 still sees that phase.
+constexpr std::uint64_t periodEntering(std::uint64_t cycle, int phase) {
+    return 1 + 8 * cycle + static_cast<std::uint64_t>(phase);
+}
 
 // A folder of this process's own: ctest runs test processes side by side,
 // and they must not write one another's files.
@@ -51,15 +59,35 @@ inline std::string codeText(std::uint16_t origin, const std::vector<std::uint8_t
 using Block = std::pair<std::uint16_t, std::vector<std::uint8_t>>;
 using Blocks = std::vector<Block>;
 
+struct BoardExtras {
+    // Registered before the CPU, in this order, where the panels and the
+    // flowchart view sit on the calculator's board.
+    std::vector<Component*> front;
+    // ROM chips 5 to 15 as well, without port lines, so that a program can
+    // run in every page of the 12-bit address space. They are registered after
+    // the monitor, so the board's run takes the general path.
+    bool everyPage = false;
+};
+
 class TestBoard {
 public:
-    TestBoard(const Blocks& blocks, BoardSettings settings) {
+    TestBoard(const Blocks& blocks, BoardSettings settings, const BoardExtras& extras = {}) {
         std::string text;
         for (const auto& [origin, bytes] : blocks) text += codeText(origin, bytes);
         settings.codeFile = writeTextFile("program.code", text);
         // Tests that do not look at a trace write none into the working directory.
         if (settings.traceFile == BoardSettings{}.traceFile) settings.traceFile.clear();
+        for (Component* c : extras.front) board.registerFront(c);
         board.connectChips(settings);
+        if (extras.everyPage) {
+            BoardNets& n = board.nets;
+            for (std::size_t i = 0; i < upperRoms.size(); ++i) {
+                upperRoms[i].connect(settings.codeFile, static_cast<int>(5 + i), 0, &n.DataBus,
+                                     &n.Sync, &n.CmRom, &n.Reset, nullptr, nullptr, nullptr,
+                                     nullptr);
+                board.registry.registerComponent(&upperRoms[i]);
+            }
+        }
         board.warmUp();
     }
     TestBoard(std::initializer_list<Block> blocks) : TestBoard(Blocks(blocks), BoardSettings{}) {}
@@ -72,6 +100,7 @@ public:
     }
 
     Board board;
+    std::array<Rom4001, 11> upperRoms;  // chips 5-15, connected only for BoardExtras::everyPage
 
 private:
     bool started_ = false;

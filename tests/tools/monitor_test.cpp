@@ -17,8 +17,10 @@ struct TraceRun {
     std::vector<std::string> messages;
 };
 
+// `everyPage` adds ROM chips in pages 5 to 15, for programs that run there.
 TraceRun trace(const std::vector<std::pair<std::uint16_t, std::vector<std::uint8_t>>>& program,
-               int limit, int start = 0, bool page3 = false, std::uint64_t periods = 400) {
+               int limit, int start = 0, bool page3 = false, std::uint64_t periods = 400,
+               bool everyPage = false) {
     TraceRun result;
     platform().showMessage = [&](const std::string& m) { result.messages.push_back(m); };
     BoardSettings s;
@@ -27,7 +29,7 @@ TraceRun trace(const std::vector<std::pair<std::uint16_t, std::vector<std::uint8
     s.traceStart = start;
     s.page3Filter = page3;
     {
-        TestBoard t(program, s);
+        TestBoard t(program, s, BoardExtras{{}, everyPage});
         t.board.run(periods);
     }  // the monitor closes the file when it goes
     resetPlatform();
@@ -70,6 +72,59 @@ TEST(Monitor, ThePage3FilterSkipsOtherAddressesButKeepsCounting) {
               "    4: 0300 LDM 2\n"
               "    5: 0301 JUN 0, 00\n"
               "   10: 0300 LDM 2\n");
+}
+
+TEST(Monitor, FinShowsAllThreeDigitsOfAnAddressFromPage1Up) {
+    // FIM P0,3A; JUN 1F0; 1F0: FIN P1 reads 13A; JUN 4F0; 4F0: FIN P1 reads 43A.
+    const TraceRun r = trace({{0, {0x20, 0x3A, 0x41, 0xF0}},
+                              {0x1F0, {0x32, 0x44, 0xF0}},
+                              {0x13A, {0xB7}},
+                              {0x4F0, {0x32}},
+                              {0x43A, {0x0C}}},
+                             11);
+    EXPECT_EQ(r.trace,
+              "4004 Monitor\n"
+              "Reset\n"
+              "    0: 0000 NOP\n"
+              "    1: 0000 FIM 0, 3A\n"
+              "    3: 0002 JUN 1, F0\n"
+              "    5: 01F0 FIN 2, 13A => B7\n"
+              "    7: 01F1 JUN 4, F0\n"
+              "    9: 04F0 FIN 2, 43A => 0C\n");
+}
+
+TEST(Monitor, ThePage3FilterLooksAtAddressBits8To10Only) {
+    // 000: JUN B00; B00: LDM 1; JUN 700; 700: LDM 2; JUN 000. Bits 8-10 of
+    // 0xB00 are 3, so its cycles are written; those of 0x700 (7) are not.
+    const TraceRun r = trace({{0x000, {0x4B, 0x00}},
+                              {0xB00, {0xD1, 0x47, 0x00}},
+                              {0x700, {0xD2, 0x40, 0x00}}},
+                             6, 0, true, 2 + 8 * 16, true);
+    EXPECT_EQ(r.trace,
+              "4004 Monitor\n"
+              "Reset\n"
+              "    3: 0B00 LDM 1\n"
+              "    4: 0B01 JUN 7, 00\n"
+              "   11: 0B00 LDM 1\n"
+              "   12: 0B01 JUN 7, 00\n");
+}
+
+TEST(Monitor, UnderThePage3FilterAContinuationLeftOpenTakesTheNextWrittenCycle) {
+    // 000: JUN 300; 300: LDM 5; JUN 3FF; 3FF: JUN 000, whose second word lies
+    // at 400, outside the filter. The line of that JUN stays open and the
+    // next cycle written, LDM 5 at 300 on the next round, completes it with
+    // its own byte.
+    const TraceRun r = trace({{0x000, {0x43, 0x00}},
+                              {0x300, {0xD5, 0x43, 0xFF}},
+                              {0x3FF, {0x40, 0x00}}},
+                             7, 0, true, 2 + 8 * 16);
+    EXPECT_EQ(r.trace,
+              "4004 Monitor\n"
+              "Reset\n"
+              "    3: 0300 LDM 5\n"
+              "    4: 0301 JUN 3, FF\n"
+              "    6: 03FF JUN 0, D5\n"
+              "   11: 0301 JUN 3, FF\n");
 }
 
 TEST(Monitor, EveryMnemonicGroupIsFormatted) {

@@ -1,0 +1,189 @@
+; Multiplication and division: ENTRY = PEND "X" or "/" ENTRY, the result
+; also in LAST, marked as a result. Fifteen digits are kept, the decimals
+; cut after the last that fits. A result too large, or a division by 0,
+; overflows.
+
+; PEND x ENTRY. The product, up to thirty digits, is built in WORK (upper
+; sixteen) and LAST (lower sixteen): for each digit of ENTRY from the top,
+; the product is multiplied by ten and PEND added that many times.
+mul:    fim P4, WORK << 4
+        jms clear
+        fim P4, LAST << 4
+        jms clear
+        ldm 15
+        xch R3                  ; ENTRY's digit, 15 down to 0
+ml_dig: ldm 0
+        xch R12
+        jms shiftup             ; P4 = LAST: the lower half times ten,
+        fim P4, WORK << 4
+        jms shiftup             ; its top digit into the upper half
+        ldm ENTRY
+        xch R6
+        ld R3
+        xch R7
+        src P3
+        rdm
+        xch R5                  ; the digit: how many times PEND is added
+ml_add: ld R5
+        jcn z, ml_nxt
+        dac
+        xch R5
+        fim P3, PEND << 4
+        fim P4, LAST << 4
+        jms add16
+        fim P4, WORK << 4
+        jms carry16
+        jun ml_add
+ml_nxt: jms scan                ; keys typed meanwhile are kept
+        fim P4, LAST << 4
+        ld R3
+        dac
+        xch R3
+        jcn c, ml_dig
+        ; decimals: PEND's + ENTRY's, up to 28, in R2 (16s) and R3
+        fim P4, PEND << 4
+        src P4
+        rd1
+        xch R3
+        fim P4, ENTRY << 4
+        src P4
+        rd1
+        clc
+        add R3
+        xch R3
+        tcc
+        xch R2
+ml_fit: ld R2                   ; 16 or more decimals: cut one
+        jcn nz, ml_cut
+        ld R3
+        iac
+        jcn z, ml_cut           ; 15
+        fim P4, WORK << 4       ; at most 14: cut while more than fifteen digits
+        jms iszero
+        jcn nz, ml_big
+        fim P4, (LAST << 4) | 15
+        src P4
+        rdm
+        jcn z, sign
+ml_big: ld R3
+        jcn z, ml_over          ; no decimal left to give up
+ml_cut: ldm 0
+        xch R12
+        fim P4, WORK << 4
+        jms shiftdown
+        fim P4, LAST << 4
+        jms shiftdown           ; the upper half's lowest digit comes down
+        ld R3
+        dac
+        xch R3
+        jcn c, ml_fit
+        ld R2
+        dac
+        xch R2
+        jun ml_fit
+ml_over:
+        jun overflow
+
+; The result in LAST gets PEND's sign times ENTRY's and R3 decimals.
+sign:   fim P4, PEND << 4
+        src P4
+        rd3
+        xch R6
+        fim P4, ENTRY << 4
+        src P4
+        rd3
+        clc
+        add R6
+        rar
+        tcc
+        fim P4, LAST << 4
+        src P4
+        wr3
+        ld R3
+        wr1
+; LAST is the result: trimmed, marked, and copied into the entry.
+result: fim P4, LAST << 4
+        jms trim
+        src P4
+        ldm 1
+        wr0
+        fim P3, LAST << 4
+        fim P4, ENTRY << 4
+        jms copy
+        jun loop
+
+; PEND / ENTRY by long division, in place: the divisor (ENTRY) is shifted up
+; until its top digit is in character 14, so each quotient digit, the count of how often
+; the divisor comes off the remainder, is 0 to 9; then the remainder is
+; multiplied by ten. R2, R3 count the quotient's decimals (negative while its
+; digits are still left of the point): PEND's decimals - ENTRY's - 1, minus
+; one per shift of the divisor, plus one per digit. The division ends with
+; fifteen digits, or fourteen decimals, once the point is passed.
+div:    fim P4, ENTRY << 4
+        jms iszero
+        jcn z, dv_over          ; division by 0
+        src P4
+        rd1
+        xch R2
+        fim P4, PEND << 4
+        src P4
+        rd1
+        clc
+        sub R2
+        xch R3
+        tcc
+        dac                     ; a borrow makes the sixteens 15: negative
+        xch R2
+        jms countdown
+dv_nb:  fim P4, (ENTRY << 4) | 14
+        src P4
+        rdm
+        jcn nz, dv_q
+        xch R12
+        jms shiftup
+        jms countdown
+        jun dv_nb
+dv_q:   fim P4, LAST << 4
+        jms clear
+dv_dig: fim P4, (LAST << 4) | 14
+        src P4
+        rdm
+        xch R6                  ; not 0: fifteen digits
+        ld R2
+        ral
+        jcn nc, dv_pos
+        ld R6                   ; left of the point
+        jcn z, dv_gen
+dv_over:
+        jun overflow            ; too many digits before the point
+dv_pos: ld R6
+        jcn nz, sign
+        ld R2
+        jcn nz, sign
+        ld R3
+        iac
+        iac
+        jcn c, sign             ; fourteen decimals
+dv_gen: ldm 0
+        xch R5
+dv_sub: fim P3, ENTRY << 4
+        fim P4, PEND << 4
+        jms sub16
+        jcn nc, dv_back
+        inc R5
+        jun dv_sub
+dv_back:
+        jms add16               ; one subtraction too many, undone
+        ld R5
+        xch R12
+        fim P4, LAST << 4
+        jms shiftup             ; the digit joins the quotient
+        ldm 0
+        xch R12
+        fim P4, PEND << 4
+        jms shiftup             ; the remainder times ten
+        isz R3, dv_scan
+        inc R2
+dv_scan:
+        jms scan                ; keys typed meanwhile are kept
+        jun dv_dig

@@ -1,0 +1,141 @@
+// The firmware's multiplication and division, fixed decimals and rounding,
+// percent and memory, driven through tallivo-run like a user's tape.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/json.h"
+#include "tests/support/run_process.h"
+
+namespace tallivo::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+std::string line(const std::string& number, const std::string& left = "  ",
+                 const std::string& right = "  ") {
+    return std::string(18 - number.size(), ' ') + number + " " + left + " " + right;
+}
+
+struct Tape {
+    Lines lines;
+    Json state;
+    long long lamp(const char* name) const { return state["lamps"][name].number; }
+};
+
+// `dp` and `round` are the switch positions (--dp, --round); -1 leaves them.
+Tape type(const std::string& keys, int dp = -1, int round = -1) {
+    std::vector<std::string> args = {"--type", keys, "--dump-state", "state.json"};
+    if (dp >= 0) args.insert(args.end(), {"--dp", std::to_string(dp)});
+    if (round >= 0) args.insert(args.end(), {"--round", std::to_string(round)});
+    static int runs = 0;
+    const auto r = runProgram("tallivo-run", args, "calc" + std::to_string(++runs));
+    Tape tape;
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    std::istringstream out(r.out);
+    for (std::string l; std::getline(out, l);) tape.lines.push_back(l);
+    EXPECT_TRUE(parseJson(r.file("state.json"), tape.state)) << "no state for " << keys;
+    return tape;
+}
+
+constexpr int kRoundCut = 0;    // "/N"
+constexpr int kRoundHalf = 2;   // "5/4"
+
+TEST(FirmwareCalc, MultipliesAndDividesWithTheResultCarriedOn) {
+    EXPECT_EQ(type("1 2 X 3 =").lines, (Lines{line("12", "X "), line("3", "= "), line("36", "  ", "* ")}));
+    EXPECT_EQ(type("2 X 3 X 4 =").lines.back(), line("24", "  ", "* "));
+    // The result goes on into "+" with no entry typed, and into another "X".
+    EXPECT_EQ(type("1 2 X 3 = + 5 + =").lines,
+              (Lines{line("12", "X "), line("3", "= "), line("36", "  ", "* "), line("36", "+ "),
+                     line("5", "+ "), line("41", "= ", "* ")}));
+    EXPECT_EQ(type("6 / 4 = X 2 =").lines,
+              (Lines{line("6", "/ "), line("4", "= "), line("1.5", "  ", "* "), line("1.5", "X "),
+                     line("2", "= "), line("3", "  ", "* ")}));
+}
+
+TEST(FirmwareCalc, FloatingResultsAreCutAfterFifteenDigits) {
+    EXPECT_EQ(type("1 / 7 =").lines.back(), line("0.14285714285714", "  ", "* "));
+    EXPECT_EQ(type("2 / 3 =").lines.back(), line("0.66666666666666", "  ", "* "));
+    EXPECT_EQ(type("1 . 5 X 1 . 5 =").lines.back(), line("2.25", "  ", "* "));
+    EXPECT_EQ(type(". 0 0 0 0 0 0 1 X . 0 0 0 0 0 0 0 1 =").lines.back(), line("0", "  ", "* "));
+    // Fifteen-digit operands.
+    EXPECT_EQ(type("1 2 3 4 5 6 7 8 9 0 1 2 3 4 5 / 5 =").lines.back(), line("24691357802469", "  ", "* "));
+    EXPECT_EQ(type("3 3 3 3 3 3 3 3 3 3 3 3 3 3 3 X 3 =").lines.back(), line("999999999999999", "  ", "* "));
+    EXPECT_EQ(type("1 2 3 4 5 6 7 . 8 9 0 1 2 3 4 X 1 0 0 0 0 =").lines.back(),
+              line("12345678901.234", "  ", "* "));
+}
+
+TEST(FirmwareCalc, RoundingSwitchSetsTheDecimalsOfEveryNumber) {
+    EXPECT_EQ(type("2 / 3 =", 2, kRoundHalf).lines,
+              (Lines{line("2.00", "/ "), line("3.00", "= "), line("0.67", "  ", "* ")}));
+    EXPECT_EQ(type("2 / 3 =", 2, kRoundCut).lines.back(), line("0.66", "  ", "* "));
+    EXPECT_EQ(type("2 / 3 =", 0, kRoundHalf).lines.back(), line("1", "  ", "* "));
+    EXPECT_EQ(type("2 / 3 =", 0, kRoundCut).lines.back(), line("0", "  ", "* "));
+    EXPECT_EQ(type("2 / 3 =", 3, kRoundHalf).lines.back(), line("0.667", "  ", "* "));
+    // Position 7 of the switch is labelled and read as 8.
+    EXPECT_EQ(type("2 / 3 =", 7, kRoundHalf).lines.back(), line("0.66666667", "  ", "* "));
+    EXPECT_EQ(type("2 / 3 =", 7, kRoundCut).lines.back(), line("0.66666666", "  ", "* "));
+}
+
+TEST(FirmwareCalc, FixedDecimalsCutEntriesAndTotals) {
+    EXPECT_EQ(type("1 . 2 3 4 5 + 1 + =", 3, kRoundHalf).lines,
+              (Lines{line("1.235", "+ "), line("1.000", "+ "), line("2.235", "= ", "* ")}));
+    EXPECT_EQ(type("1 . 2 3 4 5 + 1 + =", 3, kRoundCut).lines,
+              (Lines{line("1.234", "+ "), line("1.000", "+ "), line("2.234", "= ", "* ")}));
+    // At "FL" the entries keep what was typed.
+    EXPECT_EQ(type("1 . 2 3 4 5 + =", 3).lines.front(), line("1.2345", "+ "));
+}
+
+TEST(FirmwareCalc, NegativeResultsAndTheNegLamp) {
+    Tape t = type("2 M- RM X 3 =");
+    EXPECT_EQ(t.lines.back(), line("-6", "  ", "* "));
+    EXPECT_EQ(t.lamp("NEG"), 1);
+    t = type("2 M- RM X 3 = 4 +");
+    EXPECT_EQ(t.lamp("NEG"), 0) << "the last number taken is an entry, and the total is positive";
+    t = type("3 - X 4 =");
+    EXPECT_EQ(t.lines.back(), line("12", "  ", "* "));
+    EXPECT_EQ(t.lamp("NEG"), 1) << "the total is negative";
+}
+
+TEST(FirmwareCalc, DivisionByZeroAndOverflowUntilClear) {
+    Tape t = type("5 / 0 = 3 +");
+    EXPECT_EQ(t.lines, (Lines{line("5", "/ "), line("0", "= "), line("", "  ", "E ")}));
+    EXPECT_EQ(t.lamp("OVF"), 1);
+    t = type("5 / 0 = C 4 + =");
+    EXPECT_EQ(t.lines, (Lines{line("5", "/ "), line("0", "= "), line("", "  ", "E "), line("", "  ", "C "),
+                              line("4", "+ "), line("4", "= ", "* ")}));
+    EXPECT_EQ(t.lamp("OVF"), 0);
+    EXPECT_EQ(type("9 9 9 9 9 9 9 9 9 9 9 9 9 9 9 X 9 =").lines.back(), line("", "  ", "E "));
+    EXPECT_EQ(type("1 2 3 4 5 6 7 8 9 0 1 2 3 4 5 / . 0 0 0 0 0 1 =").lines.back(), line("", "  ", "E "));
+}
+
+TEST(FirmwareCalc, Percent) {
+    EXPECT_EQ(type("2 0 0 X 5 %").lines, (Lines{line("200", "X "), line("5", "% "), line("10", "  ", "* ")}));
+    EXPECT_EQ(type("8 X 1 2 . 5 %").lines.back(), line("1", "  ", "* "));
+}
+
+TEST(FirmwareCalc, MemoryAddsSubtractsRecallsAndClears) {
+    Tape t = type("5 M+ 3 M+ RM + 2 M- RM +");
+    EXPECT_EQ(t.lines, (Lines{line("5", "M+"), line("3", "M+"), line("8", "R ", "M "), line("8", "+ "),
+                              line("2", "M-"), line("6", "R ", "M "), line("6", "+ ")}));
+    EXPECT_EQ(t.lamp("M"), 1);
+    t = type("5 M+ CM RM +");
+    EXPECT_EQ(t.lines, (Lines{line("5", "M+"), line("", "C ", "M "), line("0", "R ", "M "), line("0", "+ ")}));
+    EXPECT_EQ(t.lamp("M"), 0);
+    // With no entry typed, the last result goes to the memory.
+    EXPECT_EQ(type("4 X 5 = M+ RM +").lines.back(), line("20", "+ "));
+}
+
+TEST(FirmwareCalc, SignChangesTheEntryAndExchangeSwapsTheOperands) {
+    Tape t = type("5 S + 2 + =");
+    EXPECT_EQ(t.lines, (Lines{line("-5", "+ "), line("2", "+ "), line("-3", "= ", "* ")}));
+    EXPECT_EQ(t.lamp("NEG"), 0);
+    // A new entry begun with "S" takes its digits as a negative number.
+    EXPECT_EQ(type("S 7 X 2 =").lines, (Lines{line("-7", "X "), line("2", "= "), line("-14", "  ", "* ")}));
+    EXPECT_EQ(type("3 / 1 2 Ex =").lines, (Lines{line("3", "/ "), line("3", "= "), line("4", "  ", "* ")}));
+}
+
+}  // namespace
+}  // namespace tallivo::testing
