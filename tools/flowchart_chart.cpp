@@ -1,6 +1,7 @@
 #include "tools/flowchart_chart.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <optional>
 #include <sstream>
@@ -50,47 +51,78 @@ bool hasWord(std::string_view text, std::string_view word) {
 
 std::string hex3(int value) { return "0x" + assembler::hexDigits(value, 3); }
 
-// The labels that a source line defines, as the assembler reads them: names
-// followed by ":", or a known name flush left; a name given a value with
-// "equ" or "=" is a constant, not a label.
-std::vector<std::string> labelsOf(const std::string& text,
-                                  const std::map<std::string, std::int64_t>& symbols) {
+bool isWord(const Token& token, std::string_view word) {
+    if (token.kind != TokenKind::Identifier || token.text.size() != word.size()) return false;
+    for (std::size_t i = 0; i < word.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(token.text[i])) != word[i]) return false;
+    return true;
+}
+
+// What a source line is, as the assembler reads it: the labels it defines
+// (names followed by ":", or a known name flush left; a name given a value
+// with "equ" or "=" is a constant), and whether its statement places data
+// (db) or moves the place of what follows (org, align).
+struct Statement {
+    std::vector<std::string> labels;
+    bool data = false;
+    bool moves = false;
+};
+
+Statement lineStatement(const std::string& text, const std::map<std::string, std::int64_t>& symbols) {
     const auto lexed = assembler::lexLine(text);
     const std::vector<Token>& t = lexed.tokens;
-    auto isEqu = [&](std::size_t i) {
-        return i < t.size() && (assembler::isPunct(t[i], "=") ||
-                                (t[i].kind == TokenKind::Identifier && (t[i].text == "equ" || t[i].text == "EQU")));
-    };
-    std::vector<std::string> labels;
+    auto isEqu = [&](std::size_t i) { return i < t.size() && (assembler::isPunct(t[i], "=") || isWord(t[i], "equ")); };
+    Statement s;
     std::size_t pos = 0;
     while (t[pos].kind == TokenKind::Identifier && assembler::isPunct(t[pos + 1], ":")) {
-        labels.push_back(t[pos].text);
+        s.labels.push_back(t[pos].text);
         pos += 2;
     }
     if (pos == 0 && t[0].kind == TokenKind::Identifier && t[0].column == 0 && !isEqu(1) &&
         symbols.count(t[0].text) != 0) {
-        labels.push_back(t[0].text);
+        s.labels.push_back(t[0].text);
         pos = 1;
     }
-    if (!labels.empty() && isEqu(pos)) labels.pop_back();
-    return labels;
+    if (!s.labels.empty() && isEqu(pos)) s.labels.pop_back();
+    s.data = isWord(t[pos], "db");
+    s.moves = isWord(t[pos], "org") || isWord(t[pos], "align");
+    return s;
+}
+
+// The names of a table line's entries, from a comment that lists them: the
+// words after the last one that ends in ":" ("row 0: CM SQRT ..."), one per
+// byte; a word in parentheses names no entry. None when there are more
+// words than bytes (the comment says something else).
+std::vector<std::string> tableNames(std::string_view comment, std::size_t bytes) {
+    std::vector<std::string> all = words(comment);
+    for (std::size_t i = all.size(); i-- > 0;)
+        if (all[i].size() > 1 && all[i].back() == ':') {
+            all.erase(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+            break;
+        }
+    if (all.size() > bytes) return {};
+    for (std::string& name : all)
+        if (name.front() == '(' && name.back() == ')') name.clear();
+    return all;
 }
 
 struct PendingBox {
     ChartBox box;
     std::vector<std::pair<std::string, std::string>> next;  // label, where the tag stands
     std::string where;
+    int file = 0;   // the source file of its tag
+    int line = -1;  // the listing line that defines its label
     bool labelled = false;
 };
 
 }  // namespace
 
 int Chart::boxAt(int address) const {
-    for (std::size_t i = 0; i < boxes.size(); ++i) {
-        const ChartBox& box = boxes[i];
-        const int end = i + 1 < boxes.size() ? boxes[i + 1].start : kPageEnd;
-        if (address >= box.start && address < end) return static_cast<int>(i);
-    }
+    for (std::size_t i = 0; i < boxes.size(); ++i)
+        for (const ChartStep& step : boxes[i].steps)
+            if (step.address == address) return static_cast<int>(i);
+    for (std::size_t i = 0; i < boxes.size(); ++i)
+        if (boxes[i].start == address) return static_cast<int>(i);
     return -1;
 }
 
@@ -105,11 +137,15 @@ bool readChart(const Listing& listing, const std::map<std::string, std::int64_t>
     auto error = [&](const std::string& at, const std::string& text) {
         messages.errors.push_back(at + ": error: " + text);
     };
+    auto warn = [&](const std::string& at, const std::string& text) {
+        messages.warnings.push_back(at + ": warning: " + text);
+    };
 
     // Pass 1: the tags, in reading order.
     std::vector<PendingBox> boxes;
     std::map<int, std::string> entryTags, skipTags;  // address, where the tag stands
-    for (const SourceLine& line : listing.lines) {
+    for (std::size_t l = 0; l < listing.lines.size(); ++l) {
+        const SourceLine& line = listing.lines[l];
         const std::string comment = trimmed(assembler::commentOf(line.text));
         if (auto title = tagArgument(comment, "@box")) {
             if (!boxes.empty() && !boxes.back().labelled)
@@ -118,6 +154,7 @@ bool readChart(const Listing& listing, const std::map<std::string, std::int64_t>
             boxes.push_back({});
             boxes.back().box.title = *title;
             boxes.back().where = where(line);
+            boxes.back().file = line.file;
             continue;
         }
         if (auto targets = tagArgument(comment, "@next")) {
@@ -140,10 +177,11 @@ bool readChart(const Listing& listing, const std::map<std::string, std::int64_t>
                 skipTags[line.address + static_cast<int>(line.bytes.size()) - 1] = where(line);
         }
         if (!boxes.empty() && !boxes.back().labelled) {
-            const auto labels = labelsOf(line.text, symbols);
+            const auto labels = lineStatement(line.text, symbols).labels;
             if (!labels.empty()) {
                 PendingBox& box = boxes.back();
                 box.labelled = true;
+                box.line = static_cast<int>(l);
                 box.box.label = labels.front();
                 const auto symbol = symbols.find(labels.front());
                 if (symbol == symbols.end()) {
@@ -160,41 +198,64 @@ bool readChart(const Listing& listing, const std::map<std::string, std::int64_t>
     if (!boxes.empty() && !boxes.back().labelled)
         error(boxes.back().where, "@box \"" + boxes.back().box.title + "\" has no label after it");
     if (boxes.empty()) error("listing", "no @box tags: there is nothing to draw");
-    if (!messages.errors.empty()) return false;
-
-    std::stable_sort(boxes.begin(), boxes.end(),
-                     [](const PendingBox& a, const PendingBox& b) { return a.box.start < b.box.start; });
-    for (std::size_t i = 1; i < boxes.size(); ++i) {
-        if (boxes[i].box.start == boxes[i - 1].box.start)
-            error(boxes[i].where, "box \"" + boxes[i].box.title + "\" starts where \"" +
-                                      boxes[i - 1].box.title + "\" does, at " + hex3(boxes[i].box.start));
-    }
+    for (std::size_t i = 0; i < boxes.size() && messages.errors.empty(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            if (boxes[i].box.start == boxes[j].box.start)
+                error(boxes[i].where, "box \"" + boxes[i].box.title + "\" starts where \"" + boxes[j].box.title +
+                                          "\" does, at " + hex3(boxes[i].box.start));
     if (!messages.errors.empty()) return false;
     for (const PendingBox& pending : boxes) chart.boxes.push_back(pending.box);
 
-    // Pass 2: the bytes of each box, line by line.
-    std::vector<int> lastLine(chart.boxes.size(), -1);
+    // Pass 2: the bytes of each box, in reading order. A box takes the bytes
+    // of the db lines from its label on, until the next box, an org (or
+    // align), or the end of its file. The db lines after such an end that no
+    // box takes go on the table begun earlier in the same file, if there is
+    // one: a table may be written in pieces between other boxes.
+    int current = -1;
+    int file = -1;
     for (std::size_t l = 0; l < listing.lines.size(); ++l) {
         const SourceLine& line = listing.lines[l];
-        const auto names = words(assembler::commentOf(line.text));
+        if (line.file != file) {
+            file = line.file;
+            current = -1;
+        }
+        for (std::size_t b = 0; b < boxes.size(); ++b)
+            if (boxes[b].line == static_cast<int>(l)) current = static_cast<int>(b);
+        const Statement statement = lineStatement(line.text, symbols);
+        if (statement.moves) current = -1;
+        if (!statement.data || line.bytes.empty()) continue;
+        int owner = current;
+        if (owner < 0)
+            for (std::size_t b = 0; b < boxes.size(); ++b)
+                if (boxes[b].next.empty() && boxes[b].file == line.file && boxes[b].line < static_cast<int>(l))
+                    owner = static_cast<int>(b);
+        std::vector<std::string> names = tableNames(assembler::commentOf(line.text), line.bytes.size());
+        if (names.empty() && l > 0 && listing.lines[l - 1].file == line.file &&
+            trimmed(listing.lines[l - 1].text).rfind(";", 0) == 0)
+            names = tableNames(assembler::commentOf(listing.lines[l - 1].text), line.bytes.size());
+        if (owner < 0) {
+            // Bytes the window can fetch but no box shows.
+            if (line.address >= kPage3 && line.address < kPageEnd)
+                warn(where(line), "page-3 bytes " + hex3(line.address) + " to " +
+                                      hex3(line.address + static_cast<int>(line.bytes.size()) - 1) +
+                                      " are in no box (no @box since the last org or the start of the file)");
+            continue;
+        }
+        bool newLine = true;
         for (std::size_t b = 0; b < line.bytes.size(); ++b) {
             const int address = line.address + static_cast<int>(b);
-            const int index = chart.boxAt(address);
-            if (index < 0) continue;
-            ChartBox& box = chart.boxes[static_cast<std::size_t>(index)];
+            if (address < kPage3 || address >= kPageEnd) continue;
             if ((address & 0xFF) == 0) {
-                messages.warnings.push_back(where(line) + ": warning: 0x300 cannot be shown (a pixel of three zero "
-                                                          "bytes names no address)");
+                warn(where(line), "0x300 cannot be shown (a pixel of three zero bytes names no address)");
                 continue;
             }
-            // A new source line in this box starts a new column of a table.
-            const bool newLine = lastLine[static_cast<std::size_t>(index)] != static_cast<int>(l);
-            lastLine[static_cast<std::size_t>(index)] = static_cast<int>(l);
+            ChartBox& box = chart.boxes[static_cast<std::size_t>(owner)];
             ChartStep step;
             step.address = address;
             step.byte = line.bytes[b];
             step.line = box.steps.empty() ? 0 : box.steps.back().line + (newLine ? 1 : 0);
-            if (names.size() <= line.bytes.size() && b < names.size()) step.name = names[b];
+            newLine = false;
+            if (b < names.size()) step.name = names[b];
             box.steps.push_back(step);
         }
     }
@@ -218,18 +279,15 @@ bool readChart(const Listing& listing, const std::map<std::string, std::int64_t>
                 box.next.push_back(target);
         }
         box.table = box.next.empty();
-        if (box.steps.empty())
-            messages.warnings.push_back(boxes[i].where + ": warning: box \"" + box.title +
-                                        "\" holds no bytes and can never light");
+        if (box.steps.empty()) warn(boxes[i].where, "box \"" + box.title + "\" holds no bytes and can never light");
     }
     if (!messages.errors.empty()) return false;
 
     // The marks.
     auto stepAt = [&](int address) -> ChartStep* {
-        const int index = chart.boxAt(address);
-        if (index < 0) return nullptr;
-        for (ChartStep& step : chart.boxes[static_cast<std::size_t>(index)].steps)
-            if (step.address == address) return &step;
+        for (ChartBox& box : chart.boxes)
+            for (ChartStep& step : box.steps)
+                if (step.address == address) return &step;
         return nullptr;
     };
     auto isEntryCode = [](std::uint8_t byte) {
@@ -254,11 +312,11 @@ bool readChart(const Listing& listing, const std::map<std::string, std::int64_t>
     }
     for (const auto& [address, at] : entryTags) {
         if (ChartStep* step = stepAt(address)) step->entry = true;
-        else messages.warnings.push_back(at + ": warning: @entry on a byte that lies in no box");
+        else warn(at, "@entry on a byte that lies in no box");
     }
     for (const auto& [address, at] : skipTags) {
         if (ChartStep* step = stepAt(address)) step->skip = true;
-        else messages.warnings.push_back(at + ": warning: @skip on a byte that lies in no box");
+        else warn(at, "@skip on a byte that lies in no box");
     }
 
     // A quiet address: the lowest one that no step lights.

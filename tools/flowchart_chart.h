@@ -9,8 +9,7 @@
 // The chart comes from tags in the comments of the source:
 //
 //   ; @box TITLE          on a comment line before a label: a box titled
-//                         TITLE starts at that label and holds the page-3
-//                         bytes up to the next box (or the end of page 3).
+//                         TITLE starts at that label.
 //   ; @next LABEL, ...    after a @box (before the next one): arrows from
 //                         that box to the boxes that hold those labels (a
 //                         label inside a box belongs to that box).
@@ -19,10 +18,19 @@
 //   @skip                 in the comment of a line that places bytes: its
 //                         last byte carries a skip mark.
 //
-// A box without @next is a table, data that the program reads (the key
-// table): it is drawn as a grid of its entries, one column per source line,
-// each entry named by the next word of its line's comment when the comment
-// has no more words than the line has bytes.
+// A box holds the bytes of the db lines from its label on, up to the next
+// box, the next org (or align), or the end of its source file: the program's
+// operations and operands, and table entries, are data that the FINs fetch;
+// the 4004 instructions that may share page 3 with them are code, which the
+// window never records. A box without @next is a table, data that the program
+// reads (the key table): it is drawn as a grid with a row of cells per source
+// line. A table may be written in pieces between other boxes: db lines after
+// an org that no @box follows go on the table begun earlier in the same file.
+// Each entry is named by the next word of its line's comment (or, when the
+// line has none, of the comment line just above it), counting from after a
+// word that ends in ":" ("; row 0: CM SQRT <> ..."), when there are no more
+// words than bytes; a word in parentheses names nothing. Page-3 db bytes that
+// no box takes are reported in a warning.
 //
 // Entry and skip marks stand where the window can light them. The view
 // counts a recording as an entry when the byte recorded before it was 0xEF,
@@ -48,7 +56,7 @@ inline constexpr std::array<std::uint8_t, 3> kEntryCodes = {0xEF, 0xF1, 0xF3};
 struct ChartStep {
     int address = 0;        // 0x301 to 0x3FF (0x300 cannot be coded in a picture)
     std::uint8_t byte = 0;  // what the listing places there
-    int line = 0;           // its source line, counted within the box from 0
+    int line = 0;           // its source line, counted within the box from 0 (a table's row)
     std::string name;       // a table entry's name; empty when it has none
     bool entry = false;     // carries an entry mark
     bool skip = false;      // carries a skip mark
@@ -66,12 +74,12 @@ struct ChartBox {
 };
 
 struct Chart {
-    std::vector<ChartBox> boxes;  // in address order; boxes[0] is where the program starts
+    std::vector<ChartBox> boxes;  // in source order; boxes[0] is where the program starts
     // A low page-3 address that no step has: the view never records it, so
     // pixels coded with it keep one colour (lines, captions).
     int quietAddress = 0;
 
-    // The box that holds `address`, or -1.
+    // The box with a step at `address`, else the box whose label is there, or -1.
     int boxAt(int address) const;
 };
 

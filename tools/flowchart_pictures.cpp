@@ -130,9 +130,9 @@ private:
     CodedPicture picture_;
 };
 
-// A group of arrows drawn as one tree of lines: the arrows down from one box
-// (its sources hold that box alone), or the arrows back up into one box (its
-// targets hold that box alone).
+// A group of arrows drawn as one tree of lines: the arrows from one box to
+// several (its sources hold that box alone), or the arrows from several boxes
+// into one (its targets hold that box alone).
 struct Net {
     bool up = false;
     std::vector<int> sources;
@@ -211,58 +211,66 @@ private:
             }
     }
 
-    // Arrows down (to a later layer) go by source, arrows up by target.
+    // Arrows up (to the same or an earlier layer) go by target, as one line
+    // that gathers them; so do arrows down from boxes with one way down (the
+    // routines that may end in the overflow); a box with several ways down
+    // spreads them from one line of its own (the key wait).
     void buildNets() {
-        std::map<int, std::size_t> upNetOf;
-        for (int from = 0; from < boxCount(); ++from) {
-            Net down;
-            for (int to : box(from).next) {
-                if (layerOf_[static_cast<std::size_t>(to)] > layerOf_[static_cast<std::size_t>(from)]) {
-                    down.targets.push_back(to);
-                    continue;
-                }
-                auto [it, added] = upNetOf.emplace(to, upNets_.size());
-                if (added) {
-                    upNets_.emplace_back();
-                    upNets_.back().up = true;
-                    upNets_.back().targets.push_back(to);
-                }
-                upNets_[it->second].sources.push_back(from);
+        std::map<int, std::size_t> upNetOf, downNetOf;
+        auto gather = [](std::vector<Net>& nets, std::map<int, std::size_t>& netOf, int from, int to, bool up) {
+            auto [it, added] = netOf.emplace(to, nets.size());
+            if (added) {
+                nets.emplace_back();
+                nets.back().up = up;
+                nets.back().targets.push_back(to);
             }
-            if (!down.targets.empty()) {
-                down.sources.push_back(from);
-                downNets_.push_back(down);
+            nets[it->second].sources.push_back(from);
+        };
+        for (int from = 0; from < boxCount(); ++from) {
+            std::vector<int> down;
+            for (int to : box(from).next) {
+                if (layerOf_[static_cast<std::size_t>(to)] > layerOf_[static_cast<std::size_t>(from)]) down.push_back(to);
+                else gather(upNets_, upNetOf, from, to, true);
+            }
+            if (down.size() == 1) {
+                gather(downNets_, downNetOf, from, down.front(), false);
+            } else if (!down.empty()) {
+                spreadNets_.emplace_back();
+                spreadNets_.back().sources.push_back(from);
+                spreadNets_.back().targets = down;
             }
         }
         nets_ = upNets_;
+        nets_.insert(nets_.end(), spreadNets_.begin(), spreadNets_.end());
         nets_.insert(nets_.end(), downNets_.begin(), downNets_.end());
     }
 
-    int tableWidth(const ChartBox& table) const {
-        int cell = kCellMinWidth;
-        for (const ChartStep& step : table.steps)
-            cell = std::max(cell, cellMetrics_.horizontalAdvance(QString::fromStdString(step.name)) + 6);
-        const int columns = std::max(1, table.lineCount());
-        return std::max(columns * cell + (columns - 1) * kCellGap,
-                        titleMetrics_.horizontalAdvance(QString::fromStdString(table.title))) +
-               2 * kPad;
-    }
-
-    int tableCellWidth(const ChartBox& table, int width) const {
-        const int columns = std::max(1, table.lineCount());
-        return (width - 2 * kPad - (columns - 1) * kCellGap) / columns;
-    }
-
-    int tableCellRows(const ChartBox& table) const {
+    // A table is drawn as its source is written: a row of cells per line.
+    static int tableColumns(const ChartBox& table) {
         std::map<int, int> perLine;
         int most = 1;
         for (const ChartStep& step : table.steps) most = std::max(most, ++perLine[step.line]);
         return most;
     }
 
+    int tableWidth(const ChartBox& table) const {
+        int cell = kCellMinWidth;
+        for (const ChartStep& step : table.steps)
+            cell = std::max(cell, cellMetrics_.horizontalAdvance(QString::fromStdString(step.name)) + 6);
+        const int columns = tableColumns(table);
+        return std::max(columns * cell + (columns - 1) * kCellGap,
+                        titleMetrics_.horizontalAdvance(QString::fromStdString(table.title))) +
+               2 * kPad;
+    }
+
+    int tableCellWidth(const ChartBox& table, int width) const {
+        const int columns = tableColumns(table);
+        return (width - 2 * kPad - (columns - 1) * kCellGap) / columns;
+    }
+
     int tableHeight(const ChartBox& table) const {
-        const int cells = tableCellRows(table);
-        return kPad + titleMetrics_.height() + 2 + cells * kCellHeight + (cells - 1) * kCellGap + kPad;
+        const int rows = std::max(1, table.lineCount());
+        return kPad + titleMetrics_.height() + 2 + rows * kCellHeight + (rows - 1) * kCellGap + kPad;
     }
 
     int stripedWidth(int i, int width) const {
@@ -609,12 +617,13 @@ private:
                     QString::fromStdString(table.title), titleFont_, Qt::AlignHCenter | Qt::AlignTop, kBlack,
                     kTypeLine);
         const int cellWidth = tableCellWidth(table, r.width());
-        const int gridLeft = r.left() + (r.width() - (table.lineCount() * (cellWidth + kCellGap) - kCellGap)) / 2;
+        const int columns = tableColumns(table);
+        const int gridLeft = r.left() + (r.width() - (columns * (cellWidth + kCellGap) - kCellGap)) / 2;
         const int gridTop = r.top() + kPad + titleMetrics_.height() + 2;
         std::map<int, int> inLine;
         for (const ChartStep& step : table.steps) {
-            const int row = inLine[step.line]++;
-            const QRect cell(gridLeft + step.line * (cellWidth + kCellGap), gridTop + row * (kCellHeight + kCellGap),
+            const int column = inLine[step.line]++;
+            const QRect cell(gridLeft + column * (cellWidth + kCellGap), gridTop + step.line * (kCellHeight + kCellGap),
                              cellWidth, kCellHeight);
             canvas.fill(cell, visit(step.address), kTypeStripe);
             if (step.entry) canvas.fill(QRect(cell.left(), cell.top(), cell.width(), kBand), entry(step.address), kTypeMark);
@@ -670,7 +679,7 @@ private:
     QFontMetrics titleMetrics_, cellMetrics_;
     std::vector<int> layerOf_;
     std::vector<int> order_;  // the boxes in the order the layers reach them
-    std::vector<Net> upNets_, downNets_, nets_;
+    std::vector<Net> upNets_, spreadNets_, downNets_, nets_;
     std::vector<std::vector<int>> rows_;
     std::vector<int> rowOf_;
     std::vector<QRect> rects_;

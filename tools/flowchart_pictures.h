@@ -9,7 +9,9 @@
 // the channels between the rows: an arrow down to the next row straight
 // across its channel, an arrow back up (to the key wait) or down past a
 // wrapped row along a column at the left or right edge. Each arrow enters
-// its box from above, with a head; a dot marks where lines join.
+// its box from above, with a head; a dot marks where lines join. Arrows from
+// several boxes into one gather into one line; a box with several ways down
+// spreads them from a line of its own.
 //
 // Colour code, a pixel's (blue, green, red):
 //   - a routine box is all stripes, one per byte in address order, each

@@ -51,9 +51,9 @@ ReadChart readFromTexts(const std::string& listingText, const std::string& symbo
 // The chart of a source, through the listing and symbol table it assembles to;
 // included as prog.asm, as program.asm is in the firmware, so that the listing
 // names its file.
-ReadChart chartOf(const std::string& source) {
+ReadChart chartOf(const std::string& source, const std::string& mainTail = "") {
     const assembler::FileReader reader = [source](const std::string&) { return std::optional<std::string>(source); };
-    const assembler::Assembly a = assembler::assemble(" include \"prog.asm\"\n", "main.asm", reader);
+    const assembler::Assembly a = assembler::assemble(" include \"prog.asm\"\n" + mainTail, "main.asm", reader);
     EXPECT_TRUE(a.ok()) << (a.diagnostics.empty() ? "" : assembler::formatDiagnostic(a.diagnostics[0]));
     return readFromTexts(assembler::formatListing(a), assembler::formatSymbols(a));
 }
@@ -83,7 +83,10 @@ std::vector<int> marked(const Chart& chart, bool ChartStep::*mark) {
 // tags, a @next written after the label and a table with named entries.
 const char* const kProgram = R"(
         org 0x300
-fetch:  db 0x32, 0xC0, 0x34, 0xC0
+fetch:  fin P1
+        bbl 0
+        fin P2
+        bbl 0
 ; @box Wait
 ; @next r_a, r_b2
 main:   db 0xF1
@@ -128,7 +131,8 @@ TEST(FlowchartChart, BoxesRunFromTheirLabelToTheNextBox) {
     EXPECT_EQ(boxes[3].steps[3].name, "");
     EXPECT_EQ(boxes[3].steps[3].line, 1);
     EXPECT_EQ(r.chart.boxAt(0x303), -1);
-    EXPECT_EQ(r.chart.boxAt(0x3FF), 3);
+    EXPECT_EQ(r.chart.boxAt(0x3F3), 3);
+    EXPECT_EQ(r.chart.boxAt(0x3F4), -1);
     EXPECT_EQ(r.chart.quietAddress, 0x01);
 }
 
@@ -148,6 +152,56 @@ TEST(FlowchartChart, MarksStandWhereTheViewCanLightThem) {
     const ReadChart plain = chartOf(noDispatch);
     ASSERT_TRUE(plain.ok);
     EXPECT_THAT(marked(plain.chart, &ChartStep::entry), ElementsAre(0x304, 0x307, 0x30A));
+}
+
+TEST(FlowchartChart, ABoxEndsAtAnOrgOrItsFileAndATableGoesOnInPieces) {
+    // The key table written in rows between other boxes, as the firmware
+    // does, with 4004 code in page 3 that the window never records.
+    const ReadChart r = chartOf(R"(
+        org 0x304
+; @box Wait
+; @next r_a
+main:   db 0xF1
+; @box Table
+        org 0x3C8
+table:
+        ; row 0: K1 K2 (none) K4
+        db r_a & 0xFF, 1, 2, 3
+        org 0x3D0
+; @box A
+; @next main
+r_a:    db 0x10, 0x11
+code:   ldm 5
+        bbl 0
+        db 0x12
+        org 0x3D8
+        ; row 1: K5 K6
+        db 4, 5
+)",
+                                " db 0x13\n");
+    ASSERT_TRUE(r.ok) << (r.messages.errors.empty() ? "" : r.messages.errors[0]);
+    const auto& boxes = r.chart.boxes;
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_THAT(addresses(boxes[1]), ElementsAre(0x3C8, 0x3C9, 0x3CA, 0x3CB, 0x3D8, 0x3D9));
+    EXPECT_THAT(addresses(boxes[2]), ElementsAre(0x3D0, 0x3D1, 0x3D4));  // not ldm, bbl
+    std::vector<std::string> names;
+    std::vector<int> rows;
+    for (const ChartStep& step : boxes[1].steps) {
+        names.push_back(step.name);
+        rows.push_back(step.line);
+    }
+    EXPECT_THAT(names, ElementsAre("K1", "K2", "", "K4", "K5", "K6"));
+    EXPECT_THAT(rows, ElementsAre(0, 0, 0, 0, 1, 1));
+    // The byte after the include is main.asm's, and no box there takes it.
+    ASSERT_EQ(r.messages.warnings.size(), 1u) << ::testing::PrintToString(r.messages.warnings);
+    EXPECT_THAT(r.messages.warnings[0], HasSubstr("main.asm:2: warning: page-3 bytes 0x3DA to 0x3DA are in no box"));
+
+    // Without a table in the file, bytes after an org stand in no box.
+    const ReadChart loose = chartOf(" org 0x304\n; @box X\n; @next m\nm: db 1\n org 0x310\n db 2, 3\n");
+    ASSERT_TRUE(loose.ok);
+    EXPECT_THAT(addresses(loose.chart.boxes[0]), ElementsAre(0x304));
+    ASSERT_EQ(loose.messages.warnings.size(), 1u);
+    EXPECT_THAT(loose.messages.warnings[0], HasSubstr("prog.asm:6: warning: page-3 bytes 0x310 to 0x311 are in no box"));
 }
 
 TEST(FlowchartChart, TagErrorsNameTheirFileAndLine) {
