@@ -189,9 +189,4 @@ LexedLine lexLine(std::string_view line) {
     return result;
 }
 
-std::string_view commentOf(std::string_view line) {
-    const std::size_t at = lexLine(line).commentColumn;
-    return at == std::string_view::npos ? std::string_view() : line.substr(at + 1);
-}
-
 }  // namespace tallivo::assembler

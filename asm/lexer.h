@@ -27,17 +27,13 @@ struct Token {
 struct LexedLine {
     std::vector<Token> tokens;  // ends with an End token, also after an error
     std::string error;          // empty when the line was read cleanly
-    // Where the comment's ";" stands; npos when the line has none (or an
-    // error stopped the reading before it).
+    // Where the comment's ";" stands (one inside a quoted string or character
+    // does not count); npos when the line has none (or an error stopped the
+    // reading before it).
     std::size_t commentColumn = std::string_view::npos;
 };
 
 LexedLine lexLine(std::string_view line);
-
-// The text after the ";" that starts the comment of `line`, as lexLine finds
-// it (a ";" inside a quoted string or character does not count); empty when
-// the line has no comment.
-std::string_view commentOf(std::string_view line);
 
 // True when `token` is the punctuation `text`.
 inline bool isPunct(const Token& token, std::string_view text) {

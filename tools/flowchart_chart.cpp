@@ -66,6 +66,7 @@ struct Statement {
     std::vector<std::string> labels;
     bool data = false;
     bool moves = false;
+    std::string comment;  // trimmed
 };
 
 Statement lineStatement(const std::string& text, const std::map<std::string, std::int64_t>& symbols) {
@@ -73,6 +74,7 @@ Statement lineStatement(const std::string& text, const std::map<std::string, std
     const std::vector<Token>& t = lexed.tokens;
     auto isEqu = [&](std::size_t i) { return i < t.size() && (assembler::isPunct(t[i], "=") || isWord(t[i], "equ")); };
     Statement s;
+    if (lexed.commentColumn != std::string::npos) s.comment = trimmed(std::string_view(text).substr(lexed.commentColumn + 1));
     std::size_t pos = 0;
     while (t[pos].kind == TokenKind::Identifier && assembler::isPunct(t[pos + 1], ":")) {
         s.labels.push_back(t[pos].text);
@@ -141,12 +143,17 @@ bool readChart(const Listing& listing, const std::map<std::string, std::int64_t>
         messages.warnings.push_back(at + ": warning: " + text);
     };
 
+    // Each line read once, as the assembler reads it.
+    std::vector<Statement> statements;
+    statements.reserve(listing.lines.size());
+    for (const SourceLine& line : listing.lines) statements.push_back(lineStatement(line.text, symbols));
+
     // Pass 1: the tags, in reading order.
     std::vector<PendingBox> boxes;
     std::map<int, std::string> entryTags, skipTags;  // address, where the tag stands
     for (std::size_t l = 0; l < listing.lines.size(); ++l) {
         const SourceLine& line = listing.lines[l];
-        const std::string comment = trimmed(assembler::commentOf(line.text));
+        const std::string& comment = statements[l].comment;
         if (auto title = tagArgument(comment, "@box")) {
             if (!boxes.empty() && !boxes.back().labelled)
                 error(boxes.back().where, "@box \"" + boxes.back().box.title + "\" has no label after it");
@@ -177,7 +184,7 @@ bool readChart(const Listing& listing, const std::map<std::string, std::int64_t>
                 skipTags[line.address + static_cast<int>(line.bytes.size()) - 1] = where(line);
         }
         if (!boxes.empty() && !boxes.back().labelled) {
-            const auto labels = lineStatement(line.text, symbols).labels;
+            const auto& labels = statements[l].labels;
             if (!labels.empty()) {
                 PendingBox& box = boxes.back();
                 box.labelled = true;
@@ -221,7 +228,7 @@ bool readChart(const Listing& listing, const std::map<std::string, std::int64_t>
         }
         for (std::size_t b = 0; b < boxes.size(); ++b)
             if (boxes[b].line == static_cast<int>(l)) current = static_cast<int>(b);
-        const Statement statement = lineStatement(line.text, symbols);
+        const Statement& statement = statements[l];
         if (statement.moves) current = -1;
         if (!statement.data || line.bytes.empty()) continue;
         int owner = current;
@@ -229,10 +236,10 @@ bool readChart(const Listing& listing, const std::map<std::string, std::int64_t>
             for (std::size_t b = 0; b < boxes.size(); ++b)
                 if (boxes[b].next.empty() && boxes[b].file == line.file && boxes[b].line < static_cast<int>(l))
                     owner = static_cast<int>(b);
-        std::vector<std::string> names = tableNames(assembler::commentOf(line.text), line.bytes.size());
+        std::vector<std::string> names = tableNames(statement.comment, line.bytes.size());
         if (names.empty() && l > 0 && listing.lines[l - 1].file == line.file &&
             trimmed(listing.lines[l - 1].text).rfind(";", 0) == 0)
-            names = tableNames(assembler::commentOf(listing.lines[l - 1].text), line.bytes.size());
+            names = tableNames(statements[l - 1].comment, line.bytes.size());
         if (owner < 0) {
             // Bytes the window can fetch but no box shows.
             if (line.address >= kPage3 && line.address < kPageEnd)

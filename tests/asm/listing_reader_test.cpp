@@ -78,10 +78,10 @@ TEST(ListingReader, ReadsTheSymbolTable) {
 }
 
 TEST(Lexer, FindsTheCommentOutsideQuotes) {
-    EXPECT_EQ(commentOf(" db ';', 1 ; @skip here"), " @skip here");
-    EXPECT_EQ(commentOf(" include \"a;b.asm\""), "");
-    EXPECT_EQ(commentOf("; @box Title"), " @box Title");
-    EXPECT_EQ(commentOf("nop"), "");
+    EXPECT_EQ(lexLine(" db ';', 1 ; @skip here").commentColumn, 11u);
+    EXPECT_EQ(lexLine(" include \"a;b.asm\"").commentColumn, std::string_view::npos);
+    EXPECT_EQ(lexLine("; @box Title").commentColumn, 0u);
+    EXPECT_EQ(lexLine("nop").commentColumn, std::string_view::npos);
 }
 
 }  // namespace
