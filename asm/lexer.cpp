@@ -137,7 +137,10 @@ LexedLine lexLine(std::string_view line) {
             ++i;
             continue;
         }
-        if (c == ';') break;
+        if (c == ';') {
+            result.commentColumn = i;
+            break;
+        }
         Token token;
         token.column = static_cast<int>(i);
         if (isIdentifierStart(c)) {

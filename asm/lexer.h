@@ -27,6 +27,10 @@ struct Token {
 struct LexedLine {
     std::vector<Token> tokens;  // ends with an End token, also after an error
     std::string error;          // empty when the line was read cleanly
+    // Where the comment's ";" stands (one inside a quoted string or character
+    // does not count); npos when the line has none (or an error stopped the
+    // reading before it).
+    std::size_t commentColumn = std::string_view::npos;
 };
 
 LexedLine lexLine(std::string_view line);

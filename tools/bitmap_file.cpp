@@ -180,4 +180,49 @@ BitmapStatus loadTypeMap(ByteSource& file, const ScaledBitmap& picture, ScaledBi
     return BitmapStatus::ok;
 }
 
+std::vector<std::uint8_t> encodeBitmap(std::int32_t width, std::int32_t height,
+                                       std::int32_t bitsPerPixel,
+                                       std::span<const std::uint8_t> pixels) {
+    if ((bitsPerPixel != 24 && bitsPerPixel != 8) || width <= 0 || height <= 0 ||
+        width > kMaxBitmapSide || height > kMaxBitmapSide ||
+        std::int64_t{width} * height > kMaxBitmapPixels)
+        return {};
+    const std::size_t bytesPerPixel = static_cast<std::size_t>(bitsPerPixel) / 8;
+    const std::size_t rowBytes = bytesPerPixel * static_cast<std::size_t>(width);
+    if (pixels.size() != rowBytes * static_cast<std::size_t>(height)) return {};
+    const std::size_t stored = (rowBytes + 3) / 4 * 4;
+    const std::size_t palette = bitsPerPixel == 8 ? 4 * 256 : 0;
+    const std::size_t offset = kFileHeaderBytes + kInfoHeaderBytes + palette;
+    const std::size_t imageSize = stored * static_cast<std::size_t>(height);
+    std::vector<std::uint8_t> file(offset + imageSize, 0);
+    auto put = [&](std::size_t at, std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) file[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+    };
+    file[0] = 'B';
+    file[1] = 'M';
+    put(2, static_cast<std::uint32_t>(file.size()), 4);
+    put(10, static_cast<std::uint32_t>(offset), 4);
+    put(14, kInfoHeaderBytes, 4);
+    put(18, static_cast<std::uint32_t>(width), 4);
+    put(22, static_cast<std::uint32_t>(height), 4);  // positive: bottom row first
+    put(26, 1, 2);                                     // planes
+    put(28, static_cast<std::uint32_t>(bitsPerPixel), 2);
+    put(34, static_cast<std::uint32_t>(imageSize), 4);
+    put(38, 2835, 4);  // 72 dots per inch, in dots per metre
+    put(42, 2835, 4);
+    if (palette != 0) {
+        put(46, 256, 4);
+        for (std::size_t v = 0; v < 256; ++v) {
+            const std::size_t at = kFileHeaderBytes + kInfoHeaderBytes + 4 * v;
+            file[at] = file[at + 1] = file[at + 2] = static_cast<std::uint8_t>(v);
+        }
+    }
+    for (std::size_t y = 0; y < static_cast<std::size_t>(height); ++y) {
+        const std::size_t row = static_cast<std::size_t>(height) - 1 - y;
+        std::copy_n(pixels.begin() + static_cast<std::ptrdiff_t>(y * rowBytes), rowBytes,
+                    file.begin() + static_cast<std::ptrdiff_t>(offset + row * stored));
+    }
+    return file;
+}
+
 }  // namespace tallivo

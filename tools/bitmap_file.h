@@ -132,6 +132,15 @@ BitmapStatus loadScaledPicture(ByteSource& file, std::int32_t availableWidth,
 // map lines up with the picture at their bottom-left corners.
 BitmapStatus loadTypeMap(ByteSource& file, const ScaledBitmap& picture, ScaledBitmap& types);
 
+// A bitmap file of `width` × `height` pixels of bitsPerPixel 24 (blue, green,
+// red) or 8 bits, from `pixels` given top row first, stored bottom row first
+// with rows padded to 4 bytes. An 8-bit file carries a grey palette (value v
+// shows as grey v), so that image viewers show a type map as what it holds.
+// Empty when the sizes do not fit the pixels or the limits above.
+std::vector<std::uint8_t> encodeBitmap(std::int32_t width, std::int32_t height,
+                                       std::int32_t bitsPerPixel,
+                                       std::span<const std::uint8_t> pixels);
+
 // Type of a stored type-map value: 0 → 0, 1 to 64 → 1, 65 to 254 → 2, 255 → 3.
 constexpr std::uint8_t pixelType(std::uint8_t stored) {
     if (stored == 0) return 0;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "kernel/platform.h"
+#include "tests/support/flowchart_bench.h"
 #include "tests/tools/bitmap_writer.h"
 
 namespace tallivo {
@@ -22,26 +23,10 @@ using Bytes = std::vector<std::uint8_t>;
 // Colours of the view, red, green, blue.
 const QColor kYellow(255, 255, 0);
 
-// Works in a fresh folder holding the two pictures, with the message boxes
-// captured, and drives the view's Nets the way the CPU and the printer do.
-class FlowchartViewTest : public ::testing::Test {
+// The bench (a fresh folder, messages captured, the Nets driven) with the two
+// pictures written into its folder.
+class FlowchartViewTest : public testing::FlowchartBench {
 protected:
-    void SetUp() override {
-        previousDir = std::filesystem::current_path();
-        dir = std::filesystem::temp_directory_path() /
-              ("tallivo_flowchart_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-        std::filesystem::current_path(dir);
-        platform().showMessage = [this](const std::string& text) { messages.push_back(text); };
-    }
-    void TearDown() override {
-        view.shutdown();
-        resetPlatform();
-        std::filesystem::current_path(previousDir);
-        std::filesystem::remove_all(dir);
-    }
-
     // A picture whose pixels are given as (blue, green, red) per column and
     // row, top row first, and a type map of stored values of the same shape.
     void writePictures(const std::vector<std::vector<Bytes>>& pixels, const std::vector<std::vector<int>>& types) {
@@ -67,54 +52,6 @@ protected:
     static Bytes visit(int a) { return {0, 0, static_cast<std::uint8_t>(a)}; }
     static Bytes skip(int a) { return {0, static_cast<std::uint8_t>(a), 0x33}; }
     static Bytes entry(int a) { return {static_cast<std::uint8_t>(a), 0x44, 0x55}; }
-
-    int open(int hitValue) { return view.connect(hitValue, &bus, &sync, &test, &reset); }
-
-    void period(Net syncLevel, int busValue) {
-        sync = syncLevel;
-        bus = static_cast<Net>(busValue);
-        view.clockPhase1();
-        view.clockPhase2();
-    }
-
-    // One instruction cycle: SYNC in the X3 before it, then the address in
-    // A1 to A3, the byte in M1 and M2, and X1, X2.
-    void cycle(int address, int byte = 0) {
-        period(1, 0);
-        period(0, address & 0xF);
-        period(0, (address >> 4) & 0xF);
-        period(0, (address >> 8) & 0xF);
-        period(0, (byte >> 4) & 0xF);
-        period(0, byte & 0xF);
-        period(0, 0);
-        period(0, 0);
-    }
-
-    // Records a page-3 address: a cycle at 0x300 makes the next one count.
-    void record(int low, int byte = 0) {
-        cycle(0x300);
-        cycle(0x300 | low, byte);
-    }
-
-    void tick() {
-        test = 1;
-        period(0, 0);
-        test = 0;
-        period(0, 0);
-    }
-
-    void holdReset() {
-        reset = 1;
-        for (int i = 0; i < 12; ++i) period(0, 0);
-        reset = 0;
-    }
-
-    QColor pixel(int x, int y) const { return view.displayedImage().pixelColor(x, y); }
-
-    std::filesystem::path previousDir, dir;
-    std::vector<std::string> messages;
-    Net bus = 0, sync = 0, test = 0, reset = 0;
-    FlowchartView view;
 };
 
 TEST_F(FlowchartViewTest, HitValueZeroCreatesNothing) {

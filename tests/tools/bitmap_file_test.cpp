@@ -333,5 +333,46 @@ TEST(BitmapFile, ReadsFromDiskAndReportsAMissingFile) {
     std::filesystem::remove_all(dir);
 }
 
+std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t at) {
+    return static_cast<std::uint32_t>(b[at] | (b[at + 1] << 8) | (b[at + 2] << 16)) |
+           (static_cast<std::uint32_t>(b[at + 3]) << 24);
+}
+
+TEST(BitmapWriter, WhatItWritesReadsBackPixelForPixel) {
+    // Odd widths, so that every row is padded; a type map of 1-byte pixels.
+    const int width = 5, height = 3;
+    std::vector<std::uint8_t> colours, values;
+    for (int i = 0; i < width * height; ++i) {
+        colours.insert(colours.end(), {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(100 + i),
+                                       static_cast<std::uint8_t>(200 + i)});
+        values.push_back(static_cast<std::uint8_t>(i * 17));
+    }
+    const auto picture = encodeBitmap(width, height, 24, colours);
+    const auto types = encodeBitmap(width, height, 8, values);
+    ASSERT_FALSE(picture.empty());
+    ASSERT_FALSE(types.empty());
+
+    MemorySource pictureSource(picture), typeSource(types);
+    ScaledBitmap read, readTypes;
+    ASSERT_EQ(loadScaledPicture(pictureSource, width, height, read), BitmapStatus::ok);
+    EXPECT_EQ(read.bytes, colours);
+    ASSERT_EQ(loadTypeMap(typeSource, read, readTypes), BitmapStatus::ok);
+    for (std::size_t i = 0; i < values.size(); ++i) EXPECT_EQ(readTypes.bytes[i], pixelType(values[i])) << i;
+    // A grey palette in front of the 8-bit rows: value v shows as grey v.
+    EXPECT_EQ(le32(types, 10), 14u + 40u + 1024u);
+    EXPECT_EQ(types[54 + 4 * 200], 200);
+    EXPECT_EQ(types[54 + 4 * 200 + 2], 200);
+    EXPECT_EQ(le32(picture, 2), picture.size());
+}
+
+TEST(BitmapWriter, RefusesSizesThatDoNotMatchThePixels) {
+    const std::vector<std::uint8_t> six(6, 1);
+    EXPECT_TRUE(encodeBitmap(2, 1, 24, six).size() > 0);
+    EXPECT_TRUE(encodeBitmap(3, 1, 24, six).empty());
+    EXPECT_TRUE(encodeBitmap(0, 1, 8, {}).empty());
+    EXPECT_TRUE(encodeBitmap(6, 1, 16, six).empty());
+    EXPECT_TRUE(encodeBitmap(6, -1, 8, six).empty());
+}
+
 }  // namespace
 }  // namespace tallivo
