@@ -31,7 +31,7 @@ ADDS    equ op_adds & 0xFF
 ; The key wait. The key's routine starts at the address that the key table
 ; gives for it.
 ; @box Wait for a key
-; @next k_digit, k_point, k_plus, k_minus, k_subtotal, k_total, k_times, k_divide, k_percent, k_mplus, k_mminus, k_recall, k_clearmem, k_sign, k_exchange, k_clearentry, k_clear, k_none
+; @next k_digit, k_00, k_point, k_plus, k_minus, k_subtotal, k_total, k_times, k_divide, k_percent, k_mplus, k_mminus, k_recall, k_clearmem, k_sign, k_exchange, k_clearentry, k_clear, k_none
 main:   db KEY
 
 ; A digit key goes from the key table straight to the digit's work, which
@@ -56,6 +56,8 @@ k_result:
 ; 0x10 are digits.
         org 0x310
 
+; @box "00": two zeros join the entry
+; @next main
 k_00:   db DIG, 0, DIG, 0, END
 ; @box Point: decimals follow
 ; @next main
