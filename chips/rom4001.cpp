@@ -16,6 +16,7 @@ int Rom4001::connect(const std::string& codeFile, int chipNumberValue, int ioMas
     portLines = {port0, port1, port2, port3};
     romSelected = false;
     ioSelected = false;
+    updateDrivePhases();
     if (!loadCodeFile(codeFile, chipNumber, image)) {
         platform().showMessage("ERROR: Unable to initialize ROM, does code file exist?");
         return 1;
