@@ -79,7 +79,7 @@ bool keyChanges(const std::vector<KeyHold>& holds, std::vector<KeyChange>& chang
     return true;
 }
 
-bool KeySchedule::type(const std::string& captions, std::string& error) {
+bool KeySchedule::type(const std::string& captions, std::uint64_t start, std::string& error) {
     std::vector<KeyHold> holds;
     const std::uint64_t lastEnd = appendTypedHolds(splitList(captions, ' '), kTypedHoldPeriods,
                                                    kTypedGapPeriods, holds);
@@ -89,9 +89,10 @@ bool KeySchedule::type(const std::string& captions, std::string& error) {
         error = "no key with the caption '" + unknown + "'";
         return false;
     }
+    for (KeyChange& change : changes) change.period += start;
     changes_ = std::move(changes);
     next_ = 0;
-    length_ = holds.empty() ? 0 : lastEnd + kAfterTypingPeriods;
+    end_ = holds.empty() ? 0 : start + lastEnd + kAfterTypingPeriods;
     return true;
 }
 

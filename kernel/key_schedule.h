@@ -58,23 +58,23 @@ bool keyChanges(const std::vector<KeyHold>& holds, std::vector<KeyChange>& chang
 class KeySchedule {
 public:
     // Types these captions (separated by spaces) with the runner's hold and
-    // gap. False, with a readable reason and nothing changed, when a caption
-    // names no key.
-    bool type(const std::string& captions, std::string& error);
+    // gap, the first key going down before period `start`. False, with a
+    // readable reason and nothing changed, when a caption names no key.
+    bool type(const std::string& captions, std::uint64_t start, std::string& error);
     // Applies every change due by `period`.
     void applyDue(std::uint64_t period, KeyMatrix& keys);
     // The next period at which a change is due; `limit` when none is due
     // before it.
     std::uint64_t nextDue(std::uint64_t limit) const;
-    // The periods the tape needs from its first key to its last line
-    // printed, as the runner runs it; 0 for an empty tape.
-    std::uint64_t length() const { return length_; }
+    // The period by which the tape has typed its keys and printed its last
+    // lines, as the runner runs it; 0 for an empty tape.
+    std::uint64_t end() const { return end_; }
     bool finished() const { return next_ == changes_.size(); }
 
 private:
     std::vector<KeyChange> changes_;
     std::size_t next_ = 0;
-    std::uint64_t length_ = 0;
+    std::uint64_t end_ = 0;
 };
 
 }  // namespace tallivo
