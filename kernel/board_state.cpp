@@ -99,11 +99,15 @@ std::string panelStateJson(const KeyMatrix& keys, std::span<const std::string> p
     bool first = true;
     for (int key = 0; key < KeyMatrix::kKeyCount; ++key) {
         if (!keys.keyIsDown(key)) continue;
-        json += (first ? "" : ",") + jsonString(std::string(KeyMatrix::keyCaption(key)));
+        if (!first) json += ',';
+        json += jsonString(std::string(KeyMatrix::keyCaption(key)));
         first = false;
     }
     json += "],\"paper\":[";
-    for (std::size_t i = 0; i < paper.size(); ++i) json += (i ? "," : "") + jsonString(paper[i]);
+    for (std::size_t i = 0; i < paper.size(); ++i) {
+        if (i != 0) json += ',';
+        json += jsonString(paper[i]);
+    }
     return json + "]";
 }
 
