@@ -33,16 +33,21 @@ void prepare(tallivo::Board& board) {
     board.warmUp();
 }
 
-void BM_RunLoop(benchmark::State& state) {
-    static tallivo::Board board;
-    static bool ready = (prepare(board), true);
-    (void)ready;
+// Runs the fused loop in runs of state.range(0) periods.
+void runLoop(benchmark::State& state, tallivo::Board& board) {
     const auto periods = static_cast<std::uint64_t>(state.range(0));
     for (auto _ : state) board.run(periods);
     state.SetItemsProcessed(state.iterations() * state.range(0));
     state.counters["realtime"] = benchmark::Counter(
         static_cast<double>(state.iterations() * state.range(0)) / 740000.0,
         benchmark::Counter::kIsRate);
+}
+
+void BM_RunLoop(benchmark::State& state) {
+    static tallivo::Board board;
+    static bool ready = (prepare(board), true);
+    (void)ready;
+    runLoop(state, board);
 }
 BENCHMARK(BM_RunLoop)->Arg(100000);
 
@@ -80,12 +85,7 @@ void BM_RunLoopWithPanels(benchmark::State& state) {
         return true;
     }();
     (void)ready;
-    const auto periods = static_cast<std::uint64_t>(state.range(0));
-    for (auto _ : state) board.run(periods);
-    state.SetItemsProcessed(state.iterations() * state.range(0));
-    state.counters["realtime"] = benchmark::Counter(
-        static_cast<double>(state.iterations() * state.range(0)) / 740000.0,
-        benchmark::Counter::kIsRate);
+    runLoop(state, board);
 }
 BENCHMARK(BM_RunLoopWithPanels)->Arg(100000);
 

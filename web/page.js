@@ -94,6 +94,7 @@
     } else if (tape.captions) {
       if (m.ccall('tallivo_type', 'number', ['string'], [tape.captions]) === 0) {
         notes.push('Typing: ' + tape.captions);
+        view.tape = { end: m._tallivo_tape_end(), captions: tape.captions };
       } else {
         notes.push('The tape in the address was not typed: ' + lastError() + '.');
       }
@@ -108,7 +109,7 @@
   // The keyboard's controls, placed in dialog units as the desktop panel
   // has them.
   function buildKeyboard(m, layout) {
-    const view = { buttons: [], lamps: {}, held: new Map(), pointerKeys: new Map(), stopped: false };
+    const view = { buttons: [], lamps: {}, held: new Map(), pointerKeys: new Map(), stopped: false, tape: null };
     const place = (element, [x, y, w, h]) => {
       element.style.left = 'calc(' + x + ' * var(--unit-x))';
       element.style.top = 'calc(' + y + ' * var(--unit-y))';
@@ -305,6 +306,10 @@
         }
       }
       last = now;
+      if (view.tape && m._tallivo_periods_run() >= view.tape.end) {
+        if (status.textContent.startsWith('Typing: ')) showStatus(status.textContent.replace('Typing: ', 'Typed: '));
+        view.tape = null;
+      }
       shown = showNewLines(m, shown);
       showPanel(m, view);
       if (flowchart) drawFlowchart(m, flowchart);
