@@ -237,12 +237,15 @@ EMSCRIPTEN_KEEPALIVE int tallivo_start(const char* codeText, int hitValue) {
     return 0;
 }
 
-// Runs `periods` clock periods (a whole number), applying the typed tape's
+// Runs `periods` clock periods (a fraction is dropped), applying the typed tape's
 // key changes at their periods. Returns the periods run since the warm-up.
 EMSCRIPTEN_KEEPALIVE double tallivo_run(double periods) {
     if (!calculator || !(periods > 0)) return calculator ? static_cast<double>(calculator->periodsRun) : 0;
     Calculator& c = *calculator;
-    const std::uint64_t end = c.periodsRun + static_cast<std::uint64_t>(periods);
+    // A count past any run's length is taken as that length: converting a
+    // larger double would be undefined.
+    constexpr double kLongestRun = 1e15;
+    const std::uint64_t end = c.periodsRun + static_cast<std::uint64_t>(periods < kLongestRun ? periods : kLongestRun);
     while (c.periodsRun < end) {
         c.tape.applyDue(c.periodsRun, c.keys);
         // Every change due by now is applied, so the next one lies ahead.
