@@ -50,7 +50,8 @@ public:
     std::uint64_t periodsSeen() const { return periodCount_; }
 
     // A key held down or let go (out-of-range keys change nothing). The
-    // firmware reads the key at the next pass of its column.
+    // firmware reads the key at the next pass of its column. A window whose
+    // keyHeld reads its own buttons is driven through them instead.
     void setKeyDown(int key, bool down);
     // Whether the key is held now (its minimum hold aside).
     bool keyIsDown(int key) const;
