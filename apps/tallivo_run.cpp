@@ -5,11 +5,9 @@
 // reports the final state for scripts and tests.
 #include <QApplication>
 #include <QAbstractButton>
-#include <QCheckBox>
 #include <QImage>
 #include <QStringList>
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -22,8 +20,8 @@
 #include "kernel/board_state.h"
 #include "kernel/calculator_app.h"
 #include "kernel/data_files.h"
+#include "kernel/key_schedule.h"
 #include "panel/keyboard_panel.h"
-#include "panel/pc_keys.h"
 #include "panel/printer_panel.h"
 #include "tools/flowchart_view.h"
 
@@ -55,26 +53,16 @@ constexpr const char* kUsage =
     "  --stats              print the run's speed on standard error\n"
     "  --help               show this text\n";
 
-struct KeyHold {
-    std::string caption;
-    std::uint64_t start = 0;
-    std::uint64_t end = 0;
-};
-
 struct Options {
     std::string codeFile = "4001.code";
     std::optional<std::uint64_t> periods;
     tallivo::CalculatorApp::Options app;
-    std::vector<KeyHold> keys;
+    std::vector<tallivo::KeyHold> keys;
     std::vector<std::uint64_t> resets;  // periods after which Reset is held, ascending
     std::vector<std::string> typed;
     bool typeGiven = false;
-    std::uint64_t hold = 40000;
-    // The firmware takes a key in a few thousand periods but prints a line in
-    // one or two drum revolutions (130000 periods each): with a typed key
-    // every 240000 periods its eight-key buffer does not fill, and after the
-    // last key there is time for the lines still waiting to print.
-    std::uint64_t gap = 200000;
+    std::uint64_t hold = tallivo::kTypedHoldPeriods;
+    std::uint64_t gap = tallivo::kTypedGapPeriods;
     std::optional<int> decimalPoint;
     std::optional<int> rounding;
     std::optional<std::string> flowchartPng;
@@ -88,47 +76,12 @@ struct Options {
     std::exit(2);
 }
 
-// Whole-string numbers only: "12x", "" and out-of-range values are refused.
-bool parseInteger(const std::string& text, int base, long long low, long long high,
-                  long long& value) {
-    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return false;
-    const char* begin = text.c_str();
-    if (base == 16 && text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
-        begin += 2;
-    char* end = nullptr;
-    errno = 0;
-    const long long v = std::strtoll(begin, &end, base);
-    if (errno != 0 || end == begin || *end != '\0' || v < low || v > high) return false;
-    value = v;
-    return true;
-}
+using tallivo::KeyHold;
 
-std::vector<std::string> split(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    std::string part;
-    for (char c : text) {
-        if (c == separator) {
-            if (!part.empty()) parts.push_back(part);
-            part.clear();
-        } else {
-            part += c;
-        }
-    }
-    if (!part.empty()) parts.push_back(part);
-    return parts;
-}
-
-// "CAPTION@START-END": captions may hold '-' and '@'-free text, so the last
-// '@' ends the caption.
 KeyHold parseKeyHold(const std::string& item) {
-    const auto at = item.rfind('@');
-    const auto dash = at == std::string::npos ? std::string::npos : item.find('-', at);
-    long long start = 0, end = 0;
-    if (at == 0 || at == std::string::npos || dash == std::string::npos ||
-        !parseInteger(item.substr(at + 1, dash - at - 1), 10, 0, INT64_MAX, start) ||
-        !parseInteger(item.substr(dash + 1), 10, 0, INT64_MAX, end) || end < start)
-        usageError("bad key hold '" + item + "' (expected CAPTION@START-END)");
-    return {item.substr(0, at), static_cast<std::uint64_t>(start), static_cast<std::uint64_t>(end)};
+    KeyHold hold;
+    if (!tallivo::parseKeyHold(item, hold)) usageError("bad key hold '" + item + "' (expected CAPTION@START-END)");
+    return hold;
 }
 
 Options parseOptions(int argc, char** argv) {
@@ -151,7 +104,7 @@ Options parseOptions(int argc, char** argv) {
         auto number = [&](int base, long long low, long long high) {
             const std::string text = value();
             long long v = 0;
-            if (!parseInteger(text, base, low, high, v))
+            if (!tallivo::parseWholeNumber(text, base, low, high, v))
                 usageError("bad number for " + name + ": '" + text + "'");
             return v;
         };
@@ -177,9 +130,9 @@ Options parseOptions(int argc, char** argv) {
         } else if (name == "--reset-at") {
             o.resets.push_back(static_cast<std::uint64_t>(number(10, 0, INT64_MAX)));
         } else if (name == "--keys") {
-            for (const std::string& item : split(value(), ',')) o.keys.push_back(parseKeyHold(item));
+            for (const std::string& item : tallivo::splitList(value(), ',')) o.keys.push_back(parseKeyHold(item));
         } else if (name == "--type") {
-            o.typed = split(value(), ' ');
+            o.typed = tallivo::splitList(value(), ' ');
             o.typeGiven = true;
         } else if (name == "--hold") {
             o.hold = static_cast<std::uint64_t>(number(10, 1, INT32_MAX));
@@ -223,47 +176,26 @@ struct KeyEvent {
 std::vector<KeyEvent> schedule(const Options& o, tallivo::KeyboardPanel& keyboard,
                                std::uint64_t& totalPeriods) {
     std::vector<KeyHold> holds = o.keys;
-    std::uint64_t t = 0;
-    for (const std::string& caption : o.typed) {
-        holds.push_back({caption, t, t + o.hold});
-        t += o.hold + o.gap;
-    }
+    const std::uint64_t typingEnd = tallivo::appendTypedHolds(o.typed, o.hold, o.gap, holds);
     const bool typing = o.typeGiven && !o.typed.empty();
-    totalPeriods = o.periods.value_or(typing ? 2000000 : 740000);
-    if (typing) totalPeriods += t - o.gap;
+    totalPeriods = o.periods.value_or(typing ? tallivo::kAfterTypingPeriods : 740000);
+    if (typing) totalPeriods += typingEnd;
+    std::vector<tallivo::KeyChange> changes;
+    std::string unknown;
+    if (!tallivo::keyChanges(holds, changes, unknown)) usageError("no key with the caption '" + unknown + "'");
     std::vector<KeyEvent> events;
-    for (const KeyHold& h : holds) {
-        QAbstractButton* button = keyboard.keyButton(QString::fromStdString(h.caption));
-        if (!button) usageError("no key with the caption '" + h.caption + "'");
-        events.push_back({h.start, true, button});
-        events.push_back({h.end, false, button});
+    for (const tallivo::KeyChange& c : changes) {
+        const std::string_view caption = tallivo::KeyMatrix::keyCaption(c.key);
+        events.push_back({c.period, c.down,
+                          keyboard.keyButton(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())))});
     }
-    // Releases before presses at the same period, so back-to-back holds of one key work.
-    std::stable_sort(events.begin(), events.end(), [](const KeyEvent& a, const KeyEvent& b) {
-        return a.period != b.period ? a.period < b.period : (!a.down && b.down);
-    });
     return events;
 }
 
 std::string extraState(tallivo::CalculatorApp& app) {
-    tallivo::KeyboardPanel& k = *app.keyboard();
-    std::string json = "\"lamps\":{\"M\":" + std::to_string(k.lampM()->isChecked() ? 1 : 0) +
-                       ",\"OVF\":" + std::to_string(k.lampOvf()->isChecked() ? 1 : 0) +
-                       ",\"NEG\":" + std::to_string(k.lampNeg()->isChecked() ? 1 : 0) +
-                       "},\"keysDown\":[";
-    // The keys held as the run ended, in the panel's order.
-    bool first = true;
-    for (const tallivo::PcKeyBinding& binding : tallivo::kPcKeyBindings) {
-        const QString caption = QString::fromUtf8(binding.caption.data(), static_cast<qsizetype>(binding.caption.size()));
-        if (!k.keyButton(caption)->isDown()) continue;
-        json += (first ? "" : ",") + tallivo::jsonString(std::string(binding.caption));
-        first = false;
-    }
-    json += "],\"paper\":[";
-    const QStringList lines = app.printer()->paperLines();
-    for (int i = 0; i < lines.size(); ++i)
-        json += (i ? "," : "") + tallivo::jsonString(lines[i].toStdString());
-    return json + "]";
+    std::vector<std::string> paper;
+    for (const QString& line : app.printer()->paperLines()) paper.push_back(line.toStdString());
+    return tallivo::panelStateJson(*app.keyboard(), paper);
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include <string>
 
 #include "kernel/board.h"
+#include "panel/key_matrix.h"
+#include "panel/printer_drum.h"
 
 namespace {
 
@@ -31,16 +33,21 @@ void prepare(tallivo::Board& board) {
     board.warmUp();
 }
 
-void BM_RunLoop(benchmark::State& state) {
-    static tallivo::Board board;
-    static bool ready = (prepare(board), true);
-    (void)ready;
+// Runs the fused loop in runs of state.range(0) periods.
+void runLoop(benchmark::State& state, tallivo::Board& board) {
     const auto periods = static_cast<std::uint64_t>(state.range(0));
     for (auto _ : state) board.run(periods);
     state.SetItemsProcessed(state.iterations() * state.range(0));
     state.counters["realtime"] = benchmark::Counter(
         static_cast<double>(state.iterations() * state.range(0)) / 740000.0,
         benchmark::Counter::kIsRate);
+}
+
+void BM_RunLoop(benchmark::State& state) {
+    static tallivo::Board board;
+    static bool ready = (prepare(board), true);
+    (void)ready;
+    runLoop(state, board);
 }
 BENCHMARK(BM_RunLoop)->Arg(100000);
 
@@ -56,6 +63,31 @@ void BM_StepClock(benchmark::State& state) {
         static_cast<double>(state.iterations() * 100000) / 740000.0, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_StepClock);
+
+// The board as the calculator runs it: the keyboard's matrix and the
+// printer's drum in front of the chips, as the web page has them.
+class DiscardedPaper final : public tallivo::PrinterDrum {
+protected:
+    void lineFed(std::string_view, bool) override {}
+};
+
+void BM_RunLoopWithPanels(benchmark::State& state) {
+    static tallivo::Board board;
+    static tallivo::KeyMatrix keys;
+    static DiscardedPaper printer;
+    static bool ready = [] {
+        tallivo::BoardNets& n = board.nets;
+        keys.connect(n.KeyColumn, n.KeyRow, &n.LampM, &n.LampOVF, &n.LampNEG);
+        board.registerFront(&keys);
+        printer.connect(n.HammerLine, &n.PaperAdvance, &n.HammerFire, &n.RibbonRed, &n.DrumIndex, &n.Test);
+        board.registerFront(&printer);
+        prepare(board);
+        return true;
+    }();
+    (void)ready;
+    runLoop(state, board);
+}
+BENCHMARK(BM_RunLoopWithPanels)->Arg(100000);
 
 }  // namespace
 

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <sstream>
 
+#include "panel/key_matrix.h"
+
 namespace tallivo {
 
 namespace {
@@ -88,6 +90,25 @@ std::string boardStateJson(const Board& board, const std::string& extraMembers) 
     if (!extraMembers.empty()) out << ',' << extraMembers;
     out << "}\n";
     return out.str();
+}
+
+std::string panelStateJson(const KeyMatrix& keys, std::span<const std::string> paper) {
+    std::string json = "\"lamps\":{\"M\":" + std::to_string(keys.lampM() ? 1 : 0) +
+                       ",\"OVF\":" + std::to_string(keys.lampOvf() ? 1 : 0) +
+                       ",\"NEG\":" + std::to_string(keys.lampNeg() ? 1 : 0) + "},\"keysDown\":[";
+    bool first = true;
+    for (int key = 0; key < KeyMatrix::kKeyCount; ++key) {
+        if (!keys.keyIsDown(key)) continue;
+        if (!first) json += ',';
+        json += jsonString(std::string(KeyMatrix::keyCaption(key)));
+        first = false;
+    }
+    json += "],\"paper\":[";
+    for (std::size_t i = 0; i < paper.size(); ++i) {
+        if (i != 0) json += ',';
+        json += jsonString(paper[i]);
+    }
+    return json + "]";
 }
 
 }  // namespace tallivo

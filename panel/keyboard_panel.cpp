@@ -13,7 +13,6 @@
 #include <QScreen>
 
 #include <algorithm>
-#include <cstring>
 #include <string_view>
 
 #include "panel/about_box.h"
@@ -38,8 +37,6 @@ public:
 protected:
     void nextCheckState() override {}
 };
-
-Net level(const Net* line) { return line != nullptr ? *line : Net{0}; }
 
 }  // namespace
 
@@ -94,7 +91,7 @@ void KeyboardPanel::buildControls() {
                 // A press by the mouse or the space bar: however short, the
                 // firmware gets to see it.
                 QObject::connect(push, &QAbstractButton::pressed, this,
-                                 [this, push] { holdForBoard(push); });
+                                 [this, push] { holdButtonForBoard(push); });
             }
             button = push;
             break;
@@ -129,12 +126,8 @@ void KeyboardPanel::buildControls() {
         controls_[static_cast<std::size_t>(control.id - kFirstId)] = button;
     }
 
-    for (int column = 0; column < layout::kKeyColumns; ++column) {
-        for (int row = 0; row < layout::kKeyRows; ++row) {
-            const int id = layout::kKeyMatrix[column][row];
-            matrixKeys_[static_cast<std::size_t>(column)][static_cast<std::size_t>(row)] =
-                id != 0 ? controlById(id) : nullptr;
-        }
+    for (int key = 0; key < kKeyCount; ++key) {
+        keyButtons_[static_cast<std::size_t>(key)] = keyButton(layoutText(keyCaption(key)));
     }
 
     QObject::connect(quitButton(), &QAbstractButton::clicked, this, [this] {
@@ -150,100 +143,27 @@ QAbstractButton* KeyboardPanel::controlById(int id) const {
 
 void KeyboardPanel::connect(Net* columnLines, Net* rowLines, Net* lampMLine, Net* lampOvfLine,
                             Net* lampNegLine, Net* quitRequested) {
-    columnNets = columnLines;
-    rowNets = rowLines;
-    lampMNet = lampMLine;
-    lampOvfNet = lampOvfLine;
-    lampNegNet = lampNegLine;
+    KeyMatrix::connect(columnLines, rowLines, lampMLine, lampOvfLine, lampNegLine);
     quitFlag = quitRequested;
-    lastColumns.fill(0);
-    lastLamps.fill(0);
     if (const QScreen* display = screen()) move(display->availableGeometry().topLeft());
     show();
     isOpen = 1;
 }
 
-namespace {
-
-// The ten column lines as two words, compared in two instructions: this runs
-// in every clock period.
-bool sameColumns(const Net* lines, const std::array<Net, 10>& last) {
-    std::uint64_t now8, last8;
-    std::uint16_t now2, last2;
-    std::memcpy(&now8, lines, 8);
-    std::memcpy(&last8, last.data(), 8);
-    std::memcpy(&now2, lines + 8, 2);
-    std::memcpy(&last2, last.data() + 8, 2);
-    return now8 == last8 && now2 == last2;
+void KeyboardPanel::lampsChanged() {
+    lampOvf()->setChecked(lastLamps[1] != 0);
+    lampNeg()->setChecked(lastLamps[2] != 0);
+    lampM()->setChecked(lastLamps[0] != 0);
 }
 
-}  // namespace
-
-int KeyboardPanel::clockPhase1() {
-    // The usual period costs a count and two comparisons: the widgets are
-    // asked only when the firmware has changed the column pattern or a lamp.
-    ++periodCount_;
-    if (columnNets != nullptr && !sameColumns(columnNets, lastColumns)) {
-        scanKeyMatrix();
-        std::memcpy(lastColumns.data(), columnNets, lastColumns.size());
-    }
-    const Net m = level(lampMNet);
-    const Net ovf = level(lampOvfNet);
-    const Net neg = level(lampNegNet);
-    if (m != lastLamps[0] || ovf != lastLamps[1] || neg != lastLamps[2]) {
-        lampOvf()->setChecked(ovf != 0);
-        lampNeg()->setChecked(neg != 0);
-        lampM()->setChecked(m != 0);
-        lastLamps = {m, ovf, neg};
-    }
-    return 0;
+bool KeyboardPanel::keyHeld(int key) const {
+    const QAbstractButton* button = keyButtons_[static_cast<std::size_t>(key)];
+    return button != nullptr && button->isDown();
 }
 
-void KeyboardPanel::scanKeyMatrix() {
-    // The selected column is the lowest one pulled low. With none low nothing
-    // drives the rows, and they keep their levels.
-    std::size_t column = 0;
-    while (column < lastColumns.size() && columnNets[column] != 0) ++column;
-    if (column == lastColumns.size() || rowNets == nullptr) return;
-
-    if (column < matrixKeys_.size()) {
-        for (std::size_t row = 0; row < 4; ++row) {
-            rowNets[row] = keyDownForBoard(column, row) ? 1 : 0;
-        }
-        return;
-    }
-
-    exchangeSwitches(true);
-    if (column == 8) {
-        // The switch's last position is labelled "8": the firmware reads the
-        // number printed under the position, not the position.
-        if (decimalPointIndex == 7) decimalPointIndex = 8;
-        for (std::size_t row = 0; row < 4; ++row) {
-            rowNets[row] = static_cast<Net>((decimalPointIndex >> row) & 1);
-        }
-    } else {
-        rowNets[0] = roundingIndex == 0 ? 1 : 0;  // "/N": truncate
-        rowNets[1] = 0;
-        rowNets[2] = 0;
-        rowNets[3] = roundingIndex == 2 ? 1 : 0;  // "5/4": round half up
-    }
-}
-
-bool KeyboardPanel::keyDownForBoard(std::size_t column, std::size_t row) const {
-    const QAbstractButton* key = matrixKeys_[column][row];
-    if (key == nullptr) return false;
-    // A key stays down for the firmware until its minimum hold has run out,
-    // even when the user has let go already.
-    return key->isDown() || periodCount_ <= heldUntil_[column][row];
-}
-
-void KeyboardPanel::holdForBoard(const QAbstractButton* key) {
-    // The press is seen from the next clock period on; the periods already
-    // run do not count.
-    for (std::size_t column = 0; column < matrixKeys_.size(); ++column) {
-        for (std::size_t row = 0; row < 4; ++row) {
-            if (matrixKeys_[column][row] == key) heldUntil_[column][row] = periodCount_ + kMinimumHoldPeriods;
-        }
+void KeyboardPanel::holdButtonForBoard(const QAbstractButton* button) {
+    for (int key = 0; key < kKeyCount; ++key) {
+        if (keyButtons_[static_cast<std::size_t>(key)] == button) holdForBoard(key);
     }
 }
 
@@ -262,19 +182,15 @@ bool KeyboardPanel::setDecimalPointIndex(int index) {
     QAbstractButton* button = decimalSwitch_->button(index);
     if (button == nullptr) return false;
     button->setChecked(true);
-    decimalPointIndex = index;
-    return true;
+    return KeyMatrix::setDecimalPointIndex(index);
 }
 
 bool KeyboardPanel::setRoundingIndex(int index) {
     QAbstractButton* button = roundingSwitch_->button(index);
     if (button == nullptr) return false;
     button->setChecked(true);
-    roundingIndex = index;
-    return true;
+    return KeyMatrix::setRoundingIndex(index);
 }
-
-int KeyboardPanel::clockPhase2() { return 0; }
 
 int KeyboardPanel::shutdown() {
     if (isOpen == 0) return 0;
@@ -328,7 +244,7 @@ bool KeyboardPanel::pressPcKey(const QKeyEvent* event) {
                                                                 event->key(), button};
     }
     button->setDown(true);
-    holdForBoard(button);
+    holdButtonForBoard(button);
     return true;
 }
 

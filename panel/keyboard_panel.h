@@ -1,16 +1,9 @@
 #pragma once
-// The calculator's keyboard: 30 keys, the decimal-point and rounding switches,
-// the OVF, NEG and M lamps and Quit, in the application's main window.
-//
-// On the board the keyboard is a matrix read through a shift register: the
-// firmware pulls one of the ten KeyColumn lines low and reads the four KeyRow
-// lines through ROM 1's input port. Columns 0 to 7 carry keys, column 8 the
-// decimal-point switch as a binary number, column 9 the rounding switch. The
-// lamps follow RAM 1's output port.
-//
-// As a component it works in phase 1 only (it is registered first, so it sees
-// what the shift register and RAM 1 drove in the previous period) and asks the
-// widgets for key and switch states only when the column pattern changes.
+// The calculator's keyboard window: 30 keys, the decimal-point and rounding
+// switches, the OVF, NEG and M lamps and Quit, in the application's main
+// window. The scan of the matrix is the KeyMatrix's; the window's buttons are
+// the keys it reads, its radio buttons the switches and its check boxes the
+// lamps it lights.
 #include <QDialog>
 #include <QIcon>
 
@@ -18,8 +11,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "kernel/component.h"
 #include "kernel/net.h"
+#include "panel/key_matrix.h"
 
 class QAbstractButton;
 class QAction;
@@ -30,16 +23,9 @@ class QMenu;
 
 namespace tallivo {
 
-class KeyboardPanel final : public QDialog, public Component {
+class KeyboardPanel final : public QDialog, public KeyMatrix {
     Q_OBJECT
 public:
-    // However short a press of a key is (a click, a tap of a PC key), the
-    // firmware sees the key down for at least this many clock periods: the
-    // clock runs in bursts between window events, and a press that came and
-    // went between two bursts would otherwise never reach the board. 20000
-    // periods (27 ms at 740 kHz) cover a full scan of the ten columns.
-    static constexpr std::uint64_t kMinimumHoldPeriods = 20000;
-
     explicit KeyboardPanel(QWidget* parent = nullptr);
     ~KeyboardPanel() override;
 
@@ -49,12 +35,7 @@ public:
     void connect(Net* columnLines, Net* rowLines, Net* lampMLine, Net* lampOvfLine,
                  Net* lampNegLine, Net* quitRequested);
 
-    int clockPhase1() override;  // key matrix and lamp scan
-    int clockPhase2() override;  // nothing: the panel drives its rows in phase 1
-    int shutdown() override;     // closes the window once; later calls do nothing
-
-    // Clock periods run since construction, as the scan counts them.
-    std::uint64_t periodsSeen() const { return periodCount_; }
+    int shutdown() override;  // closes the window once; later calls do nothing
 
     // Window-menu command; commands 16 to 31 run the About box.
     void systemCommand(int command);
@@ -80,16 +61,7 @@ public:
     // Runs the About box modally; tests replace it.
     std::function<void()> aboutRunner;
 
-    std::int32_t decimalPointIndex = 0;  // 0..7; 8 stands for position 7 ("8")
-    std::int32_t roundingIndex = 1;      // 0 "/N", 1 "FL", 2 "5/4"
-    std::array<Net, 3> lastLamps{};      // LampM, LampOVF, LampNEG at the last change
-    std::array<Net, 10> lastColumns{};   // KeyColumn 0..9 at the last change
     std::uint8_t isOpen = 0;
-    Net* columnNets = nullptr;
-    Net* rowNets = nullptr;
-    Net* lampMNet = nullptr;
-    Net* lampOvfNet = nullptr;
-    Net* lampNegNet = nullptr;
     Net* quitFlag = nullptr;
     QIcon panelIcon;
 
@@ -107,14 +79,18 @@ protected:
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+    // The matrix reads the buttons and radio buttons, and lights the check
+    // boxes.
+    bool keyHeld(int key) const override;
+    void readSwitches() override { exchangeSwitches(true); }
+    void lampsChanged() override;
+
 private:
     void buildControls();
     void exchangeSwitches(bool fromControls);
-    void scanKeyMatrix();
     QAbstractButton* controlById(int id) const;
 
-    bool keyDownForBoard(std::size_t column, std::size_t row) const;
-    void holdForBoard(const QAbstractButton* key);
+    void holdButtonForBoard(const QAbstractButton* button);
     // F1 opens the About box.
     bool helpKey(const QKeyEvent* event);
     bool pressPcKey(const QKeyEvent* event);
@@ -125,18 +101,12 @@ private:
     static constexpr int kFirstId = 1000;
     static constexpr int kIdCount = 47;
     std::array<QAbstractButton*, kIdCount> controls_{};
-    // The key of each matrix cell of columns 0 to 7; nullptr where a row
-    // always reads 0.
-    std::array<std::array<QAbstractButton*, 4>, 8> matrixKeys_{};
+    // The button of each key, in KeyMatrix's numbering.
+    std::array<QAbstractButton*, kKeyCount> keyButtons_{};
     QButtonGroup* decimalSwitch_ = nullptr;
     QButtonGroup* roundingSwitch_ = nullptr;
     QMenu* windowMenu_ = nullptr;
     QAction* aboutAction_ = nullptr;
-
-    // Clock periods run so far, and for each key of the matrix the last
-    // period of its minimum hold.
-    std::uint64_t periodCount_ = 0;
-    std::array<std::array<std::uint64_t, 4>, 8> heldUntil_{};
 
     // Calculator keys held by PC keys, so that the release of the PC key (even
     // after its modifier has changed the key code) lets the same button go.

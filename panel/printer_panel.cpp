@@ -14,7 +14,6 @@
 #include <QStyledItemDelegate>
 
 #include <algorithm>
-#include <cstring>
 
 #include "panel/dialog_units.h"
 #include "resources/dialog_layouts.h"
@@ -23,23 +22,6 @@
 namespace tallivo {
 
 namespace {
-
-// What each sector of the drum prints: a digit column character and the two
-// symbol wheels, every symbol two characters wide.
-constexpr char kDrumCharacters[PrinterPanel::kSectors + 1] = "0123456789..-";
-constexpr const char* kLeftSymbols[PrinterPanel::kSectors] = {
-    "<>", "+ ", "- ", "X ", "/ ", "M+", "M-", "^ ", "= ", "SQ", "% ", "C ", "R "};
-constexpr const char* kRightSymbols[PrinterPanel::kSectors] = {
-    "# ", "* ", "1 ", "2 ", "3 ", "M+", "M-", "T ", "K ", "E ", "Ex", "C ", "M "};
-
-constexpr int kFirstDigitHammer = 2;
-constexpr int kLastDigitHammer = 17;
-constexpr int kLeftSymbolHammer = 0;
-constexpr int kRightSymbolHammer = 1;
-constexpr int kLeftSymbolColumn = 19;
-constexpr int kRightSymbolColumn = 22;
-// The red mark goes into the first space left of the last digit column.
-constexpr int kRedMarkSearchStart = 16;
 
 // Every paper line is the same height, whatever the font asks for.
 class FixedHeightDelegate final : public QStyledItemDelegate {
@@ -96,23 +78,14 @@ PrinterPanel::PrinterPanel(QWidget* parent) : QDialog(parent) {
     QObject::connect(paperList, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         paperMenu_->popup(paperList->viewport()->mapToGlobal(at));
     });
-
-    clearLine();
 }
 
 PrinterPanel::~PrinterPanel() = default;
 
 int PrinterPanel::connect(Net* hammerLines, Net* paperAdvanceLine, Net* hammerFireLine,
                           Net* ribbonRedLine, Net* drumIndexLine, Net* testLine) {
-    hammerNets = hammerLines;
-    paperAdvanceNet = paperAdvanceLine;
-    hammerFireNet = hammerFireLine;
-    ribbonRedNet = ribbonRedLine;
-    drumIndexNet = drumIndexLine;
-    testNet = testLine;
-    sectorClock = 0;
-    sector = 0;
-    clearLine();
+    PrinterDrum::connect(hammerLines, paperAdvanceLine, hammerFireLine, ribbonRedLine, drumIndexLine,
+                         testLine);
     paperList->clear();
     paperFont = makePaperFont();
     paperList->setFont(paperFont);
@@ -121,62 +94,8 @@ int PrinterPanel::connect(Net* hammerLines, Net* paperAdvanceLine, Net* hammerFi
     return 0;
 }
 
-void PrinterPanel::clearLine() {
-    std::memset(printLine, ' ', kLineLength);
-    printLine[kLineLength] = '\0';
-    redPending = 0;
-}
-
-int PrinterPanel::clockPhase1() {
-    // The red ribbon counts for the whole line if it was up at any time
-    // before the paper is fed.
-    if (ribbonRedNet != nullptr && *ribbonRedNet != 0) redPending = 1;
-    return 0;
-}
-
-int PrinterPanel::clockPhase2() {
-    // Both outputs are written every period from the state before the step:
-    // in the last period of a sector Test is already low while DrumIndex
-    // still shows the ending sector.
-    if (drumIndexNet != nullptr) *drumIndexNet = sector == 0 ? 1 : 0;
-    if (testNet != nullptr) *testNet = sectorClock < kTestPeriods ? 1 : 0;
-    if (++sectorClock < kPeriodsPerSector) return 0;
-
-    // Sector boundary: the hammers strike first, so a line fed at the same
-    // boundary already carries the characters just struck.
-    sectorClock = 0;
-    if (hammerFireNet != nullptr && *hammerFireNet != 0) strike();
-    if (paperAdvanceNet != nullptr && *paperAdvanceNet != 0) feedPaper();
-    sector = (sector + 1) % kSectors;
-    return 0;
-}
-
-void PrinterPanel::strike() {
-    if (hammerNets == nullptr) return;
-    // Columns no hammer strikes keep what they hold: a line collects its
-    // characters over several sectors.
-    for (int hammer = kFirstDigitHammer; hammer <= kLastDigitHammer; ++hammer) {
-        if (hammerNets[hammer] != 0) printLine[hammer] = kDrumCharacters[sector];
-    }
-    if (hammerNets[kLeftSymbolHammer] != 0) {
-        std::memcpy(printLine + kLeftSymbolColumn, kLeftSymbols[sector], 2);
-    }
-    if (hammerNets[kRightSymbolHammer] != 0) {
-        std::memcpy(printLine + kRightSymbolColumn, kRightSymbols[sector], 2);
-    }
-}
-
-void PrinterPanel::feedPaper() {
-    const bool red = redPending != 0;
-    if (red) {
-        for (int column = kRedMarkSearchStart; column >= 0; --column) {
-            if (printLine[column] == ' ') {
-                printLine[column] = '-';
-                break;
-            }
-        }
-    }
-    const QString line = QString::fromLatin1(printLine);
+void PrinterPanel::lineFed(std::string_view text, bool red) {
+    const QString line = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
     // The paper follows the newest line only while the user is reading the
     // end of it; a user who scrolled back keeps the view, and any lines
     // selected stay selected.
@@ -188,7 +107,6 @@ void PrinterPanel::feedPaper() {
     }
     paperList->addItem(item);
     if (following) paperList->scrollToItem(item);
-    clearLine();
     emit lineEmitted(line);
 }
 

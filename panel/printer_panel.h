@@ -1,20 +1,6 @@
 #pragma once
-// The calculator's drum printer and its paper.
-//
-// The drum carries 13 character sectors and turns continuously, one sector per
-// 10000 clock periods. The printer tells the firmware where it is: Test (the
-// CPU's TEST input) is high for the first 1600 periods of every sector and
-// DrumIndex (ROM 2's port bit 0) is high through sector 0. The firmware loads
-// the 20 hammer lines through the two printer shift registers and raises
-// HammerFire on RAM 0's port when the wanted sector comes round; at the end of
-// the sector the chosen hammers strike that sector's character. PaperAdvance
-// at a sector boundary feeds the paper: the struck line is appended to the
-// paper list. RibbonRed at any time during a line prints it in red, which the
-// paper shows as a "-" mark left of the number.
-//
-// Print line columns: 0-1 red mark only; 2-17 digits struck by hammers 2-17;
-// 19-20 the left symbol (hammer 0); 22-23 the right symbol (hammer 1).
-// Hammers 18 and 19 strike nothing.
+// The printer window: the drum's paper as a list of lines, red-ribbon lines
+// in red, with Copy and Save. The drum and its hammers are the PrinterDrum's.
 #include <QDialog>
 #include <QColor>
 #include <QFont>
@@ -22,22 +8,17 @@
 
 #include <cstdint>
 
-#include "kernel/component.h"
 #include "kernel/net.h"
+#include "panel/printer_drum.h"
 
 class QListWidget;
 class QMenu;
 
 namespace tallivo {
 
-class PrinterPanel final : public QDialog, public Component {
+class PrinterPanel final : public QDialog, public PrinterDrum {
     Q_OBJECT
 public:
-    static constexpr int kLineLength = 24;
-    static constexpr int kSectors = 13;
-    static constexpr int kPeriodsPerSector = 10000;
-    static constexpr int kTestPeriods = 1600;
-
     explicit PrinterPanel(QWidget* parent = nullptr);
     ~PrinterPanel() override;
 
@@ -47,12 +28,7 @@ public:
     int connect(Net* hammerLines, Net* paperAdvanceLine, Net* hammerFireLine, Net* ribbonRedLine,
                 Net* drumIndexLine, Net* testLine);
 
-    int clockPhase1() override;  // red-ribbon latch
-    int clockPhase2() override;  // the drum: Test, DrumIndex, strike and paper feed
-    int shutdown() override;     // closes the window once; later calls do nothing
-
-    // Blanks the print line and forgets the red ribbon.
-    void clearLine();
+    int shutdown() override;  // closes the window once; later calls do nothing
 
     // Every printed line, oldest first.
     QStringList paperLines() const;
@@ -76,17 +52,7 @@ public:
     bool isRedLine(int row) const;
 
     QListWidget* paperList = nullptr;
-    std::uint8_t redPending = 0;
-    char printLine[kLineLength + 1] = {};
-    std::int32_t sector = 0;
-    std::int32_t sectorClock = 0;
     std::uint8_t isOpen = 0;
-    Net* hammerNets = nullptr;
-    Net* paperAdvanceNet = nullptr;
-    Net* hammerFireNet = nullptr;
-    Net* ribbonRedNet = nullptr;
-    Net* drumIndexNet = nullptr;
-    Net* testNet = nullptr;
     QFont paperFont;
 
 signals:
@@ -100,12 +66,12 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Appends the line to the paper and emits lineEmitted.
+    void lineFed(std::string_view text, bool red) override;
 
 private:
     static constexpr int kRedRole = Qt::UserRole + 1;
 
-    void strike();
-    void feedPaper();
     // The last line of the paper is in view (or there is none).
     bool showsLastLine() const;
 

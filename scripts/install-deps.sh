@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xdotool imagemagick x11-utils openbox desktop-file-utils
+  emscripten nodejs chromium python3
 )
 missing=()
 for p in "${packages[@]}"; do

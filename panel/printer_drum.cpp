@@ -1,0 +1,104 @@
+#include "panel/printer_drum.h"
+
+#include <cstring>
+
+namespace tallivo {
+
+namespace {
+
+// What each sector of the drum prints: a digit column character and the two
+// symbol wheels, every symbol two characters wide.
+constexpr char kDrumCharacters[PrinterDrum::kSectors + 1] = "0123456789..-";
+constexpr const char* kLeftSymbols[PrinterDrum::kSectors] = {
+    "<>", "+ ", "- ", "X ", "/ ", "M+", "M-", "^ ", "= ", "SQ", "% ", "C ", "R "};
+constexpr const char* kRightSymbols[PrinterDrum::kSectors] = {
+    "# ", "* ", "1 ", "2 ", "3 ", "M+", "M-", "T ", "K ", "E ", "Ex", "C ", "M "};
+
+constexpr int kFirstDigitHammer = 2;
+constexpr int kLastDigitHammer = 17;
+constexpr int kLeftSymbolHammer = 0;
+constexpr int kRightSymbolHammer = 1;
+constexpr int kLeftSymbolColumn = 19;
+constexpr int kRightSymbolColumn = 22;
+// The red mark goes into the first space left of the last digit column.
+constexpr int kRedMarkSearchStart = 16;
+
+}  // namespace
+
+void PrinterDrum::connect(Net* hammerLines, Net* paperAdvanceLine, Net* hammerFireLine,
+                          Net* ribbonRedLine, Net* drumIndexLine, Net* testLine) {
+    hammerNets = hammerLines;
+    paperAdvanceNet = paperAdvanceLine;
+    hammerFireNet = hammerFireLine;
+    ribbonRedNet = ribbonRedLine;
+    drumIndexNet = drumIndexLine;
+    testNet = testLine;
+    sectorClock = 0;
+    sector = 0;
+    clearLine();
+}
+
+void PrinterDrum::clearLine() {
+    std::memset(printLine, ' ', kLineLength);
+    printLine[kLineLength] = '\0';
+    redPending = 0;
+}
+
+int PrinterDrum::clockPhase1() {
+    // The red ribbon counts for the whole line if it was up at any time
+    // before the paper is fed.
+    if (ribbonRedNet != nullptr && *ribbonRedNet != 0) redPending = 1;
+    return 0;
+}
+
+int PrinterDrum::clockPhase2() {
+    // Both outputs are written every period from the state before the step:
+    // in the last period of a sector Test is already low while DrumIndex
+    // still shows the ending sector.
+    if (drumIndexNet != nullptr) *drumIndexNet = sector == 0 ? 1 : 0;
+    if (testNet != nullptr) *testNet = sectorClock < kTestPeriods ? 1 : 0;
+    if (++sectorClock < kPeriodsPerSector) return 0;
+
+    // Sector boundary: the hammers strike first, so a line fed at the same
+    // boundary already carries the characters just struck.
+    sectorClock = 0;
+    if (hammerFireNet != nullptr && *hammerFireNet != 0) strike();
+    if (paperAdvanceNet != nullptr && *paperAdvanceNet != 0) feedPaper();
+    sector = (sector + 1) % kSectors;
+    return 0;
+}
+
+void PrinterDrum::strike() {
+    if (hammerNets == nullptr) return;
+    // Columns no hammer strikes keep what they hold: a line collects its
+    // characters over several sectors.
+    for (int hammer = kFirstDigitHammer; hammer <= kLastDigitHammer; ++hammer) {
+        if (hammerNets[hammer] != 0) printLine[hammer] = kDrumCharacters[sector];
+    }
+    if (hammerNets[kLeftSymbolHammer] != 0) {
+        std::memcpy(printLine + kLeftSymbolColumn, kLeftSymbols[sector], 2);
+    }
+    if (hammerNets[kRightSymbolHammer] != 0) {
+        std::memcpy(printLine + kRightSymbolColumn, kRightSymbols[sector], 2);
+    }
+}
+
+void PrinterDrum::feedPaper() {
+    const bool red = redPending != 0;
+    if (red) {
+        for (int column = kRedMarkSearchStart; column >= 0; --column) {
+            if (printLine[column] == ' ') {
+                printLine[column] = '-';
+                break;
+            }
+        }
+    }
+    // Handed on from a copy, so that whoever hears of the line finds the
+    // printer already blank for the next one.
+    char line[kLineLength];
+    std::memcpy(line, printLine, kLineLength);
+    clearLine();
+    lineFed(std::string_view(line, kLineLength), red);
+}
+
+}  // namespace tallivo

@@ -1,0 +1,234 @@
+// The WebAssembly module under node against the desktop runner: the same
+// code and the same typed tape must give the same paper and the same final
+// state, lamps and keys included. Also the page's reading of a tape from its
+// address and of PC keys.
+//
+// Usage: node tape_test.js SITE_DIR TALLIVO_RUN (exits 77, skipped, without
+// the page)
+'use strict';
+
+const assert = require('assert');
+const { execFileSync } = require('child_process');
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+
+const [site, runner] = process.argv.slice(2).map((p) => path.resolve(p));
+// Skipped when the page has not been built (scripts/web.sh --build-only).
+if (!fs.existsSync(path.join(site, 'tallivo.wasm'))) {
+  console.log('no page in ' + site);
+  process.exit(77);
+}
+const createTallivo = require(path.join(site, 'tallivo.js'));
+const { tapeFromQuery, pcKeyCode } = require(path.join(site, 'tape.js'));
+const codeFile = path.join(site, '4001.code');
+// Every module instance listens for the process's errors.
+process.setMaxListeners(0);
+
+let failures = 0;
+async function check(name, body) {
+  try {
+    await body();
+    console.log('ok   ' + name);
+  } catch (e) {
+    failures++;
+    console.log('FAIL ' + name + '\n' + (e.stack || e));
+  }
+}
+
+// A fresh module each time, so that no state carries over between tapes.
+async function module() {
+  return createTallivo({ wasmBinary: fs.readFileSync(path.join(site, 'tallivo.wasm')) });
+}
+
+// The runner's paper and final state for a tape, with its switch options.
+function runnerResult(tape, options = []) {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'tallivo_web_'));
+  const stateFile = path.join(dir, 'state.json');
+  try {
+    const paper = execFileSync(runner, ['--code', codeFile, '--type', tape, '--dump-state', stateFile, ...options],
+      { encoding: 'latin1' });
+    return { paper: paper.split('\n').filter((l) => l.length > 0), state: JSON.parse(fs.readFileSync(stateFile, 'latin1')) };
+  } finally {
+    fs.rmSync(dir, { recursive: true, force: true });
+  }
+}
+
+// The module's paper and final state for a tape, run in slices the way the
+// page runs it (`slice` periods a frame).
+async function moduleResult(tape, { decimalPoint = 0, rounding = 1, slice = 12300, hitValue = 0, pictures = false } = {}) {
+  const m = await module();
+  if (pictures) {
+    const picture = fs.readFileSync(path.join(site, 'Flowchart.bmp'));
+    const types = fs.readFileSync(path.join(site, 'types.bmp'));
+    const p = m._malloc(picture.length);
+    const t = m._malloc(types.length);
+    m.HEAPU8.set(picture, p);
+    m.HEAPU8.set(types, t);
+    assert.strictEqual(m._tallivo_set_pictures(p, picture.length, t, types.length), 0);
+    m._free(p);
+    m._free(t);
+  }
+  const code = fs.readFileSync(codeFile, 'latin1');
+  assert.strictEqual(m.ccall('tallivo_start', 'number', ['string', 'number'], [code, hitValue]), 0,
+    m.UTF8ToString(m._tallivo_last_error()));
+  assert.strictEqual(m._tallivo_set_switches(decimalPoint, rounding), 0);
+  assert.strictEqual(m.ccall('tallivo_type', 'number', ['string'], [tape]), 0, m.UTF8ToString(m._tallivo_last_error()));
+  const end = m._tallivo_tape_end();
+  while (m._tallivo_periods_run() < end) m._tallivo_run(Math.min(slice, end - m._tallivo_periods_run()));
+  const paper = [];
+  for (let i = 0; i < m._tallivo_paper_count(); ++i) paper.push(m.UTF8ToString(m._tallivo_paper_line(i)));
+  return { m, paper, state: JSON.parse(m.UTF8ToString(m._tallivo_state_json())) };
+}
+
+(async () => {
+  await check('a sum prints and ends as in the runner', async () => {
+    const tape = '1 2 + 3 4 + =';
+    const expected = runnerResult(tape);
+    const got = await moduleResult(tape);
+    assert.deepStrictEqual(got.paper, expected.paper);
+    assert.deepStrictEqual(got.state, expected.state);
+    assert.deepStrictEqual(got.paper.map((l) => l.trim()), ['12 +', '34 +', '46 =  *']);
+  });
+
+  await check('frames of any size give the same run', async () => {
+    const tape = '9 9 9 X 9 9 9 = 5 -';
+    const expected = runnerResult(tape);
+    for (const slice of [100, 7777, 1000000]) {
+      const got = await moduleResult(tape, { slice });
+      assert.deepStrictEqual(got.paper, expected.paper, 'slice ' + slice);
+      assert.deepStrictEqual(got.state, expected.state, 'slice ' + slice);
+    }
+  });
+
+  await check('the switches, red lines, memory and its lamp as in the runner', async () => {
+    const tape = '2 / 3 = 5 - 9 = 7 M+ RM';
+    const expected = runnerResult(tape, ['--dp', '2', '--round', '2']);
+    const got = await moduleResult(tape, { decimalPoint: 2, rounding: 2 });
+    assert.deepStrictEqual(got.paper, expected.paper);
+    assert.deepStrictEqual(got.state, expected.state);
+    const m = got.m;
+    const red = [];
+    for (let i = 0; i < m._tallivo_paper_count(); ++i) if (m._tallivo_paper_red(i)) red.push(got.paper[i]);
+    assert.ok(red.length > 0 && red.every((l) => l.includes('-')), 'red lines carry the mark: ' + red);
+    assert.strictEqual(m._tallivo_lamps() & 1, got.state.lamps.M);
+  });
+
+  await check('the flowchart lights its pictures and leaves the board as it was', async () => {
+    const tape = '1 + 2 =';
+    const plain = await moduleResult(tape);
+    const lit = await moduleResult(tape, { hitValue: 512, pictures: true });
+    assert.deepStrictEqual(lit.state, plain.state);
+    const m = lit.m;
+    const width = m._tallivo_flowchart_width();
+    const height = m._tallivo_flowchart_height();
+    assert.deepStrictEqual([width, height], [1270, 455]);
+    assert.ok(m._tallivo_flowchart_redraws() > 0);
+    // Asked for first: reading the pixels may grow the module's memory.
+    const at = m._tallivo_flowchart_pixels();
+    const pixels = m.HEAPU8.subarray(at, at + width * height * 4);
+    let yellow = 0;
+    for (let i = 0; i < pixels.length; i += 4) {
+      if (pixels[i] === 255 && pixels[i + 1] === 255 && pixels[i + 2] === 0) yellow++;
+      assert.strictEqual(pixels[i + 3], 255);
+    }
+    assert.ok(yellow > 0, 'the running box is yellow');
+  });
+
+  await check('bad input is refused with a reason and loses nothing', async () => {
+    const m = await module();
+    assert.strictEqual(m._tallivo_run(1000), 0, 'nothing runs before a start');
+    assert.strictEqual(m.ccall('tallivo_type', 'number', ['string'], ['1']), 1);
+    const broken = new Uint8Array([0x42, 0x4d, 1, 2, 3]);
+    const p = m._malloc(broken.length);
+    m.HEAPU8.set(broken, p);
+    assert.strictEqual(m._tallivo_set_pictures(p, broken.length, p, broken.length), 1);
+    assert.match(m.UTF8ToString(m._tallivo_last_error()), /Flowchart\.bmp was refused/);
+    m._free(p);
+    const code = fs.readFileSync(codeFile, 'latin1');
+    assert.strictEqual(m.ccall('tallivo_start', 'number', ['string', 'number'], [code, 512]), 0);
+    assert.strictEqual(m._tallivo_flowchart_width(), 0, 'no flowchart without pictures');
+    assert.strictEqual(m._tallivo_flowchart_pixels(), 0);
+    assert.strictEqual(m.ccall('tallivo_type', 'number', ['string'], ['1 + 2 + NOPE']), 1);
+    assert.match(m.UTF8ToString(m._tallivo_last_error()), /NOPE/);
+    assert.strictEqual(m._tallivo_tape_end(), 0, 'a refused tape types nothing');
+    assert.strictEqual(m._tallivo_set_switches(8, 1), 1);
+    assert.strictEqual(m._tallivo_set_switches(0, 3), 1);
+    assert.strictEqual(m.UTF8ToString(m._tallivo_paper_line(-1)), '');
+    assert.strictEqual(m.UTF8ToString(m._tallivo_paper_line(1 << 30)), '');
+    m._tallivo_press_key(-1);
+    m._tallivo_press_key(30);
+    assert.strictEqual(m._tallivo_keys_down(), 0);
+  });
+
+  await check('a click shorter than a scan still reaches the firmware', async () => {
+    const m = await module();
+    const code = fs.readFileSync(codeFile, 'latin1');
+    assert.strictEqual(m.ccall('tallivo_start', 'number', ['string', 'number'], [code, 0]), 0);
+    const key = (caption) => JSON.parse(m.UTF8ToString(m._tallivo_layout_json())).controls
+      .find((c) => c.kind === 'key' && c.caption === caption).key;
+    for (const caption of ['7', '+', '=']) {
+      m._tallivo_press_key(key(caption));
+      m._tallivo_release_key(key(caption));
+      m._tallivo_run(240000);
+    }
+    m._tallivo_run(2000000);
+    const paper = [];
+    for (let i = 0; i < m._tallivo_paper_count(); ++i) paper.push(m.UTF8ToString(m._tallivo_paper_line(i)).trim());
+    assert.deepStrictEqual(paper, ['7 +', '7 =  *']);
+  });
+
+  await check('the layout has the panel: 30 keys with their PC keys, the switches and the lamps', async () => {
+    const m = await module();
+    const layout = JSON.parse(m.UTF8ToString(m._tallivo_layout_json()));
+    const keys = layout.controls.filter((c) => c.kind === 'key');
+    assert.strictEqual(keys.length, 30);
+    assert.deepStrictEqual(keys.map((k) => k.key), [...Array(30).keys()]);
+    assert.ok(keys.every((k) => /^PC keys?: /.test(k.tooltip)), 'every key has a PC key');
+    assert.strictEqual(layout.controls.filter((c) => c.kind === 'decimal').length, 8);
+    assert.strictEqual(layout.controls.filter((c) => c.kind === 'rounding').length, 3);
+    assert.deepStrictEqual(Object.keys(layout.lamps).sort(), ['M', 'NEG', 'OVF']);
+  });
+
+  await check('PC keys hold the keys the desktop program binds them to', async () => {
+    const m = await module();
+    const layout = JSON.parse(m.UTF8ToString(m._tallivo_layout_json()));
+    const captionOf = (key) => layout.controls.find((c) => c.key === key).caption;
+    const codes = { escape: m._tallivo_pc_key_code(0), backspace: m._tallivo_pc_key_code(1),
+      return: m._tallivo_pc_key_code(2), enter: m._tallivo_pc_key_code(3) };
+    const held = (key, location = 0) => {
+      const index = m._tallivo_key_for_pc_key(pcKeyCode({ key, location }, codes));
+      return index < 0 ? null : captionOf(index);
+    };
+    assert.strictEqual(held('7'), '7');
+    assert.strictEqual(held('s'), 'S');
+    assert.strictEqual(held('S'), 'S');
+    assert.strictEqual(held('z'), '00');
+    assert.strictEqual(held(','), '.');
+    assert.strictEqual(held('*'), 'X');
+    assert.strictEqual(held('x'), 'X');
+    assert.strictEqual(held('Enter'), '=');
+    assert.strictEqual(held('Enter', 3), '=');
+    assert.strictEqual(held('Escape'), 'C');
+    assert.strictEqual(held('Backspace'), 'CE');
+    assert.strictEqual(held('<'), '<>');
+    assert.strictEqual(held('k'), 'M+=');
+    assert.strictEqual(held('F5'), null);
+    assert.strictEqual(held('w'), null);
+  });
+
+  await check('the address types a tape however its spaces are written', async () => {
+    const captions = (search) => tapeFromQuery(search).captions;
+    assert.strictEqual(captions('?type=1%202%20+%203%204%20+%20='), '1 2 + 3 4 + =');
+    assert.strictEqual(captions('?type=1+2+%2B+3+4+%2B+%3D'), '1 2 + 3 4 + =');
+    assert.strictEqual(captions('?type=7%20M+%20RM'), '7 M+ RM');
+    assert.strictEqual(captions('?x=1&type=M%2B%3D+CE&y=2'), 'M+= CE');
+    assert.strictEqual(captions('?type=1%20%202'), '1 2');
+    assert.strictEqual(captions('?type='), '');
+    assert.strictEqual(captions('?other=1'), null);
+    assert.strictEqual(captions(''), null);
+    assert.match(tapeFromQuery('?type=1%E0%A4%A').error, /not readable/);
+  });
+
+  process.exit(failures === 0 ? 0 : 1);
+})();

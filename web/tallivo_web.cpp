@@ -1,0 +1,384 @@
+// The calculator's board for a web page: the same components in the same
+// order as the desktop program, behind a small C interface that the page's
+// script calls. The page paces the clock; the board runs the periods it asks
+// for, with a typed tape's keys changing exactly at their periods.
+//
+// Strings handed back stay valid until the next call that returns a string.
+#include <emscripten/emscripten.h>
+
+#include <cstdint>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kernel/board.h"
+#include "kernel/board_state.h"
+#include "kernel/key_schedule.h"
+#include "kernel/platform.h"
+#include "panel/key_matrix.h"
+#include "panel/pc_key_bindings.h"
+#include "panel/printer_drum.h"
+#include "resources/dialog_layouts.h"
+#include "tools/bitmap_file.h"
+#include "tools/flowchart_recorder.h"
+
+namespace tallivo {
+namespace {
+
+// The page's copy of the paper: every line fed, oldest first.
+class WebPrinter final : public PrinterDrum {
+public:
+    std::vector<std::string> lines;
+    std::vector<std::uint8_t> red;
+
+protected:
+    void lineFed(std::string_view line, bool isRed) override {
+        lines.emplace_back(line);
+        red.push_back(isRed ? 1 : 0);
+    }
+};
+
+// The flowchart's display image as the canvas takes it: red, green, blue,
+// alpha, rebuilt only when the recorder has recoloured something.
+class WebFlowchart final : public FlowchartRecorder {
+public:
+    const std::uint8_t* rgba() {
+        const auto pixels = static_cast<std::size_t>(pictureWidth) * static_cast<std::size_t>(pictureHeight);
+        if (rgba_.size() != pixels * 4) {
+            rgba_.assign(pixels * 4, 0xFF);
+            stale_ = true;
+        }
+        if (stale_ && displayImage.size() >= pixels * 4) {
+            // The display image has 4-byte pixels: blue, green, red, opaque.
+            for (std::size_t i = 0; i < pixels; ++i) {
+                rgba_[i * 4 + 0] = displayImage[i * 4 + 2];
+                rgba_[i * 4 + 1] = displayImage[i * 4 + 1];
+                rgba_[i * 4 + 2] = displayImage[i * 4 + 0];
+                rgba_[i * 4 + 3] = 0xFF;
+            }
+        }
+        stale_ = false;
+        return rgba_.data();
+    }
+
+protected:
+    void pictureChanged(std::span<const PixelRect>) override { stale_ = true; }
+
+private:
+    std::vector<std::uint8_t> rgba_;
+    bool stale_ = true;
+};
+
+struct Calculator {
+    Board board;
+    KeyMatrix keys;
+    WebPrinter printer;
+    WebFlowchart flowchart;
+    KeySchedule tape;
+    std::uint64_t periodsRun = 0;  // since the warm-up
+};
+
+// The pictures as the page handed them in, read and checked.
+struct Pictures {
+    ScaledBitmap picture;
+    ScaledBitmap types;
+};
+
+std::unique_ptr<Calculator> calculator;
+std::optional<Pictures> pictures;
+std::string lastError;
+std::string returned;
+
+// Messages of the core (a code file that will not load) become the error of
+// the call that caused them.
+void catchMessages() {
+    platform().showMessage = [](const std::string& text) {
+        if (!lastError.empty()) lastError += "\n";
+        lastError += text;
+    };
+    platform().detail = platform().showMessage;
+}
+
+const char* hand(std::string text) {
+    returned = std::move(text);
+    return returned.c_str();
+}
+
+std::string picturesError(const char* name, BitmapStatus why) {
+    return std::string(name) + " was refused: " + bitmapStatusText(why);
+}
+
+std::string layoutJson() {
+    std::string json = "{\"width\":" + std::to_string(layout::kKeyboardWidth) +
+                       ",\"height\":" + std::to_string(layout::kKeyboardHeight) + ",\"controls\":[";
+    bool first = true;
+    for (const layout::Control& c : layout::kKeyboardControls) {
+        const char* kind = "label";
+        switch (c.kind) {
+        case layout::ControlKind::Key: kind = "key"; break;
+        case layout::ControlKind::QuitButton: kind = "quit"; break;
+        case layout::ControlKind::DecimalSwitch: kind = "decimal"; break;
+        case layout::ControlKind::RoundingSwitch: kind = "rounding"; break;
+        case layout::ControlKind::Lamp: kind = "lamp"; break;
+        case layout::ControlKind::Label: kind = "label"; break;
+        }
+        const std::string caption(c.caption);
+        json += std::string(first ? "" : ",") + "{\"id\":" + std::to_string(c.id) + ",\"kind\":\"" + kind +
+                "\",\"caption\":" + jsonString(caption) + ",\"rect\":[" + std::to_string(c.rect.x) + "," +
+                std::to_string(c.rect.y) + "," + std::to_string(c.rect.width) + "," +
+                std::to_string(c.rect.height) + "]";
+        if (c.kind == layout::ControlKind::Key) {
+            json += ",\"key\":" + std::to_string(KeyMatrix::keyIndex(c.caption)) +
+                    ",\"tooltip\":" + jsonString(pcKeyTooltipText(c.caption));
+        }
+        json += "}";
+        first = false;
+    }
+    const char* lamp = "";
+    json += "],\"lamps\":{";
+    for (const auto& [name, id] : {std::pair{"M", layout::kLampMId}, std::pair{"OVF", layout::kLampOvfId},
+                                   std::pair{"NEG", layout::kLampNegId}}) {
+        json += std::string(lamp) + "\"" + name + "\":" + std::to_string(id);
+        lamp = ",";
+    }
+    return json + "}}";
+}
+
+}  // namespace
+}  // namespace tallivo
+
+using namespace tallivo;
+
+extern "C" {
+
+// Why the last call that failed did so, for the page to show.
+EMSCRIPTEN_KEEPALIVE const char* tallivo_last_error() { return lastError.c_str(); }
+
+// The keyboard's layout in dialog units, as JSON: its size, and every control
+// with its id, kind, caption and rectangle; keys also carry their number and
+// PC-key tooltip.
+EMSCRIPTEN_KEEPALIVE const char* tallivo_layout_json() { return hand(layoutJson()); }
+
+// Reads and checks the two flowchart pictures, the bytes of Flowchart.bmp and
+// types.bmp; the next start shows them. 0 on success; 1 when Flowchart.bmp
+// is unusable, 3 when types.bmp is (the pictures are then forgotten).
+EMSCRIPTEN_KEEPALIVE int tallivo_set_pictures(const std::uint8_t* picture, std::size_t pictureSize,
+                                              const std::uint8_t* types, std::size_t typesSize) {
+    lastError.clear();
+    pictures.reset();
+    if (picture == nullptr || types == nullptr) {
+        lastError = "the flowchart pictures are missing";
+        return 1;
+    }
+    Pictures loaded;
+    // The page scales the picture itself: read it whole.
+    MemorySource pictureFile(std::span<const std::uint8_t>(picture, pictureSize));
+    if (const BitmapStatus why = loadScaledPicture(pictureFile, static_cast<std::int32_t>(kMaxBitmapSide),
+                                                   static_cast<std::int32_t>(kMaxBitmapSide), loaded.picture);
+        why != BitmapStatus::ok) {
+        lastError = picturesError("Flowchart.bmp", why);
+        return 1;
+    }
+    MemorySource typesFile(std::span<const std::uint8_t>(types, typesSize));
+    if (const BitmapStatus why = loadTypeMap(typesFile, loaded.picture, loaded.types); why != BitmapStatus::ok) {
+        lastError = picturesError("types.bmp", why);
+        return 3;
+    }
+    pictures = std::move(loaded);
+    return 0;
+}
+
+// Builds the board from a code file's text, connects and registers every
+// component in the desktop program's order (with the flowchart when pictures
+// are set and hitValue is not 0) and runs the warm-up. 0 on success; 1 when
+// the code will not load, with nothing running then.
+EMSCRIPTEN_KEEPALIVE int tallivo_start(const char* codeText, int hitValue) {
+    lastError.clear();
+    catchMessages();
+    calculator.reset();
+    // The ROMs read their code file by name: it goes into the module's own
+    // file system first.
+    const char* path = "/4001.code";
+    {
+        std::ofstream code(path, std::ios::binary | std::ios::trunc);
+        code << (codeText != nullptr ? codeText : "");
+        if (!code) {
+            lastError = "the code could not be stored";
+            return 1;
+        }
+    }
+    auto c = std::make_unique<Calculator>();
+    BoardNets& n = c->board.nets;
+    c->keys.connect(n.KeyColumn, n.KeyRow, &n.LampM, &n.LampOVF, &n.LampNEG);
+    c->board.registerFront(&c->keys);
+    c->printer.connect(n.HammerLine, &n.PaperAdvance, &n.HammerFire, &n.RibbonRed, &n.DrumIndex, &n.Test);
+    c->board.registerFront(&c->printer);
+    if (hitValue != 0 && pictures) {
+        c->flowchart.start(hitValue, &n.DataBus, &n.Sync, &n.Test, &n.Reset);
+        // The canvas takes 4-byte pixels.
+        ScaledBitmap picture = pictures->picture;
+        ScaledBitmap types = pictures->types;
+        c->flowchart.setPicture(std::move(picture), true);
+        c->flowchart.setTypes(std::move(types));
+        c->board.registerFront(&c->flowchart);
+    }
+    BoardSettings chips;
+    chips.codeFile = path;
+    chips.traceFile.clear();
+    if (c->board.connectChips(chips) != 0) {
+        if (lastError.empty()) lastError = "the code could not be loaded";
+        return 1;
+    }
+    c->board.warmUp();
+    calculator = std::move(c);
+    return 0;
+}
+
+// Runs `periods` clock periods (a fraction is dropped), applying the typed tape's
+// key changes at their periods. Returns the periods run since the warm-up.
+EMSCRIPTEN_KEEPALIVE double tallivo_run(double periods) {
+    if (!calculator || !(periods > 0)) return calculator ? static_cast<double>(calculator->periodsRun) : 0;
+    Calculator& c = *calculator;
+    // A count past any run's length is taken as that length: converting a
+    // larger double would be undefined.
+    constexpr double kLongestRun = 1e15;
+    const std::uint64_t end = c.periodsRun + static_cast<std::uint64_t>(periods < kLongestRun ? periods : kLongestRun);
+    while (c.periodsRun < end) {
+        c.tape.applyDue(c.periodsRun, c.keys);
+        // Every change due by now is applied, so the next one lies ahead.
+        const std::uint64_t until = c.tape.nextDue(end);
+        c.board.run(until - c.periodsRun);
+        c.periodsRun = until;
+    }
+    c.tape.applyDue(c.periodsRun, c.keys);
+    return static_cast<double>(c.periodsRun);
+}
+
+EMSCRIPTEN_KEEPALIVE double tallivo_periods_run() {
+    return calculator ? static_cast<double>(calculator->periodsRun) : 0;
+}
+
+// Types a tape: captions separated by spaces, as the runner's --type takes
+// them, each held 40000 periods with 200000 between keys, from the next
+// period on, in place of any tape still typing. 0 on success; 1 for an
+// unknown caption (nothing is typed).
+EMSCRIPTEN_KEEPALIVE int tallivo_type(const char* captions) {
+    lastError.clear();
+    if (!calculator) {
+        lastError = "the calculator is not running";
+        return 1;
+    }
+    KeySchedule tape;
+    if (!tape.type(captions != nullptr ? captions : "", calculator->periodsRun, lastError)) return 1;
+    calculator->tape = std::move(tape);
+    return 0;
+}
+
+// The period (counted since the warm-up) by which the typed tape has typed
+// its keys and printed its last lines; 0 for none.
+EMSCRIPTEN_KEEPALIVE double tallivo_tape_end() {
+    return calculator ? static_cast<double>(calculator->tape.end()) : 0;
+}
+
+// Key `key` (0 to 29, the layout's order) goes down; however soon it is let
+// go, the firmware sees it for the minimum hold.
+EMSCRIPTEN_KEEPALIVE void tallivo_press_key(int key) {
+    if (!calculator) return;
+    calculator->keys.setKeyDown(key, true);
+    calculator->keys.holdForBoard(key);
+}
+
+EMSCRIPTEN_KEEPALIVE void tallivo_release_key(int key) {
+    if (calculator) calculator->keys.setKeyDown(key, false);
+}
+
+// The key that a PC key holds, by its key code (the upper-case character, or
+// one of the codes of the keys without one); -1 for none.
+EMSCRIPTEN_KEEPALIVE int tallivo_key_for_pc_key(int keyCode) {
+    const std::string_view caption = calculatorKeyFor(keyCode);
+    return caption.empty() ? -1 : KeyMatrix::keyIndex(caption);
+}
+
+EMSCRIPTEN_KEEPALIVE int tallivo_pc_key_code(int which) {
+    switch (which) {
+    case 0: return pc_key::kEscape;
+    case 1: return pc_key::kBackspace;
+    case 2: return pc_key::kReturn;
+    case 3: return pc_key::kEnter;
+    default: return 0;
+    }
+}
+
+// Turns the decimal-point switch (0 to 7) and the rounding switch (0 to 2).
+// 0 on success; 1, changing nothing, for a position out of range.
+EMSCRIPTEN_KEEPALIVE int tallivo_set_switches(int decimalPoint, int rounding) {
+    if (!calculator || decimalPoint < 0 || decimalPoint > 7 || rounding < 0 || rounding > 2) return 1;
+    calculator->keys.setDecimalPointIndex(decimalPoint);
+    calculator->keys.setRoundingIndex(rounding);
+    return 0;
+}
+
+// The keys held now, typed ones included: bit k for key k.
+EMSCRIPTEN_KEEPALIVE int tallivo_keys_down() {
+    if (!calculator) return 0;
+    int bits = 0;
+    for (int key = 0; key < KeyMatrix::kKeyCount; ++key)
+        if (calculator->keys.keyIsDown(key)) bits |= 1 << key;
+    return bits;
+}
+
+// The lamps: bit 0 M, bit 1 OVF, bit 2 NEG.
+EMSCRIPTEN_KEEPALIVE int tallivo_lamps() {
+    if (!calculator) return 0;
+    const KeyMatrix& k = calculator->keys;
+    return (k.lampM() ? 1 : 0) | (k.lampOvf() ? 2 : 0) | (k.lampNeg() ? 4 : 0);
+}
+
+// The lines printed so far, and line `index` (its 24 columns) with its red
+// flag; an index out of range gives an empty line.
+EMSCRIPTEN_KEEPALIVE int tallivo_paper_count() {
+    return calculator ? static_cast<int>(calculator->printer.lines.size()) : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE const char* tallivo_paper_line(int index) {
+    if (!calculator || index < 0 || static_cast<std::size_t>(index) >= calculator->printer.lines.size()) return "";
+    return calculator->printer.lines[static_cast<std::size_t>(index)].c_str();
+}
+
+EMSCRIPTEN_KEEPALIVE int tallivo_paper_red(int index) {
+    if (!calculator || index < 0 || static_cast<std::size_t>(index) >= calculator->printer.red.size()) return 0;
+    return calculator->printer.red[static_cast<std::size_t>(index)];
+}
+
+// The flowchart picture's size (0 without a flowchart), the times it has
+// been recoloured, and its pixels: width × height × 4 bytes, red, green,
+// blue, alpha, top row first.
+EMSCRIPTEN_KEEPALIVE int tallivo_flowchart_width() {
+    return calculator ? calculator->flowchart.pictureWidthPixels() : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE int tallivo_flowchart_height() {
+    return calculator ? calculator->flowchart.pictureHeightPixels() : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE double tallivo_flowchart_redraws() {
+    return calculator ? static_cast<double>(calculator->flowchart.redraws) : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* tallivo_flowchart_pixels() {
+    if (!calculator || calculator->flowchart.pictureWidthPixels() == 0) return nullptr;
+    return calculator->flowchart.rgba();
+}
+
+// The board's state and the front panel's as the runner's --dump-state
+// writes it.
+EMSCRIPTEN_KEEPALIVE const char* tallivo_state_json() {
+    if (!calculator) return "";
+    return hand(boardStateJson(calculator->board,
+                               panelStateJson(calculator->keys, calculator->printer.lines)));
+}
+
+}  // extern "C"
