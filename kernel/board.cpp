@@ -7,6 +7,21 @@ void Board::registerFront(Component* component) {
     registry.registerComponent(component);
 }
 
+void Board::registerFront(KeyMatrix* keys) {
+    keys_ = keys;
+    registerFront(static_cast<Component*>(keys));
+}
+
+void Board::registerFront(PrinterDrum* drum) {
+    drum_ = drum;
+    registerFront(static_cast<Component*>(drum));
+}
+
+void Board::registerFront(FlowchartRecorder* recorder) {
+    recorder_ = recorder;
+    registerFront(static_cast<Component*>(recorder));
+}
+
 int Board::connectChips(const BoardSettings& s) {
     BoardNets& n = nets;
     cpu.connect(&n.DataBus, &n.Sync, &n.Test, &n.CmRom, n.CmRam, &n.Reset);
@@ -68,19 +83,48 @@ bool Board::layoutIsStandard() const {
     return registry.at(i) == &monitor;
 }
 
+Board::FrontKind Board::frontKind() const {
+    const auto at = [this](int f) { return front_[static_cast<std::size_t>(f)]; };
+    if (keys_ == nullptr || drum_ == nullptr || frontCount_ < 2) return FrontKind::Any;
+    if (at(0) != static_cast<Component*>(keys_) || at(1) != static_cast<Component*>(drum_))
+        return FrontKind::Any;
+    if (frontCount_ == 2) return FrontKind::Panels;
+    if (frontCount_ == 3 && recorder_ != nullptr && at(2) == static_cast<Component*>(recorder_))
+        return FrontKind::PanelsAndRecorder;
+    return FrontKind::Any;
+}
+
 void Board::run(std::uint64_t periods) {
-    if (layoutIsStandard()) {
-        runFast(periods);
-    } else {
+    if (!layoutIsStandard()) {
         for (std::uint64_t p = 0; p < periods; ++p) registry.stepClock();
+        return;
+    }
+    switch (frontKind()) {
+        case FrontKind::Panels:
+            runFast<FrontKind::Panels>(periods);
+            break;
+        case FrontKind::PanelsAndRecorder:
+            runFast<FrontKind::PanelsAndRecorder>(periods);
+            break;
+        case FrontKind::Any:
+            runFast<FrontKind::Any>(periods);
+            break;
     }
 }
 
+template <Board::FrontKind kind>
 void Board::runFast(std::uint64_t periods) {
     Component* const* front = front_.data();
     const int frontCount = frontCount_;
     for (std::uint64_t p = 0; p < periods; ++p) {
-        for (int f = 0; f < frontCount; ++f) front[f]->clockPhase1();
+        if constexpr (kind == FrontKind::Any) {
+            for (int f = 0; f < frontCount; ++f) front[f]->clockPhase1();
+        } else {
+            // Final phases: direct calls, inlined for the two panels.
+            keys_->clockPhase1();
+            drum_->clockPhase1();
+            if constexpr (kind == FrontKind::PanelsAndRecorder) recorder_->clockPhase1();
+        }
         cpu.clockPhase1();
         roms[0].clockPhase1();
         roms[1].clockPhase1();
@@ -94,7 +138,13 @@ void Board::runFast(std::uint64_t periods) {
         shiftRegisters[2].clockPhase1();
         monitor.clockPhase1();
 
-        for (int f = 0; f < frontCount; ++f) front[f]->clockPhase2();
+        if constexpr (kind == FrontKind::Any) {
+            for (int f = 0; f < frontCount; ++f) front[f]->clockPhase2();
+        } else {
+            keys_->clockPhase2();
+            drum_->clockPhase2();
+            if constexpr (kind == FrontKind::PanelsAndRecorder) recorder_->clockPhase2();
+        }
         cpu.clockPhase2();
         roms[0].clockPhase2();
         roms[1].clockPhase2();

@@ -14,6 +14,9 @@
 #include "chips/shift_register4003.h"
 #include "kernel/component_registry.h"
 #include "kernel/net.h"
+#include "panel/key_matrix.h"
+#include "panel/printer_drum.h"
+#include "tools/flowchart_recorder.h"
 #include "tools/monitor.h"
 
 namespace tallivo {
@@ -63,6 +66,12 @@ public:
     // Registers a component that runs before the CPU (a panel or the
     // flowchart view), after the application has connected it.
     void registerFront(Component* component);
+    // The same for the keyboard matrix, the printer's drum and the flowchart
+    // recorder, which the run loop then calls directly, without a virtual
+    // call, when they are registered in that order and alone.
+    void registerFront(KeyMatrix* keys);
+    void registerFront(PrinterDrum* drum);
+    void registerFront(FlowchartRecorder* recorder);
 
     // Connects and registers the CPU, ROMs 0-4, RAMs 0-1, shift registers 0-2
     // and the monitor. 1 when ROM 0 could not load the code file: nothing
@@ -98,10 +107,19 @@ private:
     // True while the registry holds exactly the front components followed by
     // the chips and the monitor, in order; otherwise run() takes stepClock.
     bool layoutIsStandard() const;
+    // What stands in front of the chips: any components, called through
+    // their virtual phases; or the keyboard and printer models, with or
+    // without the recorder, called directly.
+    enum class FrontKind { Any, Panels, PanelsAndRecorder };
+    FrontKind frontKind() const;
+    template <FrontKind kind>
     void runFast(std::uint64_t periods);
 
     std::array<Component*, kMaxFront> front_{};
     int frontCount_ = 0;
+    KeyMatrix* keys_ = nullptr;
+    PrinterDrum* drum_ = nullptr;
+    FlowchartRecorder* recorder_ = nullptr;
 };
 
 }  // namespace tallivo

@@ -41,20 +41,6 @@ constexpr KeyTables kKeys = makeKeyTables();
 
 bool validKey(int key) { return key >= 0 && key < KeyMatrix::kKeyCount; }
 
-Net level(const Net* line) { return line != nullptr ? *line : Net{0}; }
-
-// The ten column lines as two words, compared in two instructions: this runs
-// in every clock period.
-bool sameColumns(const Net* lines, const std::array<Net, 10>& last) {
-    std::uint64_t now8, last8;
-    std::uint16_t now2, last2;
-    std::memcpy(&now8, lines, 8);
-    std::memcpy(&last8, last.data(), 8);
-    std::memcpy(&now2, lines + 8, 2);
-    std::memcpy(&last2, last.data() + 8, 2);
-    return now8 == last8 && now2 == last2;
-}
-
 }  // namespace
 
 std::string_view KeyMatrix::keyCaption(int key) {
@@ -80,26 +66,6 @@ void KeyMatrix::connect(Net* columnLines, Net* rowLines, Net* lampMLine, Net* la
     down_.fill(0);
 }
 
-int KeyMatrix::clockPhase1() {
-    // The usual period costs a count and two comparisons: the keys are
-    // looked at only when the firmware has changed the column pattern or a
-    // lamp.
-    ++periodCount_;
-    if (columnNets != nullptr && !sameColumns(columnNets, lastColumns)) {
-        scanKeyMatrix();
-        std::memcpy(lastColumns.data(), columnNets, lastColumns.size());
-    }
-    const Net m = level(lampMNet);
-    const Net ovf = level(lampOvfNet);
-    const Net neg = level(lampNegNet);
-    if (m != lastLamps[0] || ovf != lastLamps[1] || neg != lastLamps[2]) {
-        lastLamps = {m, ovf, neg};
-        lampsChanged();
-    }
-    return 0;
-}
-
-int KeyMatrix::clockPhase2() { return 0; }
 
 void KeyMatrix::scanKeyMatrix() {
     // The selected column is the lowest one pulled low. With none low nothing

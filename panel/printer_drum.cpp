@@ -44,30 +44,6 @@ void PrinterDrum::clearLine() {
     redPending = 0;
 }
 
-int PrinterDrum::clockPhase1() {
-    // The red ribbon counts for the whole line if it was up at any time
-    // before the paper is fed.
-    if (ribbonRedNet != nullptr && *ribbonRedNet != 0) redPending = 1;
-    return 0;
-}
-
-int PrinterDrum::clockPhase2() {
-    // Both outputs are written every period from the state before the step:
-    // in the last period of a sector Test is already low while DrumIndex
-    // still shows the ending sector.
-    if (drumIndexNet != nullptr) *drumIndexNet = sector == 0 ? 1 : 0;
-    if (testNet != nullptr) *testNet = sectorClock < kTestPeriods ? 1 : 0;
-    if (++sectorClock < kPeriodsPerSector) return 0;
-
-    // Sector boundary: the hammers strike first, so a line fed at the same
-    // boundary already carries the characters just struck.
-    sectorClock = 0;
-    if (hammerFireNet != nullptr && *hammerFireNet != 0) strike();
-    if (paperAdvanceNet != nullptr && *paperAdvanceNet != 0) feedPaper();
-    sector = (sector + 1) % kSectors;
-    return 0;
-}
-
 void PrinterDrum::strike() {
     if (hammerNets == nullptr) return;
     // Columns no hammer strikes keep what they hold: a line collects its

@@ -38,8 +38,9 @@ public:
     void connect(Net* hammerLines, Net* paperAdvanceLine, Net* hammerFireLine, Net* ribbonRedLine,
                  Net* drumIndexLine, Net* testLine);
 
-    int clockPhase1() override;  // red-ribbon latch
-    int clockPhase2() override;  // the drum: Test, DrumIndex, strike and paper feed
+    // Final and inline, so that the board's run loop calls them directly.
+    int clockPhase1() final;  // red-ribbon latch
+    int clockPhase2() final;  // the drum: Test, DrumIndex, strike and paper feed
     int shutdown() override { return 0; }
 
     // Blanks the print line and forgets the red ribbon.
@@ -66,5 +67,29 @@ private:
     void strike();
     void feedPaper();
 };
+
+inline int PrinterDrum::clockPhase1() {
+    // The red ribbon counts for the whole line if it was up at any time
+    // before the paper is fed.
+    if (ribbonRedNet != nullptr && *ribbonRedNet != 0) redPending = 1;
+    return 0;
+}
+
+inline int PrinterDrum::clockPhase2() {
+    // Both outputs are written every period from the state before the step:
+    // in the last period of a sector Test is already low while DrumIndex
+    // still shows the ending sector.
+    if (drumIndexNet != nullptr) *drumIndexNet = sector == 0 ? 1 : 0;
+    if (testNet != nullptr) *testNet = sectorClock < kTestPeriods ? 1 : 0;
+    if (++sectorClock < kPeriodsPerSector) return 0;
+
+    // Sector boundary: the hammers strike first, so a line fed at the same
+    // boundary already carries the characters just struck.
+    sectorClock = 0;
+    if (hammerFireNet != nullptr && *hammerFireNet != 0) strike();
+    if (paperAdvanceNet != nullptr && *paperAdvanceNet != 0) feedPaper();
+    sector = (sector + 1) % kSectors;
+    return 0;
+}
 
 }  // namespace tallivo

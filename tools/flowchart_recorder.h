@@ -51,8 +51,8 @@ public:
     // nothing, when its size is not the picture's or no picture is in.
     bool setTypes(ScaledBitmap&& types);
 
-    int clockPhase1() override;
-    int clockPhase2() override;
+    int clockPhase1() final;
+    int clockPhase2() final;
     // Lets go of the pictures.
     int shutdown() override;
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <sstream>
@@ -37,6 +38,87 @@ TEST(Board, TheRunLoopGivesTheSameTraceAndStateAsStepClock) {
     const std::string fastTrace = readText(fastSettings.traceFile);
     EXPECT_EQ(fastTrace, readText(slowSettings.traceFile));
     EXPECT_GT(fastTrace.size(), 10000u);
+}
+
+class CollectedPaper final : public PrinterDrum {
+public:
+    std::vector<std::string> lines;
+
+protected:
+    void lineFed(std::string_view line, bool red) override {
+        lines.emplace_back(std::string(line) + (red ? " red" : ""));
+    }
+};
+
+// The keyboard, the printer and the recorder in front of the chips, as the
+// calculator has them, each board in one of the ways the run loop can call
+// them: by type, through their virtual phases, or period by period through
+// the registry.
+struct FrontBoard {
+    enum class Registered { ByType, AsComponents, StepClock };
+    static BoardExtras extrasFor(Registered how, KeyMatrix& k, PrinterDrum& d, FlowchartRecorder& r) {
+        BoardExtras e;
+        if (how == Registered::ByType) {
+            e.keys = &k;
+            e.drum = &d;
+            e.recorder = &r;
+        } else {
+            e.front = {&k, &d, &r};
+        }
+        return e;
+    }
+    FrontBoard(const Blocks& program, Registered how)
+        : how_(how), t(program, BoardSettings{}, extrasFor(how, keys, paper, recorder)) {
+        BoardNets& n = t.board.nets;
+        keys.connect(n.KeyColumn, n.KeyRow, &n.LampM, &n.LampOVF, &n.LampNEG);
+        paper.connect(n.HammerLine, &n.PaperAdvance, &n.HammerFire, &n.RibbonRed, &n.DrumIndex, &n.Test);
+        recorder.start(4, &n.DataBus, &n.Sync, &n.Test, &n.Reset);
+    }
+    void run(std::uint64_t periods) {
+        if (how_ == Registered::StepClock) {
+            for (std::uint64_t p = 0; p < periods; ++p) t.board.stepClock();
+        } else {
+            t.board.run(periods);
+        }
+    }
+    Registered how_;
+    KeyMatrix keys;
+    CollectedPaper paper;
+    FlowchartRecorder recorder;
+    TestBoard t;
+};
+
+TEST(Board, TheRunLoopCallsTheKeyboardPrinterAndRecorderAsStepClockDoes) {
+    // The busy loop moved into page 3 and started again from 0x300, where
+    // the recorder counts it; its port writes walk the key columns, load
+    // hammers and fire them.
+    const Blocks program = {
+        {0x000, {0x43, 0x00}},
+        {0x040, {0xFB, 0xF5, 0xC7}},
+        {0x300, {0x20, 0x00, 0x21, 0xE9, 0xF2, 0xE0, 0xE1, 0xE4, 0xE2, 0x50, 0x40, 0x82, 0x63, 0x74,
+                 0x00, 0x22, 0x10, 0x23, 0xEA, 0x43, 0x00}},
+    };
+    using R = FrontBoard::Registered;
+    FrontBoard byType(program, R::ByType), asComponents(program, R::AsComponents),
+        stepped(program, R::StepClock);
+    for (FrontBoard* b : {&byType, &asComponents, &stepped}) {
+        b->keys.setKeyDown(KeyMatrix::keyIndex("7"), true);
+        b->run(150000);
+        b->keys.setKeyDown(KeyMatrix::keyIndex("7"), false);
+        b->keys.setRoundingIndex(2);
+        b->run(150000);
+    }
+    ASSERT_FALSE(stepped.paper.lines.empty()) << "the program fires the hammers";
+    ASSERT_GT(*std::max_element(stepped.recorder.visitCounters.begin(),
+                                stepped.recorder.visitCounters.end()), 0);
+    for (FrontBoard* b : {&byType, &asComponents}) {
+        EXPECT_EQ(boardStateJson(b->t.board), boardStateJson(stepped.t.board));
+        EXPECT_EQ(b->paper.lines, stepped.paper.lines);
+        EXPECT_EQ(b->keys.periodsSeen(), stepped.keys.periodsSeen());
+        EXPECT_EQ(b->keys.lastColumns, stepped.keys.lastColumns);
+        EXPECT_EQ(b->recorder.visitCounters, stepped.recorder.visitCounters);
+        EXPECT_EQ(b->recorder.entryCounters, stepped.recorder.entryCounters);
+    }
 }
 
 TEST(Board, ChipsRegisterInTheFixedOrder) {

@@ -61,12 +61,18 @@ using Blocks = std::vector<Block>;
 
 struct BoardExtras {
     // Registered before the CPU, in this order, where the panels and the
-    // flowchart view sit on the calculator's board.
+    // flowchart view sit on the calculator's board (after `keys`, `drum` and
+    // `recorder` below).
     std::vector<Component*> front;
     // ROM chips 5 to 15 as well, without port lines, so that a program can
     // run in every page of the 12-bit address space. They are registered after
     // the monitor, so the board's run takes the general path.
     bool everyPage = false;
+    // Registered first, by their types, which lets the run loop call them
+    // directly.
+    KeyMatrix* keys = nullptr;
+    PrinterDrum* drum = nullptr;
+    FlowchartRecorder* recorder = nullptr;
 };
 
 class TestBoard {
@@ -77,6 +83,9 @@ public:
         settings.codeFile = writeTextFile("program.code", text);
         // Tests that do not look at a trace write none into the working directory.
         if (settings.traceFile == BoardSettings{}.traceFile) settings.traceFile.clear();
+        if (extras.keys) board.registerFront(extras.keys);
+        if (extras.drum) board.registerFront(extras.drum);
+        if (extras.recorder) board.registerFront(extras.recorder);
         for (Component* c : extras.front) board.registerFront(c);
         board.connectChips(settings);
         if (extras.everyPage) {
