@@ -86,6 +86,18 @@ public:
     // One period through the registry, the general path.
     void stepClock() { registry.stepClock(); }
 
+    // True at the end of an instruction cycle: the CPU raises SYNC in the
+    // last period of a cycle (X3), and in the first period after Reset falls,
+    // and the next period is A1 of a fetch from its program counter.
+    bool atCycleEnd() const { return nets.Sync != 0; }
+    // Periods from now to the next cycle end: the rest of this cycle, or a
+    // whole cycle when one has just ended. One while the CPU is not yet
+    // synchronised, so that the caller looks again.
+    std::uint64_t periodsToCycleEnd() const {
+        if (cpu.phase == kNotSynchronised) return 1;
+        return cpu.phase == kX3 ? 8 : static_cast<std::uint64_t>(kX3 - cpu.phase);
+    }
+
     BoardNets nets;
     ComponentRegistry registry;
     Cpu4004 cpu;

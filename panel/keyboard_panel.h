@@ -79,6 +79,10 @@ public:
 
     // Runs the About box modally; tests replace it.
     std::function<void()> aboutRunner;
+    // Opens the inspector (menu entry and F2); the menu entry is there once
+    // this is set.
+    std::function<void()> inspectorOpener;
+    QAction* inspectorAction() const { return inspectorAction_; }
 
     std::int32_t decimalPointIndex = 0;  // 0..7; 8 stands for position 7 ("8")
     std::int32_t roundingIndex = 1;      // 0 "/N", 1 "FL", 2 "5/4"
@@ -115,7 +119,7 @@ private:
 
     bool keyDownForBoard(std::size_t column, std::size_t row) const;
     void holdForBoard(const QAbstractButton* key);
-    // F1 opens the About box.
+    // F1 opens the About box, F2 the inspector.
     bool helpKey(const QKeyEvent* event);
     bool pressPcKey(const QKeyEvent* event);
     bool releasePcKey(const QKeyEvent* event);
@@ -132,6 +136,7 @@ private:
     QButtonGroup* roundingSwitch_ = nullptr;
     QMenu* windowMenu_ = nullptr;
     QAction* aboutAction_ = nullptr;
+    QAction* inspectorAction_ = nullptr;
 
     // Clock periods run so far, and for each key of the matrix the last
     // period of its minimum hold.
