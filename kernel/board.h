@@ -86,16 +86,17 @@ public:
     // One period through the registry, the general path.
     void stepClock() { registry.stepClock(); }
 
-    // True at the end of an instruction cycle: the CPU raises SYNC in the
-    // last period of a cycle (X3), and in the first period after Reset falls,
-    // and the next period is A1 of a fetch from its program counter.
-    bool atCycleEnd() const { return nets.Sync != 0; }
-    // Periods from now to the next cycle end: the rest of this cycle, or a
-    // whole cycle when one has just ended. One while the CPU is not yet
-    // synchronised, so that the caller looks again.
-    std::uint64_t periodsToCycleEnd() const {
+    // True when a new instruction cycle has just begun: the CPU has carried
+    // out the last cycle's instruction in phase 1 of this period (the end of
+    // X3) and in phase 2 entered A1 of the fetch from its program counter,
+    // which no chip has sampled yet.
+    bool atCycleStart() const { return cpu.phase == kA1; }
+    // Periods from now to the next cycle start: the rest of this cycle, or a
+    // whole one when a cycle has just begun. One while the CPU is not
+    // synchronised (after Reset), so that the caller looks again.
+    std::uint64_t periodsToCycleStart() const {
         if (cpu.phase == kNotSynchronised) return 1;
-        return cpu.phase == kX3 ? 8 : static_cast<std::uint64_t>(kX3 - cpu.phase);
+        return static_cast<std::uint64_t>(kX3 + 1 - cpu.phase);
     }
 
     BoardNets nets;

@@ -90,6 +90,7 @@ PanelFrames CalculatorApp::panelFrames() const {
 bool CalculatorApp::startUp(const Options& options) {
     const StartSettings& s = options.settings;
     BoardNets& n = board_->nets;
+    placeWindows_ = options.stayOnTop;
 
     // The panels stay on top of other windows. The hint is given before a
     // window is first shown: given to a shown window it makes a new native
@@ -287,7 +288,22 @@ void CalculatorApp::runToAddress(int address) {
 }
 
 void CalculatorApp::showInspector() {
-    if (!inspector_) inspector_ = std::make_unique<InspectorWindow>(*this);
+    if (!inspector_) {
+        inspector_ = std::make_unique<InspectorWindow>(*this);
+        if (placeWindows_) {
+            // Below the panels, which stay on top, as tall as the room there
+            // allows and no shorter than its contents need.
+            const PanelFrames frames = panelFrames();
+            const int panelsBottom = std::max(frames.keyboard.bottom(), frames.printer.bottom());
+            const int room = frames.area.bottom() - panelsBottom - 40;
+            const QSize wanted(std::min(inspector_->width(), frames.area.width()),
+                               std::max(std::min(inspector_->height(), room), inspector_->minimumSizeHint().height()));
+            inspector_->resize(wanted);
+            inspector_->show();
+            waitUntilExposed({inspector_.get()});
+            inspector_->move(placeClearOfPanels(inspector_->frameGeometry().size(), frames, Alignment::Start));
+        }
+    }
     inspector_->show();
     inspector_->raise();
     inspector_->activateWindow();

@@ -122,6 +122,7 @@ private:
     std::string codeFilePath_;
     QTimer idleDriver_;
     QTimer tickTimer_;
+    bool placeWindows_ = false;
     bool stepping_ = false;
     bool quitting_ = false;
 };

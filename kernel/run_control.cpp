@@ -66,16 +66,15 @@ void RunControl::stopWith(Stop reason) {
     goal_ = Goal::Free;
 }
 
-bool RunControl::stopsAt(const Board& board) {
-    if (board.cpu.phase == kX3) ++instructionsSeen_;
+bool RunControl::stopsAt(const Board& board, bool instructionEnded) {
+    if (instructionEnded) ++instructionsSeen_;
     const int pc = board.cpu.pc();
     switch (goal_) {
         case Goal::Pause:
             stopWith(Stop::Paused);
             return true;
         case Goal::Steps:
-            // The start that follows Reset ends no instruction.
-            if (board.cpu.phase == kX3 && --stepsLeft_ == 0) {
+            if (instructionEnded && --stepsLeft_ == 0) {
                 stopWith(Stop::Step);
                 return true;
             }
@@ -112,10 +111,12 @@ std::uint64_t RunControl::run(Board& board, std::uint64_t periods) {
     while (ran < periods) {
         // Stopped at an instruction start, the first check comes a whole
         // cycle later: a resumed run leaves the breakpoint it stopped at.
-        const std::uint64_t chunk = std::min(board.periodsToCycleEnd(), periods - ran);
+        const std::uint64_t chunk = std::min(board.periodsToCycleStart(), periods - ran);
+        // The first cycle after Reset starts without an instruction before it.
+        const bool afterReset = board.cpu.phase == kNotSynchronised;
         board.run(chunk);
         ran += chunk;
-        if (board.atCycleEnd() && !board.cpu.secondWordPending && stopsAt(board)) break;
+        if (board.atCycleStart() && !board.cpu.secondWordPending && stopsAt(board, !afterReset)) break;
     }
     return ran;
 }

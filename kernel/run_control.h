@@ -3,12 +3,14 @@
 // stepping one instruction, stepping over a subroutine call and running to an
 // address.
 //
-// The clock only ever stops at an instruction start: the end of an
-// instruction cycle (the CPU raising SYNC) after which the CPU fetches the
-// first word of an instruction from its program counter. The second cycle of a
-// two-word instruction and FIN's data fetch are inside the instruction. Stopped
-// there, the registers hold what the instructions so far have made of them and
-// the program counter names the next instruction, not yet fetched.
+// The clock only ever stops at an instruction start: the period in which the
+// CPU has carried out the last cycle's instruction (at the end of X3) and
+// begun the next cycle (A1), whose fetch is of the first word of an
+// instruction. The second cycle of a two-word instruction and FIN's data
+// fetch are inside the instruction. Stopped there, the registers hold what
+// the instructions so far have made of them, the monitor has written the
+// trace line of the last one, and the program counter names the next
+// instruction, whose address no ROM has yet taken from the bus.
 //
 // Without a breakpoint and with no step to finish, run() is the board's fused
 // run loop and nothing else; otherwise it runs whole instruction cycles
@@ -70,8 +72,9 @@ private:
 
     // Whether the clock must be looked at once per cycle.
     bool checking() const { return goal_ != Goal::Free || breakpoints_.any(); }
-    // At an instruction start: true when the clock stops here.
-    bool stopsAt(const Board& board);
+    // At an instruction start, after an instruction or else after Reset:
+    // true when the clock stops here.
+    bool stopsAt(const Board& board, bool instructionEnded);
     void stopWith(Stop reason);
     void start(Goal goal);
 
