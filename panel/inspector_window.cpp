@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTreeWidget>
@@ -23,6 +24,14 @@
 namespace tallivo {
 
 namespace {
+
+// Group boxes of rows set close, so the whole state fits below the panels.
+QGridLayout* compactGrid(QWidget* box) {
+    auto* grid = new QGridLayout(box);
+    grid->setVerticalSpacing(1);
+    grid->setContentsMargins(6, 2, 6, 2);
+    return grid;
+}
 
 // The program addresses that have ROMs on this board: pages 0 to 4.
 constexpr int kProgramWords = 5 * 256;
@@ -110,6 +119,11 @@ InspectorWindow::InspectorWindow(CalculatorApp& app, QWidget* parent) : QWidget(
         button->setAutoDefault(false);
         controls->addWidget(button);
     }
+    goTo_ = new QLineEdit(this);
+    goTo_->setPlaceholderText(QStringLiteral("Go to address or label"));
+    goTo_->setClearButtonEnabled(true);
+    controls->addWidget(goTo_);
+    QObject::connect(goTo_, &QLineEdit::returnPressed, this, [this] { goTo(goTo_->text()); });
     status_ = new QLabel(this);
     controls->addWidget(status_, 1);
     QObject::connect(runButton_, &QPushButton::clicked, this, [this] {
@@ -128,6 +142,7 @@ InspectorWindow::InspectorWindow(CalculatorApp& app, QWidget* parent) : QWidget(
     auto* state = new QWidget(this);
     auto* stateLayout = new QVBoxLayout(state);
     stateLayout->setContentsMargins(0, 0, 0, 0);
+    stateLayout->setSpacing(2);
     stateLayout->addWidget(buildCpuView());
     stateLayout->addWidget(buildRamView());
     stateLayout->addWidget(buildPortView());
@@ -140,6 +155,8 @@ InspectorWindow::InspectorWindow(CalculatorApp& app, QWidget* parent) : QWidget(
     splitter->setStretchFactor(1, 1);
 
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 4, 6, 4);
+    layout->setSpacing(4);
     layout->addLayout(controls);
     if (!listingNote_.isEmpty()) {
         auto* note = new QLabel(listingNote_, this);
@@ -147,7 +164,7 @@ InspectorWindow::InspectorWindow(CalculatorApp& app, QWidget* parent) : QWidget(
         layout->addWidget(note);
     }
     layout->addWidget(splitter, 1);
-    resize(1180, 760);
+    resize(1400, 760);
     refresh();
 }
 
@@ -179,12 +196,12 @@ void InspectorWindow::loadListing() {
     }
 }
 
-QLabel* InspectorWindow::addField(const QString& name, std::function<QString()> read) {
+QLabel* InspectorWindow::addField(const QString& name, std::function<QString()> read, bool byCharacter) {
     auto* label = new QLabel(this);
     label->setTextFormat(Qt::RichText);
     label->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    fields_.push_back({name, label, std::move(read), QString(), false});
+    fields_.push_back({name, label, std::move(read), QString(), false, byCharacter});
     return label;
 }
 
@@ -192,7 +209,7 @@ QWidget* InspectorWindow::buildCpuView() {
     const Board& board = app_.board();
     const Cpu4004& cpu = board.cpu;
     auto* box = new QGroupBox(QStringLiteral("4004 CPU"), this);
-    auto* grid = new QGridLayout(box);
+    auto* grid = compactGrid(box);
     int row = 0;
     auto put = [&](const QString& caption, QLabel* field, int column, int span = 1) {
         grid->addWidget(new QLabel(caption, box), row, column);
@@ -218,6 +235,7 @@ QWidget* InspectorWindow::buildCpuView() {
     }
     ++row;
     auto* registers = new QGridLayout;
+    registers->setVerticalSpacing(0);
     for (int half = 0; half < 2; ++half) {
         for (int i = 0; i < 8; ++i) {
             const int r = half * 8 + i;
@@ -237,20 +255,20 @@ QWidget* InspectorWindow::buildCpuView() {
     }
     grid->addLayout(registers, row, 0, 1, 6);
     ++row;
-    put(QStringLiteral("At PC"), addField(QStringLiteral("instruction"), [this, &board, &cpu] {
+    put(QStringLiteral("At PC"), addField(QStringLiteral("instruction"), [&board, &cpu] {
         return instructionAt(board, cpu.pc());
-    }), 0, 5);
+    }, false), 0, 5);
     ++row;
     put(QStringLiteral("Label"), addField(QStringLiteral("label"), [this, &cpu] {
         return QString::fromStdString(listing_.placeOf(cpu.pc()));
-    }), 0, 5);
+    }, false), 0, 5);
     ++row;
     put(QStringLiteral("Source"), addField(QStringLiteral("source"), [this, &cpu] {
         const assembler::ProgramListing::Line* line = listing_.lineAt(cpu.pc());
         if (line == nullptr) return QString();
         return QStringLiteral("%1:%2  %3").arg(QString::fromStdString(line->file)).arg(line->number)
             .arg(QString::fromStdString(line->text).trimmed());
-    }), 0, 5);
+    }, false), 0, 5);
     return box;
 }
 
@@ -292,7 +310,7 @@ QString InspectorWindow::ramReads(int chip, int reg) const {
 QWidget* InspectorWindow::buildRamView() {
     const Board& board = app_.board();
     auto* box = new QGroupBox(QStringLiteral("4002 RAMs: main characters 15 to 0, status 0 to 3"), this);
-    auto* grid = new QGridLayout(box);
+    auto* grid = compactGrid(box);
     for (int chip = 0; chip < 2; ++chip) {
         const Ram4002& ram = board.rams[static_cast<std::size_t>(chip)];
         for (int reg = 0; reg < 4; ++reg) {
@@ -329,7 +347,7 @@ QWidget* InspectorWindow::buildPortView() {
     const Board& board = app_.board();
     const BoardNets& n = board.nets;
     auto* box = new QGroupBox(QStringLiteral("Ports and lines (line 0 first)"), this);
-    auto* grid = new QGridLayout(box);
+    auto* grid = compactGrid(box);
     for (int chip = 0; chip < 5; ++chip) {
         grid->addWidget(new QLabel(QStringLiteral("ROM %1 port").arg(chip), box), chip / 3, (chip % 3) * 2);
         grid->addWidget(addField(QStringLiteral("rom%1.port").arg(chip), [&board, chip] {
@@ -443,6 +461,30 @@ void InspectorWindow::markRow(int row) {
     for (int c = 0; c <= kSourceColumn; ++c) item->setBackground(c, background);
 }
 
+bool InspectorWindow::goTo(const QString& text) {
+    const QString wanted = text.trimmed();
+    int address = -1;
+    std::int64_t value = -1;
+    if (listing_.symbol(wanted.toStdString(), value) && rowOf(static_cast<int>(value)) >= 0) {
+        address = static_cast<int>(value);
+    } else {
+        bool ok = false;
+        QString digits = wanted;
+        if (digits.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) digits = digits.mid(2);
+        const int number = digits.toInt(&ok, 16);
+        if (ok && rowOf(number) >= 0) address = number;
+    }
+    if (address < 0) {
+        status_->setText(QStringLiteral("No program address or label \"%1\"").arg(wanted));
+        return false;
+    }
+    QTreeWidgetItem* item = disassembly_->topLevelItem(rowOf(address));
+    disassembly_->setCurrentItem(item);
+    disassembly_->scrollToItem(item, QAbstractItemView::PositionAtCenter);
+    disassembly_->setFocus();
+    return true;
+}
+
 void InspectorWindow::runCursor() {
     const int address = addressOfRow(disassembly_->indexOfTopLevelItem(disassembly_->currentItem()));
     if (address >= 0) app_.runToAddress(address);
@@ -466,8 +508,11 @@ void InspectorWindow::refresh() {
     for (Field& field : fields_) {
         const QString now = field.read();
         field.changed = !field.shown.isEmpty() && now != field.shown;
+        // A text of its own (an instruction, a source line) is marked as a
+        // whole; the rest character by character, in place.
+        const QString& before = field.byCharacter || !field.changed ? field.shown : QString(now.size(), QChar());
         if (field.changed || field.label->text().isEmpty() || field.label->text().contains(QLatin1String("<span")))
-            field.label->setText(markedText(now, field.shown));
+            field.label->setText(markedText(now, before));
         field.shown = now;
     }
     const bool paused = app_.clockPaused();

@@ -21,6 +21,7 @@
 #include "asm/program_listing.h"
 
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -57,6 +58,10 @@ public:
     int addressOfRow(int row) const;
     // Sets or clears the breakpoint of a row, as a click on its mark does.
     void toggleBreakpoint(int row);
+    // Makes the line of a label or a hexadecimal address the current line of
+    // the disassembly (the cursor of Run to cursor, the line of F9); false,
+    // with a note in the status line, when there is no such line.
+    bool goTo(const QString& text);
     // Why the listing is not shown, when it is not ("" when it is).
     const QString& listingNote() const { return listingNote_; }
     QPushButton* runButton() const { return runButton_; }
@@ -75,13 +80,14 @@ private:
         std::function<QString()> read;
         QString shown;
         bool changed = false;
+        bool byCharacter = true;
     };
     struct Row {
         int address = 0;
         int bytes = 1;
     };
 
-    QLabel* addField(const QString& name, std::function<QString()> read);
+    QLabel* addField(const QString& name, std::function<QString()> read, bool byCharacter = true);
     QWidget* buildCpuView();
     QWidget* buildRamView();
     QWidget* buildPortView();
@@ -105,6 +111,7 @@ private:
     QPushButton* stepButton_ = nullptr;
     QPushButton* stepOverButton_ = nullptr;
     QPushButton* runToCursorButton_ = nullptr;
+    QLineEdit* goTo_ = nullptr;
     QLabel* status_ = nullptr;
     int markedPcRow_ = -1;
 };

@@ -238,15 +238,28 @@ bool KeyboardPanel::keyDownForBoard(std::size_t column, std::size_t row) const {
     if (key == nullptr) return false;
     // A key stays down for the firmware until its minimum hold has run out,
     // even when the user has let go already.
-    return key->isDown() || periodCount_ <= heldUntil_[column][row];
+    return key->isDown() || (heldFrom_[column][row] < periodCount_ && periodCount_ <= heldUntil_[column][row]);
 }
 
 void KeyboardPanel::holdForBoard(const QAbstractButton* key) {
     // The press is seen from the next clock period on; the periods already
-    // run do not count.
+    // run do not count. Keys pressed while an earlier press has still to
+    // reach the board (typed quickly, or while the clock stands still in the
+    // inspector) follow one another, each after the earlier one's hold and
+    // a scan with no key down: held together, the firmware would take them
+    // for two keys at once and keep one.
+    std::uint64_t start = periodCount_;
     for (std::size_t column = 0; column < matrixKeys_.size(); ++column) {
         for (std::size_t row = 0; row < 4; ++row) {
-            if (matrixKeys_[column][row] == key) heldUntil_[column][row] = periodCount_ + kMinimumHoldPeriods;
+            if (matrixKeys_[column][row] != key && heldUntil_[column][row] != 0 && heldUntil_[column][row] >= periodCount_)
+                start = std::max(start, heldUntil_[column][row] + kMinimumHoldPeriods);
+        }
+    }
+    for (std::size_t column = 0; column < matrixKeys_.size(); ++column) {
+        for (std::size_t row = 0; row < 4; ++row) {
+            if (matrixKeys_[column][row] != key) continue;
+            heldFrom_[column][row] = start;
+            heldUntil_[column][row] = start + kMinimumHoldPeriods;
         }
     }
 }

@@ -138,9 +138,10 @@ private:
     QAction* aboutAction_ = nullptr;
     QAction* inspectorAction_ = nullptr;
 
-    // Clock periods run so far, and for each key of the matrix the last
-    // period of its minimum hold.
+    // Clock periods run so far, and for each key of the matrix the first
+    // and the last period of its minimum hold.
     std::uint64_t periodCount_ = 0;
+    std::array<std::array<std::uint64_t, 4>, 8> heldFrom_{};
     std::array<std::array<std::uint64_t, 4>, 8> heldUntil_{};
 
     // Calculator keys held by PC keys, so that the release of the PC key (even
