@@ -99,6 +99,14 @@ public:
         return static_cast<std::uint64_t>(kX3 + 1 - cpu.phase);
     }
 
+    // The word at a program address as the ROMs hold it; 0 where no ROM
+    // answers (pages 5 to 15).
+    std::uint8_t programWord(int address) const {
+        const auto chip = static_cast<std::size_t>((address >> 8) & 15);
+        if (chip >= roms.size()) return 0;
+        return roms[chip].image[static_cast<std::size_t>(address & 0xFF)];
+    }
+
     BoardNets nets;
     ComponentRegistry registry;
     Cpu4004 cpu;

@@ -325,6 +325,9 @@ void CalculatorApp::exitReport() {
 int CalculatorApp::shutdownAll() {
     tickTimer_.stop();
     idleDriver_.stop();
+    // The inspector goes with the panels: a window left open would keep
+    // the toolkit's event loop running after the calculator has ended.
+    if (inspector_) inspector_->close();
     return board_->registry.shutdownAll();
 }
 

@@ -4,18 +4,6 @@
 
 namespace tallivo {
 
-namespace {
-
-// The word at a program address as the ROMs hold it; 0 (NOP) where no ROM
-// answers.
-std::uint8_t programWord(const Board& board, int address) {
-    const auto chip = static_cast<std::size_t>((address >> 8) & 15);
-    if (chip >= board.roms.size()) return 0;
-    return board.roms[chip].image[static_cast<std::size_t>(address & 0xFF)];
-}
-
-}  // namespace
-
 void RunControl::setBreakpoint(int address, bool on) {
     if (address < 0 || address >= kAddresses) return;
     breakpoints_.set(static_cast<std::size_t>(address), on);
@@ -43,7 +31,7 @@ void RunControl::step(int instructions) {
 
 bool RunControl::stepOver(const Board& board) {
     const int pc = board.cpu.pc();
-    if ((programWord(board, pc) >> 4) != 5) {
+    if ((board.programWord(pc) >> 4) != 5) {
         step(1);
         return false;
     }

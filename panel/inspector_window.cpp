@@ -76,16 +76,10 @@ QString markedText(const QString& now, const QString& before) {
     return html;
 }
 
-std::uint8_t programWord(const Board& board, int address) {
-    const auto chip = static_cast<std::size_t>((address >> 8) & 15);
-    if (chip >= board.roms.size()) return 0;
-    return board.roms[chip].image[static_cast<std::size_t>(address & 0xFF)];
-}
-
 QString instructionAt(const Board& board, int address) {
     if ((address >> 8) >= static_cast<int>(board.roms.size())) return QStringLiteral("(no ROM at this address)");
     char text[32];
-    formatInstruction(programWord(board, address), programWord(board, (address + 1) & 0xFFF), text, sizeof text);
+    formatInstruction(board.programWord(address), board.programWord((address + 1) & 0xFFF), text, sizeof text);
     return QString::fromLatin1(text);
 }
 
@@ -266,8 +260,8 @@ QWidget* InspectorWindow::buildCpuView() {
     put(QStringLiteral("Source"), addField(QStringLiteral("source"), [this, &cpu] {
         const assembler::ProgramListing::Line* line = listing_.lineAt(cpu.pc());
         if (line == nullptr) return QString();
-        return QStringLiteral("%1:%2  %3").arg(QString::fromStdString(line->file)).arg(line->number)
-            .arg(QString::fromStdString(line->text).trimmed());
+        return QStringLiteral("%1:%2  %3").arg(QString::fromStdString(line->file), QString::number(line->number),
+                                               QString::fromStdString(line->text).trimmed());
     }, false), 0, 5);
     return box;
 }
@@ -389,22 +383,22 @@ void InspectorWindow::buildDisassembly() {
         const bool fromListing = line != nullptr && line->address == address;
         if (fromListing) {
             row.bytes = std::min(line->byteCount, kProgramWords - address);
-        } else if (takesSecondWord(programWord(board, address)) && address + 1 < kProgramWords &&
+        } else if (takesSecondWord(board.programWord(address)) && address + 1 < kProgramWords &&
                    (address + 1) % 256 != 0 && listing_.lineAt(address + 1) == nullptr) {
             row.bytes = 2;
         }
         QString bytes;
-        for (int b = 0; b < row.bytes && b < 4; ++b) bytes += hex(programWord(board, address + b), 2) + QLatin1Char(' ');
+        for (int b = 0; b < row.bytes && b < 4; ++b) bytes += hex(board.programWord(address + b), 2) + QLatin1Char(' ');
         if (row.bytes > 4) bytes += QStringLiteral("...");
         QString labels;
         for (const std::string& label : listing_.labelsAt(address))
             labels += (labels.isEmpty() ? QString() : QStringLiteral(" ")) + QString::fromStdString(label);
         QString instruction = fromListing && line->data ? QStringLiteral("db") : instructionAt(board, address);
         // A jump names the label it goes to.
-        const std::uint8_t word = programWord(board, address);
+        const std::uint8_t word = board.programWord(address);
         const int opr = word >> 4;
         if (!(fromListing && line->data) && (opr == 4 || opr == 5)) {
-            const int target = (word & 15) << 8 | programWord(board, address + 1);
+            const int target = (word & 15) << 8 | board.programWord(address + 1);
             const std::string place = listing_.placeOf(target);
             if (!place.empty()) instruction += QStringLiteral("  -> ") + QString::fromStdString(place);
         }
@@ -412,7 +406,8 @@ void InspectorWindow::buildDisassembly() {
         if (fromListing) source = QString::fromStdString(line->text).trimmed();
         auto* item = new QTreeWidgetItem({QString(), hex(static_cast<unsigned>(address), 3), labels, bytes.trimmed(),
                                           instruction, source});
-        if (fromListing) item->setToolTip(kSourceColumn, QStringLiteral("%1:%2").arg(QString::fromStdString(line->file)).arg(line->number));
+        if (fromListing)
+            item->setToolTip(kSourceColumn, QStringLiteral("%1:%2").arg(QString::fromStdString(line->file), QString::number(line->number)));
         items.append(item);
         for (int b = 0; b < row.bytes; ++b) rowOfAddress_[static_cast<std::size_t>(address + b)] = static_cast<int>(rows_.size());
         rows_.push_back(row);

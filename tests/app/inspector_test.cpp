@@ -121,7 +121,9 @@ TEST(Inspector, ItsValuesAreTheDumpedStateAtTheSamePoint) {
     // The entry "1" reads as the number 1, with the firmware's names.
     EXPECT_TRUE(w.listingNote().isEmpty()) << w.listingNote().toStdString();
     EXPECT_EQ(w.value("ram0.reg2.reads"), QStringLiteral("1"));
+    // The end of the run closes it with the panels.
     app.shutdownAll();
+    EXPECT_FALSE(w.isVisible());
 }
 
 TEST(Inspector, ABreakpointFromTheDisassemblyStopsTheRunAndAStepMarksWhatChanged) {

@@ -31,16 +31,21 @@ struct FirmwareBoard {
         EXPECT_EQ(board.connectChips(settings), 0);
         board.warmUp();
     }
-    // The fetch address of every trace line, in order.
-    std::vector<int> tracedAddresses() {
+    // The fetch address and the instruction text of every trace line, in order.
+    struct TraceLine {
+        int address = 0;
+        std::string text;
+    };
+    std::vector<TraceLine> traced() {
         board.monitor.flush();
         std::ifstream in(traceFile);
-        std::vector<int> addresses;
+        std::vector<TraceLine> lines;
         for (std::string line; std::getline(in, line);) {
-            int count = 0, address = 0;
-            if (std::sscanf(line.c_str(), "%d: %x", &count, &address) == 2) addresses.push_back(address);
+            int count = 0, address = 0, end = 0;
+            if (std::sscanf(line.c_str(), "%d: %x %n", &count, &address, &end) == 2)
+                lines.push_back({address, line.substr(static_cast<std::size_t>(end))});
         }
-        return addresses;
+        return lines;
     }
     Board board;
     std::string traceFile;
@@ -63,26 +68,31 @@ TEST(RunControl, StepsCoverExactlyTheNextTraceLines) {
     ASSERT_TRUE(control.paused());
     // The line of the instruction that has just ended is written as the
     // next cycle starts, so the steps' lines follow the lines so far.
-    const std::size_t before = f.tracedAddresses().size();
+    const std::size_t before = f.traced().size();
 
-    constexpr int kSteps = 300;
+    constexpr std::size_t kSteps = 300;
     std::vector<int> pcs;
     std::vector<std::uint64_t> periods;
-    for (int i = 0; i < kSteps; ++i) {
+    for (std::size_t i = 0; i < kSteps; ++i) {
         pcs.push_back(f.board.cpu.pc());
         control.step();
         periods.push_back(runToStop(control, f.board, 64));
         ASSERT_EQ(control.lastStop(), RunControl::Stop::Step);
     }
-    const std::vector<int> traced = f.tracedAddresses();
+    const auto traced = f.traced();
     ASSERT_EQ(traced.size(), before + kSteps);
-    for (int i = 0; i < kSteps; ++i) {
-        EXPECT_EQ(traced[before + static_cast<std::size_t>(i)], pcs[static_cast<std::size_t>(i)]) << "step " << i;
+    for (std::size_t i = 0; i < kSteps; ++i) {
+        const auto& line = traced[before + i];
+        EXPECT_EQ(line.address, pcs[i]) << "step " << i;
+        // The instruction as the inspector names it begins the trace's text,
+        // which adds what only the run knows (the I/O value, FIN's data).
+        const std::uint8_t word = f.board.programWord(pcs[i]);
+        char text[32];
+        formatInstruction(word, f.board.programWord(pcs[i] + 1), text, sizeof text);
+        EXPECT_EQ(line.text.rfind(text, 0), 0u) << line.text << " / " << text;
         // One cycle, or two for a two-word instruction and FIN.
-        const std::uint8_t word = f.board.roms[static_cast<std::size_t>(pcs[static_cast<std::size_t>(i)] >> 8)]
-                                      .image[static_cast<std::size_t>(pcs[static_cast<std::size_t>(i)] & 0xFF)];
         const bool twoCycles = takesSecondWord(word) || (word >> 4 == 3 && (word & 1) == 0);
-        EXPECT_EQ(periods[static_cast<std::size_t>(i)], twoCycles ? 16u : 8u) << "step " << i;
+        EXPECT_EQ(periods[i], twoCycles ? 16u : 8u) << "step " << i;
     }
 }
 
@@ -110,8 +120,7 @@ TEST(RunControl, StepOverReturnsToTheWordAfterTheJmsAtItsDepth) {
     // The interpreter's loop calls the operation fetch at 0x300 from 0x100;
     // the key wait at 0x38F calls the key scan, one level deeper.
     for (const int call : {0x100, 0x38F}) {
-        const std::uint8_t word = f.board.roms[static_cast<std::size_t>(call >> 8)].image[call & 0xFF];
-        ASSERT_EQ(word >> 4, 5) << "no JMS at " << call;
+        ASSERT_EQ(f.board.programWord(call) >> 4, 5) << "no JMS at " << call;
         control.runTo(call);
         runToStop(control, f.board);
         ASSERT_EQ(control.lastStop(), RunControl::Stop::Target);
