@@ -49,13 +49,10 @@ CalculatorApp::~CalculatorApp() = default;
 
 namespace {
 
-// Two cycles (a two-word instruction or FIN) from anywhere in a cycle reach
-// the next instruction start in fewer periods than this.
+// From anywhere in a cycle, the rest of it and two more cycles (a two-word
+// instruction or FIN) reach the next instruction start in at most this many
+// periods.
 constexpr std::uint64_t kInstructionPeriods = 24;
-
-}  // namespace
-
-namespace {
 
 // Lets the window system show a window and the window manager frame it, so
 // that its real frame (caption included) can be measured. Bounded: a window
@@ -241,7 +238,6 @@ void CalculatorApp::clockStopped() {
         if (!inspector_->isVisible()) inspector_->show();
         inspector_->refresh();
     }
-    if (onStopped) onStopped();
 }
 
 void CalculatorApp::pauseClock() {

@@ -87,10 +87,6 @@ public:
     // its key schedule this way, without a watcher on the event loop).
     std::function<void()> afterBurst;
 
-    // Called whenever the clock has stopped at an instruction (a
-    // breakpoint, a step, a pause), after the inspector has been refreshed.
-    std::function<void()> onStopped;
-
     // Called instead of the exit report's box and the toolkit's quit when set
     // (the runner ends its paced run this way).
     std::function<void()> onQuit;
