@@ -114,7 +114,7 @@ InspectorWindow::InspectorWindow(CalculatorApp& app, QWidget* parent) : QWidget(
         controls->addWidget(button);
     }
     goTo_ = new QLineEdit(this);
-    goTo_->setPlaceholderText(QStringLiteral("Go to address or label"));
+    goTo_->setPlaceholderText(QStringLiteral("Go to address or label (Ctrl+G)"));
     goTo_->setClearButtonEnabled(true);
     controls->addWidget(goTo_);
     QObject::connect(goTo_, &QLineEdit::returnPressed, this, [this] { goTo(goTo_->text()); });
@@ -555,9 +555,15 @@ void InspectorWindow::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_F2:
             raise();
             return;
+        case Qt::Key_G:
+            if (!control) break;
+            goTo_->setFocus();
+            goTo_->selectAll();
+            return;
         default:
-            QWidget::keyPressEvent(event);
+            break;
     }
+    QWidget::keyPressEvent(event);
 }
 
 }  // namespace tallivo
