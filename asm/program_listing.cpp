@@ -48,15 +48,19 @@ bool ProgramListing::load(const std::string& listingPath, const std::string& sym
                           std::string& error) {
     *this = ProgramListing{};
     std::string listingText, symbolsText, why;
-    Listing listing;
     if (!readFile(listingPath, listingText, error) || !readFile(symbolsPath, symbolsText, error))
         return false;
-    if (!readListing(listingText, listing, why)) {
-        error = "'" + listingPath + "': " + why;
-        return false;
-    }
-    if (!readSymbols(symbolsText, symbols_, why)) {
-        error = "'" + symbolsPath + "': " + why;
+    if (read(listingText, symbolsText, why)) return true;
+    error = "'" + (why.rfind("listing", 0) == 0 ? listingPath : symbolsPath) + "': " + why;
+    return false;
+}
+
+bool ProgramListing::read(std::string_view listingText, std::string_view symbolsText, std::string& error) {
+    *this = ProgramListing{};
+    Listing listing;
+    if (!readListing(listingText, listing, error)) return false;
+    if (!readSymbols(symbolsText, symbols_, error)) {
+        error = "symbol table: " + error;
         symbols_.clear();
         return false;
     }

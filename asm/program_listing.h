@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tallivo::assembler {
@@ -28,6 +29,8 @@ public:
     // file in `error`, when either cannot be read or is not in its form;
     // the object is empty then.
     bool load(const std::string& listingPath, const std::string& symbolsPath, std::string& error);
+    // The same from the two files' texts.
+    bool read(std::string_view listingText, std::string_view symbolsText, std::string& error);
     bool empty() const { return lines_.empty(); }
 
     // The lines that place bytes, in address order.
