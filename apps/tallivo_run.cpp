@@ -255,7 +255,8 @@ std::vector<KeyEvent> schedule(const Options& o, tallivo::KeyboardPanel& keyboar
 }
 
 // Why the run stopped before its periods were over, for the dump and the
-// message: "breakpoint", "step" or "" when it ran to the end.
+// message: "breakpoint", "step" (the runner sets no other stop) or "" when
+// it ran to the end.
 std::string stopReason(const tallivo::RunControl& control) {
     if (!control.paused()) return {};
     return control.lastStop() == tallivo::RunControl::Stop::Breakpoint ? "breakpoint" : "step";
@@ -266,7 +267,8 @@ std::string extraState(tallivo::CalculatorApp& app, std::uint64_t periodsRun) {
     const std::string stop = stopReason(app.runControl());
     std::string json = "\"periodsRun\":" + std::to_string(periodsRun) +
                        ",\"stoppedBy\":" + (stop.empty() ? std::string("null") : tallivo::jsonString(stop)) +
-                       ",\"drumSector\":" + std::to_string(app.printer()->sector) + ",\"lamps\":{\"M\":" + std::to_string(k.lampM()->isChecked() ? 1 : 0) +
+                       ",\"drumSector\":" + std::to_string(app.printer()->sector) +
+                       ",\"lamps\":{\"M\":" + std::to_string(k.lampM()->isChecked() ? 1 : 0) +
                        ",\"OVF\":" + std::to_string(k.lampOvf()->isChecked() ? 1 : 0) +
                        ",\"NEG\":" + std::to_string(k.lampNeg()->isChecked() ? 1 : 0) +
                        "},\"keysDown\":[";
