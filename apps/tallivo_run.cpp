@@ -49,6 +49,9 @@ constexpr const char* kUsage =
     "  --flowchart-png FILE write the flowchart image at the end of the run\n"
     "  --paced              run through the application's own pacing on the event loop\n"
     "  --rate K             clock rate in kHz for --paced, as -c (default 740)\n"
+    "  --break HEX          stop the run at the first fetch of an instruction at this\n"
+    "                       address and write the dump then (may be given more than once)\n"
+    "  --step N             stop the run after N instructions\n"
     "  --dump-state FILE    write the final state as JSON ('-' for standard output)\n"
     "  --stats              print the run's speed on standard error\n"
     "  --help               show this text\n";
@@ -69,6 +72,8 @@ struct Options {
     bool paced = false;
     std::optional<std::string> dumpState;
     bool stats = false;
+    std::vector<int> breakpoints;
+    std::optional<int> steps;
 };
 
 [[noreturn]] void usageError(const std::string& message) {
@@ -151,6 +156,10 @@ Options parseOptions(int argc, char** argv) {
             o.paced = true;
         } else if (name == "--rate") {
             o.app.settings.clockRate = static_cast<int>(number(10, INT32_MIN, INT32_MAX));
+        } else if (name == "--break") {
+            o.breakpoints.push_back(static_cast<int>(number(16, 0, 0xFFF)));
+        } else if (name == "--step") {
+            o.steps = static_cast<int>(number(10, 1, INT32_MAX));
         } else if (name == "--dump-state") {
             o.dumpState = value();
         } else if (name == "--stats") {
@@ -192,10 +201,19 @@ std::vector<KeyEvent> schedule(const Options& o, tallivo::KeyboardPanel& keyboar
     return events;
 }
 
-std::string extraState(tallivo::CalculatorApp& app) {
+// Why the run stopped before its periods were over, for the dump and the
+// message: "breakpoint", "step" (the runner sets no other stop) or "" when
+// it ran to the end.
+std::string stopReason(const tallivo::RunControl& control) {
+    if (!control.paused()) return {};
+    return control.lastStop() == tallivo::RunControl::Stop::Breakpoint ? "breakpoint" : "step";
+}
+
+std::string extraState(tallivo::CalculatorApp& app, std::uint64_t periodsRun) {
     std::vector<std::string> paper;
     for (const QString& line : app.printer()->paperLines()) paper.push_back(line.toStdString());
-    return tallivo::panelStateJson(*app.keyboard(), paper);
+    return tallivo::runStateJson(periodsRun, stopReason(app.runControl()), app.printer()->sector) + "," +
+           tallivo::panelStateJson(*app.keyboard(), paper);
 }
 
 }  // namespace
@@ -248,6 +266,10 @@ int main(int argc, char** argv) {
         return until;
     };
 
+    tallivo::RunControl& control = app.runControl();
+    for (int address : options.breakpoints) control.setBreakpoint(address, true);
+    if (options.steps) control.step(*options.steps);
+
     const auto start = std::chrono::steady_clock::now();
     std::uint64_t ran = 0;
     if (options.paced) {
@@ -258,7 +280,7 @@ int main(int argc, char** argv) {
         app.afterBurst = [&] {
             ran = static_cast<std::uint64_t>(app.pacer().cyclesRun);
             applyDue(ran);
-            if (ran >= total) app.board().nets.QuitRequested = 1;
+            if (ran >= total || control.paused()) app.board().nets.QuitRequested = 1;
         };
         // exit, not quit: quit asks the windows to close, and the open panels refuse.
         app.onQuit = [] { QCoreApplication::exit(0); };
@@ -267,17 +289,19 @@ int main(int argc, char** argv) {
         qtApp.exec();
         ran = static_cast<std::uint64_t>(app.pacer().cyclesRun);
     } else {
-        while (ran < total) {
+        while (ran < total && !control.paused()) {
             applyDue(ran);
-            const std::uint64_t until = nextDue();
-            app.board().run(until - ran);
-            ran = until;
+            ran += control.run(app.board(), nextDue() - ran);
         }
-        // The keys and resets as the schedule has them when the run stops: a
+        // The keys and resets as the schedule has them when the run ends: a
         // hold that ends at the last period is over, and a reset due at the
-        // very end still happens, so its state can be dumped.
-        applyDue(ran);
+        // very end still happens, so its state can be dumped. A run stopped
+        // at an instruction is dumped as it stands.
+        if (!control.paused()) applyDue(ran);
     }
+    if (control.paused())
+        std::fprintf(stderr, "tallivo-run: stopped by %s at %03X after %llu periods\n",
+                     stopReason(control).c_str(), app.board().cpu.pc(), static_cast<unsigned long long>(ran));
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     app.board().monitor.flush();
@@ -294,7 +318,7 @@ int main(int argc, char** argv) {
         status = 1;
     }
     if (options.dumpState) {
-        const std::string json = tallivo::boardStateJson(app.board(), extraState(app));
+        const std::string json = tallivo::boardStateJson(app.board(), extraState(app, ran));
         if (*options.dumpState == "-") {
             std::fputs(json.c_str(), stdout);
         } else {

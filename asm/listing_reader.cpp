@@ -146,4 +146,33 @@ bool readSymbols(std::string_view text, std::map<std::string, std::int64_t>& sym
     return true;
 }
 
+bool isWord(const Token& token, std::string_view word) {
+    if (token.kind != TokenKind::Identifier || token.text.size() != word.size()) return false;
+    for (std::size_t i = 0; i < word.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(token.text[i])) != word[i]) return false;
+    return true;
+}
+
+std::vector<std::string> lineLabels(const std::vector<Token>& t,
+                                    const std::map<std::string, std::int64_t>& symbols,
+                                    std::size_t& next) {
+    // Every token list ends with an End token, so t[pos + 1] is there
+    // whenever t[pos] is an identifier.
+    auto isEqu = [&](std::size_t i) { return i < t.size() && (isPunct(t[i], "=") || isWord(t[i], "equ")); };
+    std::vector<std::string> labels;
+    std::size_t pos = 0;
+    while (pos + 1 < t.size() && t[pos].kind == TokenKind::Identifier && isPunct(t[pos + 1], ":")) {
+        labels.push_back(t[pos].text);
+        pos += 2;
+    }
+    if (pos == 0 && !t.empty() && t[0].kind == TokenKind::Identifier && t[0].column == 0 && !isEqu(1) &&
+        symbols.count(t[0].text) != 0) {
+        labels.push_back(t[0].text);
+        pos = 1;
+    }
+    if (!labels.empty() && isEqu(pos)) labels.pop_back();
+    next = pos;
+    return labels;
+}
+
 }  // namespace tallivo::assembler

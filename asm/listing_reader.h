@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "asm/assembler.h"
+#include "asm/lexer.h"
 
 namespace tallivo::assembler {
 
@@ -34,5 +35,16 @@ bool readListing(std::string_view text, Listing& listing, std::string& error);
 // says why in `error` when a line is not in that form.
 bool readSymbols(std::string_view text, std::map<std::string, std::int64_t>& symbols,
                  std::string& error);
+
+// True when `token` is the word `word` (lower case) in any case.
+bool isWord(const Token& token, std::string_view word);
+
+// The labels a lexed source line defines, as the assembler reads it: names
+// followed by ":", or a name of the symbol table flush left; a name given a
+// value with "equ" or "=" is a constant, not a label. `next` gets the index
+// of the first token after them.
+std::vector<std::string> lineLabels(const std::vector<Token>& tokens,
+                                    const std::map<std::string, std::int64_t>& symbols,
+                                    std::size_t& next);
 
 }  // namespace tallivo::assembler

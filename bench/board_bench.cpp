@@ -9,6 +9,7 @@
 #include <string>
 
 #include "kernel/board.h"
+#include "kernel/run_control.h"
 #include "panel/key_matrix.h"
 #include "panel/printer_drum.h"
 
@@ -33,21 +34,20 @@ void prepare(tallivo::Board& board) {
     board.warmUp();
 }
 
-// Runs the fused loop in runs of state.range(0) periods.
-void runLoop(benchmark::State& state, tallivo::Board& board) {
-    const auto periods = static_cast<std::uint64_t>(state.range(0));
-    for (auto _ : state) board.run(periods);
-    state.SetItemsProcessed(state.iterations() * state.range(0));
+// Periods per second, and how many times the 4004's 740 kHz that is.
+void countPeriods(benchmark::State& state, std::int64_t periodsPerIteration) {
+    state.SetItemsProcessed(state.iterations() * periodsPerIteration);
     state.counters["realtime"] = benchmark::Counter(
-        static_cast<double>(state.iterations() * state.range(0)) / 740000.0,
-        benchmark::Counter::kIsRate);
+        static_cast<double>(state.iterations() * periodsPerIteration) / 740000.0, benchmark::Counter::kIsRate);
 }
 
 void BM_RunLoop(benchmark::State& state) {
     static tallivo::Board board;
     static bool ready = (prepare(board), true);
     (void)ready;
-    runLoop(state, board);
+    const auto periods = static_cast<std::uint64_t>(state.range(0));
+    for (auto _ : state) board.run(periods);
+    countPeriods(state, state.range(0));
 }
 BENCHMARK(BM_RunLoop)->Arg(100000);
 
@@ -58,11 +58,23 @@ void BM_StepClock(benchmark::State& state) {
     for (auto _ : state) {
         for (int i = 0; i < 100000; ++i) board.stepClock();
     }
-    state.SetItemsProcessed(state.iterations() * 100000);
-    state.counters["realtime"] = benchmark::Counter(
-        static_cast<double>(state.iterations() * 100000) / 740000.0, benchmark::Counter::kIsRate);
+    countPeriods(state, 100000);
 }
 BENCHMARK(BM_StepClock);
+
+// The same loop under the inspector's run control with a breakpoint that is
+// never fetched: the CPU is looked at once per instruction cycle.
+void BM_RunLoopWithBreakpoint(benchmark::State& state) {
+    static tallivo::Board board;
+    static bool ready = (prepare(board), true);
+    (void)ready;
+    tallivo::RunControl control;
+    control.setBreakpoint(0xFFF, true);
+    const auto periods = static_cast<std::uint64_t>(state.range(0));
+    for (auto _ : state) benchmark::DoNotOptimize(control.run(board, periods));
+    countPeriods(state, state.range(0));
+}
+BENCHMARK(BM_RunLoopWithBreakpoint)->Arg(100000);
 
 // The board as the calculator runs it: the keyboard's matrix and the
 // printer's drum in front of the chips, as the web page has them.
@@ -85,7 +97,9 @@ void BM_RunLoopWithPanels(benchmark::State& state) {
         return true;
     }();
     (void)ready;
-    runLoop(state, board);
+    const auto periods = static_cast<std::uint64_t>(state.range(0));
+    for (auto _ : state) board.run(periods);
+    countPeriods(state, state.range(0));
 }
 BENCHMARK(BM_RunLoopWithPanels)->Arg(100000);
 

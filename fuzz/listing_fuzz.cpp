@@ -1,5 +1,6 @@
 // libFuzzer target for the readers of the assembler's listing and symbol
-// table and for the flowchart chart read from them: any text gives a result,
+// table, for the inspector's view of them by address and for the flowchart
+// chart read from them: any text gives a result,
 // never a crash or a read outside a buffer; the listing and symbol table of
 // any source read back line for line, and give a chart or its messages.
 #include <cstddef>
@@ -12,6 +13,7 @@
 #include "asm/assembler.h"
 #include "asm/listing_reader.h"
 #include "asm/output_files.h"
+#include "asm/program_listing.h"
 #include "tools/flowchart_chart.h"
 
 using namespace tallivo;
@@ -42,5 +44,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
     ChartMessages backMessages;
     readChart(back, backSymbols, chart, backMessages);
+
+    // By address, as the inspector asks: every address answers, and a line
+    // found holds the byte asked for.
+    ProgramListing byAddress;
+    byAddress.read(text, text, error);
+    if (!byAddress.read(formatListing(assembly), formatSymbols(assembly), error)) std::abort();
+    for (int address = -1; address <= ProgramListing::kAddresses; ++address) {
+        const ProgramListing::Line* line = byAddress.lineAt(address);
+        if (line != nullptr && (address < line->address || address >= line->address + line->byteCount)) std::abort();
+        (void)byAddress.placeOf(address);
+        (void)byAddress.labelsAt(address);
+    }
     return 0;
 }

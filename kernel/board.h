@@ -95,6 +95,27 @@ public:
     // One period through the registry, the general path.
     void stepClock() { registry.stepClock(); }
 
+    // True when a new instruction cycle has just begun: the CPU has carried
+    // out the last cycle's instruction in phase 1 of this period (the end of
+    // X3) and in phase 2 entered A1 of the fetch from its program counter,
+    // which no chip has sampled yet.
+    bool atCycleStart() const { return cpu.phase == kA1; }
+    // Periods from now to the next cycle start: the rest of this cycle, or a
+    // whole one when a cycle has just begun. One while the CPU is not
+    // synchronised (after Reset), so that the caller looks again.
+    std::uint64_t periodsToCycleStart() const {
+        if (cpu.phase == kNotSynchronised) return 1;
+        return static_cast<std::uint64_t>(kX3 + 1 - cpu.phase);
+    }
+
+    // The word at a program address as the ROMs hold it; 0 where no ROM
+    // answers (pages 5 to 15).
+    std::uint8_t programWord(int address) const {
+        const auto chip = static_cast<std::size_t>((address >> 8) & 15);
+        if (chip >= roms.size()) return 0;
+        return roms[chip].image[static_cast<std::size_t>(address & 0xFF)];
+    }
+
     BoardNets nets;
     ComponentRegistry registry;
     Cpu4004 cpu;

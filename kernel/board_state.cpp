@@ -92,6 +92,12 @@ std::string boardStateJson(const Board& board, const std::string& extraMembers) 
     return out.str();
 }
 
+std::string runStateJson(std::uint64_t periodsRun, std::string_view stoppedBy, int drumSector) {
+    return "\"periodsRun\":" + std::to_string(periodsRun) + ",\"stoppedBy\":" +
+           (stoppedBy.empty() ? std::string("null") : jsonString(std::string(stoppedBy))) +
+           ",\"drumSector\":" + std::to_string(drumSector);
+}
+
 std::string panelStateJson(const KeyMatrix& keys, std::span<const std::string> paper) {
     std::string json = "\"lamps\":{\"M\":" + std::to_string(keys.lampM() ? 1 : 0) +
                        ",\"OVF\":" + std::to_string(keys.lampOvf() ? 1 : 0) +

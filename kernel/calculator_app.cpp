@@ -16,6 +16,7 @@
 #include "kernel/data_files.h"
 #include "kernel/platform.h"
 #include "kernel/qt_platform.h"
+#include "panel/inspector_window.h"
 #include "panel/keyboard_panel.h"
 #include "panel/printer_panel.h"
 #include "tools/flowchart_view.h"
@@ -33,6 +34,9 @@ CalculatorApp::CalculatorApp()
     tickTimer_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&tickTimer_, &QTimer::timeout, this, [this] {
         onTimer();
+        // While the clock runs the inspector follows it at the tick; a
+        // stopped clock changes nothing to show.
+        if (inspector_ && inspector_->isVisible() && !runControl_.paused()) inspector_->refresh();
         if (!idleDriver_.isActive()) idleDriver_.start();
     });
     idleDriver_.setInterval(0);
@@ -44,6 +48,11 @@ CalculatorApp::CalculatorApp()
 CalculatorApp::~CalculatorApp() = default;
 
 namespace {
+
+// From anywhere in a cycle, the rest of it and two more cycles (a two-word
+// instruction or FIN) reach the next instruction start in at most this many
+// periods.
+constexpr std::uint64_t kInstructionPeriods = 24;
 
 // Lets the window system show a window and the window manager frame it, so
 // that its real frame (caption included) can be measured. Bounded: a window
@@ -78,6 +87,7 @@ PanelFrames CalculatorApp::panelFrames() const {
 bool CalculatorApp::startUp(const Options& options) {
     const StartSettings& s = options.settings;
     BoardNets& n = board_->nets;
+    placeWindows_ = options.stayOnTop;
 
     // The panels stay on top of other windows. The hint is given before a
     // window is first shown: given to a shown window it makes a new native
@@ -130,7 +140,9 @@ bool CalculatorApp::startUp(const Options& options) {
     chips.traceLimit = s.traceLimit;
     chips.page3Filter = s.page3Filter;
     chips.traceStart = s.traceStart;
+    codeFilePath_ = chips.codeFile;
     if (board_->connectChips(chips) != 0) return false;
+    keyboard_->inspectorOpener = [this] { showInspector(); };
 
     pacer_.start(s.clockRate, platform().utcNow());
     board_->warmUp();
@@ -188,8 +200,7 @@ bool CalculatorApp::onIdle() {
     const auto sliceEnd = std::chrono::steady_clock::now() + kIdleSlice;
     stepping_ = true;
     do {
-        board_->run(Pacer::kBurst);
-        pacer_.ranBurst();
+        runControlled(Pacer::kBurst);
         if (afterBurst) afterBurst();
         // A box shown from inside the clock (the monitor's note) has run its
         // own event loop: stop here, as between two idle calls.
@@ -197,6 +208,102 @@ bool CalculatorApp::onIdle() {
              QApplication::activeModalWidget() == nullptr && std::chrono::steady_clock::now() < sliceEnd);
     stepping_ = false;
     return true;
+}
+
+void CalculatorApp::runControlled(std::uint64_t periods) {
+    const bool wasPaused = runControl_.paused();
+    pacer_.ran(runControl_.run(*board_, periods));
+    if (runControl_.paused() && !wasPaused) clockStopped();
+}
+
+bool CalculatorApp::canRunNow() const {
+    // As in the idle hook: no period inside another (the monitor's note is
+    // shown from inside the clock) nor under a modal box.
+    return !stepping_ && !quitting_ && QApplication::activeModalWidget() == nullptr;
+}
+
+void CalculatorApp::runNow(std::uint64_t periods) {
+    stepping_ = true;
+    runControlled(periods);
+    stepping_ = false;
+}
+
+void CalculatorApp::clockStopped() {
+    pacer_.pause(platform().utcNow());
+    // The trace so far is on disk for a reader who looks at it now.
+    board_->monitor.flush();
+    // A breakpoint set in the inspector brings it back when it has been
+    // closed since.
+    if (inspector_) {
+        if (!inspector_->isVisible()) inspector_->show();
+        inspector_->refresh();
+    }
+}
+
+void CalculatorApp::pauseClock() {
+    if (runControl_.paused() || quitting_) return;
+    // The instruction under way is finished, so the clock stops at an
+    // instruction start; if the clock is busy, the idle hook finishes it.
+    runControl_.pause();
+    if (canRunNow()) runNow(kInstructionPeriods);
+}
+
+void CalculatorApp::resumePaced() {
+    pacer_.resume(platform().utcNow());
+    if (inspector_) inspector_->refresh();
+    if (!idleDriver_.isActive()) idleDriver_.start();
+}
+
+void CalculatorApp::resumeClock() {
+    if (!runControl_.paused() || !canRunNow()) return;
+    runControl_.resume();
+    resumePaced();
+}
+
+void CalculatorApp::stepInstruction() {
+    if (!runControl_.paused() || !canRunNow()) return;
+    runControl_.step(1);
+    runNow(kInstructionPeriods);
+}
+
+void CalculatorApp::stepOver() {
+    if (!runControl_.paused() || !canRunNow()) return;
+    if (runControl_.stepOver(*board_)) {
+        // A call may take long (the key wait returns when a key is typed):
+        // it runs paced, and Pause stops it.
+        resumePaced();
+    } else {
+        runNow(kInstructionPeriods);
+    }
+}
+
+void CalculatorApp::runToAddress(int address) {
+    if (!runControl_.paused() || !canRunNow()) return;
+    runControl_.runTo(address);
+    resumePaced();
+}
+
+void CalculatorApp::showInspector() {
+    if (!inspector_) {
+        inspector_ = std::make_unique<InspectorWindow>(*this);
+        if (placeWindows_) {
+            // Below the panels, which stay on top, as tall as the room there
+            // allows and no shorter than its contents need.
+            const PanelFrames frames = panelFrames();
+            const int panelsBottom = std::max(frames.keyboard.bottom(), frames.printer.bottom());
+            const int room = frames.area.bottom() - panelsBottom - 40;
+            const QSize wanted(std::min(inspector_->width(), frames.area.width()),
+                               std::max(std::min(inspector_->height(), room), inspector_->minimumSizeHint().height()));
+            inspector_->resize(wanted);
+            inspector_->show();
+            waitUntilExposed({inspector_.get()});
+            inspector_->move(placeClearOfPanels(inspector_->frameGeometry().size(), frames, Alignment::Start));
+        }
+    }
+    inspector_->show();
+    inspector_->raise();
+    inspector_->activateWindow();
+    inspector_->refresh();
 }
 
 void CalculatorApp::exitReport() {
@@ -214,6 +321,9 @@ void CalculatorApp::exitReport() {
 int CalculatorApp::shutdownAll() {
     tickTimer_.stop();
     idleDriver_.stop();
+    // The inspector goes with the panels: a window left open would keep
+    // the toolkit's event loop running after the calculator has ended.
+    if (inspector_) inspector_->close();
     return board_->registry.shutdownAll();
 }
 

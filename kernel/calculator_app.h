@@ -11,6 +11,7 @@
 
 #include "kernel/board.h"
 #include "kernel/command_line.h"
+#include "kernel/run_control.h"
 #include "kernel/window_placement.h"
 
 namespace tallivo {
@@ -18,6 +19,7 @@ namespace tallivo {
 class KeyboardPanel;
 class PrinterPanel;
 class FlowchartView;
+class InspectorWindow;
 
 class CalculatorApp : public QObject {
     Q_OBJECT
@@ -54,6 +56,23 @@ public:
     PrinterPanel* printer() const { return printer_.get(); }
     FlowchartView* flowchart() const { return flowchart_.get(); }
     Pacer& pacer() { return pacer_; }
+    RunControl& runControl() { return runControl_; }
+    // The code file the ROMs loaded, as found.
+    const std::string& codeFilePath() const { return codeFilePath_; }
+
+    // Opens the inspector (made at its first opening) and raises it.
+    void showInspector();
+    InspectorWindow* inspector() const { return inspector_.get(); }
+
+    // The inspector's commands. While paused no clock period runs and the
+    // pacing stands still; a command that runs to a place far away (a
+    // return, an address) runs paced, as the calculator runs.
+    void pauseClock();
+    void resumeClock();
+    void stepInstruction();
+    void stepOver();
+    void runToAddress(int address);
+    bool clockPaused() const { return runControl_.paused(); }
     int componentCount() const { return board_->registry.count(); }
 
     // The period of the tick that moves the pacing's target.
@@ -77,15 +96,29 @@ public:
 
 private:
     void exitReport();
+    // Runs at most `periods` periods under the run control and counts them;
+    // when the clock stopped, pauses the pacing and shows where.
+    void runControlled(std::uint64_t periods);
+    // Whether a command may run clock periods at once: none is running and
+    // no modal box is open.
+    bool canRunNow() const;
+    void runNow(std::uint64_t periods);
+    // Lets the pacing run the clock again from a new time base.
+    void resumePaced();
+    void clockStopped();
     void placeFlowchart();
 
     std::unique_ptr<Board> board_;
     std::unique_ptr<KeyboardPanel> keyboard_;
     std::unique_ptr<PrinterPanel> printer_;
     std::unique_ptr<FlowchartView> flowchart_;
+    std::unique_ptr<InspectorWindow> inspector_;
     Pacer pacer_;
+    RunControl runControl_;
+    std::string codeFilePath_;
     QTimer idleDriver_;
     QTimer tickTimer_;
+    bool placeWindows_ = false;
     bool stepping_ = false;
     bool quitting_ = false;
 };

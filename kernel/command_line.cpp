@@ -84,19 +84,50 @@ Elapsed elapsedBetween(UtcTime start, UtcTime now) {
 void Pacer::start(int rate, UtcTime now) {
     clockRate = rate;
     startTime = now;
+    resumeTime = now;
     cyclesRun = 0;
+    cyclesAtResume = 0;
+    secondsBeforePause = 0;
+    paused = false;
+    everPaused = false;
     // The periods of one millisecond at this rate: the first bursts run before
     // the first tick.
     cycleTarget = clockRate;
 }
 
 void Pacer::onTimer(UtcTime now) {
-    const Elapsed e = elapsedBetween(startTime, now);
-    cycleTarget = (e.milliseconds * 0.001 + static_cast<double>(e.wholeSeconds)) * clockRate * 1000;
+    if (paused) return;
+    const Elapsed e = elapsedBetween(resumeTime, now);
+    cycleTarget = cyclesAtResume +
+                  (e.milliseconds * 0.001 + static_cast<double>(e.wholeSeconds)) * clockRate * 1000;
+}
+
+void Pacer::pause(UtcTime now) {
+    if (paused) return;
+    paused = true;
+    everPaused = true;
+    secondsBeforePause += elapsedBetween(resumeTime, now).seconds();
+}
+
+void Pacer::resume(UtcTime now) {
+    if (!paused) return;
+    paused = false;
+    resumeTime = now;
+    cyclesAtResume = cyclesRun;
+    // As at start-up: one millisecond's periods until the first tick.
+    cycleTarget = cyclesRun + clockRate;
 }
 
 std::string Pacer::exitReport(UtcTime now) const {
-    const Elapsed e = elapsedBetween(startTime, now);
+    Elapsed e = elapsedBetween(startTime, now);
+    if (everPaused) {
+        // Only the time spent running counts; it is whole stretches of
+        // exact times, so its whole seconds are those of the sum.
+        double seconds = secondsBeforePause;
+        if (!paused) seconds += elapsedBetween(resumeTime, now).seconds();
+        e.wholeSeconds = static_cast<std::int64_t>(seconds);
+        e.milliseconds = static_cast<std::int32_t>((seconds - static_cast<double>(e.wholeSeconds)) * 1000);
+    }
     // Under one whole second the exact elapsed time is the divisor, and with
     // none at all the rate is shown as 0: never "inf" or "nan".
     double divisor = static_cast<double>(e.wholeSeconds);

@@ -39,17 +39,34 @@ public:
     static constexpr int kBurst = 100;
 
     void start(int clockRate, UtcTime now);
-    // The 50 ms tick: moves the target from the elapsed time.
+    // The 50 ms tick: moves the target from the elapsed time. Does nothing
+    // while paused.
     void onTimer(UtcTime now);
-    bool behind() const { return cyclesRun < cycleTarget; }
+    bool behind() const { return !paused && cyclesRun < cycleTarget; }
     void ranBurst() { cyclesRun += kBurst; }
-    // "Exiting, executed ...": periods run and the rate in thousands a second.
+    void ran(std::uint64_t periods) { cyclesRun += static_cast<double>(periods); }
+
+    // While the clock is stopped the target stands still. Resuming starts a
+    // new time base from the periods run so far, so the pacing does not try
+    // to catch up with the time it was stopped.
+    void pause(UtcTime now);
+    void resume(UtcTime now);
+
+    // "Exiting, executed ...": periods run and the rate in thousands a second,
+    // over the time spent running.
     std::string exitReport(UtcTime now) const;
 
     int clockRate = 740;
     double cyclesRun = 0;
     double cycleTarget = 0;
     UtcTime startTime;
+    bool paused = false;
+    // Since the last resume: the time base and the periods run before it.
+    UtcTime resumeTime;
+    double cyclesAtResume = 0;
+    // Seconds spent running before the last pause, and whether there was one.
+    double secondsBeforePause = 0;
+    bool everPaused = false;
 };
 
 }  // namespace tallivo

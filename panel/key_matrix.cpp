@@ -1,5 +1,6 @@
 #include "panel/key_matrix.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "resources/dialog_layouts.h"
@@ -101,7 +102,8 @@ bool KeyMatrix::keyDownForBoard(int key) const {
     if (!validKey(key)) return false;
     // A key stays down for the firmware until its minimum hold has run out,
     // even when the user has let go already.
-    return keyHeld(key) || periodCount_ <= heldUntil_[static_cast<std::size_t>(key)];
+    const auto k = static_cast<std::size_t>(key);
+    return keyHeld(key) || (heldFrom_[k] < periodCount_ && periodCount_ <= heldUntil_[k]);
 }
 
 bool KeyMatrix::keyHeld(int key) const { return down_[static_cast<std::size_t>(key)] != 0; }
@@ -113,9 +115,20 @@ void KeyMatrix::setKeyDown(int key, bool down) {
 }
 
 void KeyMatrix::holdForBoard(int key) {
+    if (!validKey(key)) return;
     // The press is seen from the next clock period on; the periods already
-    // run do not count.
-    if (validKey(key)) heldUntil_[static_cast<std::size_t>(key)] = periodCount_ + kMinimumHoldPeriods;
+    // run do not count. Keys pressed while an earlier press has still to
+    // reach the board (typed quickly, or while the clock stands still in the
+    // inspector) follow one another, each after the earlier one's hold and
+    // a scan with no key down: held together, the firmware would take them
+    // for two keys at once and keep one.
+    std::uint64_t start = periodCount_;
+    for (std::size_t other = 0; other < heldUntil_.size(); ++other) {
+        if (other != static_cast<std::size_t>(key) && heldUntil_[other] != 0 && heldUntil_[other] >= periodCount_)
+            start = std::max(start, heldUntil_[other] + kMinimumHoldPeriods);
+    }
+    heldFrom_[static_cast<std::size_t>(key)] = start;
+    heldUntil_[static_cast<std::size_t>(key)] = start + kMinimumHoldPeriods;
 }
 
 bool KeyMatrix::setDecimalPointIndex(int index) {

@@ -106,9 +106,10 @@ private:
     void scanKeyMatrix();
     bool keyDownForBoard(int key) const;
 
-    // Clock periods run so far, and for each key the last period of its
-    // minimum hold.
+    // Clock periods run so far, and for each key the periods of its minimum
+    // hold: after the first, up to and including the last.
     std::uint64_t periodCount_ = 0;
+    std::array<std::uint64_t, kKeyCount> heldFrom_{};
     std::array<std::uint64_t, kKeyCount> heldUntil_{};
     std::array<std::uint8_t, kKeyCount> down_{};
 };

@@ -62,6 +62,10 @@ KeyboardPanel::KeyboardPanel(QWidget* parent) : QDialog(parent) {
         QObject::connect(aboutAction_, &QAction::triggered, this,
                          [this] { systemCommand(aboutAction_->data().toInt()); });
     }
+    inspectorAction_ = windowMenu_->addAction(layoutText(layout::kInspectorMenuText));
+    QObject::connect(inspectorAction_, &QAction::triggered, this, [this] {
+        if (inspectorOpener) inspectorOpener();
+    });
     aboutRunner = [this] {
         AboutBox box(this);
         box.exec();
@@ -275,6 +279,10 @@ void KeyboardPanel::releaseAllPcKeys() {
 }
 
 bool KeyboardPanel::helpKey(const QKeyEvent* event) {
+    if (event->key() == Qt::Key_F2) {
+        if (!event->isAutoRepeat() && inspectorOpener) inspectorOpener();
+        return true;
+    }
     if (event->key() != Qt::Key_F1) return false;
     if (!event->isAutoRepeat()) systemCommand(layout::kAboutCommand);
     return true;
@@ -318,6 +326,7 @@ void KeyboardPanel::closeEvent(QCloseEvent* event) {
 void KeyboardPanel::contextMenuEvent(QContextMenuEvent* event) {
     // Linux windows have no system menu; the window's context menu carries
     // its entry instead.
+    inspectorAction_->setVisible(static_cast<bool>(inspectorOpener));
     if (!windowMenu_->isEmpty()) windowMenu_->popup(event->globalPos());
 }
 

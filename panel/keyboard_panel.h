@@ -60,6 +60,10 @@ public:
 
     // Runs the About box modally; tests replace it.
     std::function<void()> aboutRunner;
+    // Opens the inspector (menu entry and F2); the menu entry is there once
+    // this is set.
+    std::function<void()> inspectorOpener;
+    QAction* inspectorAction() const { return inspectorAction_; }
 
     std::uint8_t isOpen = 0;
     Net* quitFlag = nullptr;
@@ -91,7 +95,7 @@ private:
     QAbstractButton* controlById(int id) const;
 
     void holdButtonForBoard(const QAbstractButton* button);
-    // F1 opens the About box.
+    // F1 opens the About box, F2 the inspector.
     bool helpKey(const QKeyEvent* event);
     bool pressPcKey(const QKeyEvent* event);
     bool releasePcKey(const QKeyEvent* event);
@@ -107,6 +111,7 @@ private:
     QButtonGroup* roundingSwitch_ = nullptr;
     QMenu* windowMenu_ = nullptr;
     QAction* aboutAction_ = nullptr;
+    QAction* inspectorAction_ = nullptr;
 
     // Calculator keys held by PC keys, so that the release of the PC key (even
     // after its modifier has changed the key code) lets the same button go.

@@ -33,6 +33,9 @@ struct Control {
 // String 101, the entry added to the keyboard window's menu, and its command.
 inline constexpr std::string_view kAboutMenuText = "&About Tallivo...";
 inline constexpr int kAboutCommand = 16;
+// The inspector's entry in the same menu (also F2), and its window's caption.
+inline constexpr std::string_view kInspectorMenuText = "&Inspector\tF2";
+inline constexpr std::string_view kInspectorCaption = "Tallivo 141DU Inspector";
 
 // --- Keyboard (dialog 102) -------------------------------------------------
 

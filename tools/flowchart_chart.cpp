@@ -51,12 +51,7 @@ bool hasWord(std::string_view text, std::string_view word) {
 
 std::string hex3(int value) { return "0x" + assembler::hexDigits(value, 3); }
 
-bool isWord(const Token& token, std::string_view word) {
-    if (token.kind != TokenKind::Identifier || token.text.size() != word.size()) return false;
-    for (std::size_t i = 0; i < word.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(token.text[i])) != word[i]) return false;
-    return true;
-}
+using assembler::isWord;
 
 // What a source line is, as the assembler reads it: the labels it defines
 // (names followed by ":", or a known name flush left; a name given a value
@@ -72,20 +67,10 @@ struct Statement {
 Statement lineStatement(const std::string& text, const std::map<std::string, std::int64_t>& symbols) {
     const auto lexed = assembler::lexLine(text);
     const std::vector<Token>& t = lexed.tokens;
-    auto isEqu = [&](std::size_t i) { return i < t.size() && (assembler::isPunct(t[i], "=") || isWord(t[i], "equ")); };
     Statement s;
     if (lexed.commentColumn != std::string::npos) s.comment = trimmed(std::string_view(text).substr(lexed.commentColumn + 1));
     std::size_t pos = 0;
-    while (t[pos].kind == TokenKind::Identifier && assembler::isPunct(t[pos + 1], ":")) {
-        s.labels.push_back(t[pos].text);
-        pos += 2;
-    }
-    if (pos == 0 && t[0].kind == TokenKind::Identifier && t[0].column == 0 && !isEqu(1) &&
-        symbols.count(t[0].text) != 0) {
-        s.labels.push_back(t[0].text);
-        pos = 1;
-    }
-    if (!s.labels.empty() && isEqu(pos)) s.labels.pop_back();
+    s.labels = assembler::lineLabels(t, symbols, pos);
     s.data = isWord(t[pos], "db");
     s.moves = isWord(t[pos], "org") || isWord(t[pos], "align");
     return s;

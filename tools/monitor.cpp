@@ -15,7 +15,9 @@ constexpr const char* kAccumulatorMnemonics[16] = {"CLB", "CLC", "IAC", "CMC", "
                                                    "RAR", "TCC", "DAC", "TCS", "STC", "DAA",
                                                    "KBP", "DCL", "???", "???"};
 
-const char* mnemonic(int opr, int opa) {
+}  // namespace
+
+const char* instructionMnemonic(int opr, int opa) {
     if (opr == 14) return kIoMnemonics[opa & 15];
     if (opr == 15) return kAccumulatorMnemonics[opa & 15];
     if (opr == 2 && (opa & 1)) return "SRC";
@@ -23,7 +25,26 @@ const char* mnemonic(int opr, int opa) {
     return kMainMnemonics[opr & 15];
 }
 
-}  // namespace
+bool takesSecondWord(std::uint8_t firstWord) {
+    const int opr = firstWord >> 4;
+    const int opa = firstWord & 15;
+    return opr == 1 || opr == 4 || opr == 5 || opr == 7 || (opr == 2 && (opa & 1) == 0);
+}
+
+void formatInstruction(std::uint8_t firstWord, std::uint8_t secondWord, char* text, std::size_t size) {
+    if (size == 0) return;
+    const int opr = firstWord >> 4;
+    const int opa = firstWord & 15;
+    const char* name = instructionMnemonic(opr, opa);
+    // Spaced as the trace spaces them, "LD  5" included.
+    if (takesSecondWord(firstWord)) {
+        std::snprintf(text, size, "%s %X, %02X", name, opa, secondWord);
+    } else if (opr == 0 || opr >= 14) {
+        std::snprintf(text, size, "%s", name);
+    } else {
+        std::snprintf(text, size, "%s %X", name, opa);
+    }
+}
 
 Monitor::~Monitor() {
     if (traceFile) std::fclose(traceFile);
@@ -92,7 +113,7 @@ void Monitor::writeRecord() {
         }
         return;
     }
-    const char* name = mnemonic(firstOpr, firstOpa);
+    const char* name = instructionMnemonic(firstOpr, firstOpa);
     switch (firstOpr) {
         case 0:
             std::fprintf(traceFile, "%5d: %04X %s\n", cycleCount, addressLatch, name);

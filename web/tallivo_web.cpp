@@ -378,7 +378,8 @@ EMSCRIPTEN_KEEPALIVE const std::uint8_t* tallivo_flowchart_pixels() {
 EMSCRIPTEN_KEEPALIVE const char* tallivo_state_json() {
     if (!calculator) return "";
     return hand(boardStateJson(calculator->board,
-                               panelStateJson(calculator->keys, calculator->printer.lines)));
+                               runStateJson(calculator->periodsRun, {}, calculator->printer.sector) + "," +
+                                   panelStateJson(calculator->keys, calculator->printer.lines)));
 }
 
 }  // extern "C"

@@ -424,6 +424,30 @@ TEST_F(ShortPressTest, AClickBetweenTwoPeriodsIsSeenForTheMinimumHold) {
     EXPECT_EQ(periodsSeenDown(KeyboardPanel::kMinimumHoldPeriods + 100), KeyboardPanel::kMinimumHoldPeriods);
 }
 
+TEST_F(ShortPressTest, KeysClickedBeforeTheBoardSawTheFirstFollowOneAnother) {
+    // Two clicks with no clock period between them (quick typing, or the
+    // clock stopped in the inspector): "%" first, then "SQRT", never both.
+    idle(1000);
+    click(key("%"));
+    click(key("SQRT"));
+    std::uint64_t percent = 0, root = 0, both = 0, rootBeforePercentEnds = 0;
+    for (std::uint64_t p = 0; p < 4 * KeyboardPanel::kMinimumHoldPeriods; ++p) {
+        columns.fill(1);
+        columns[1] = 0;
+        if (p % 2 == 1) columns[5] = 0;
+        panel.clockPhase1();
+        const int bits = rowBits();
+        percent += (bits & 0b0010) != 0;
+        root += (bits & 0b0001) != 0;
+        both += bits == 0b0011;
+        if (p <= KeyboardPanel::kMinimumHoldPeriods && (bits & 0b0001) != 0) ++rootBeforePercentEnds;
+    }
+    EXPECT_EQ(percent, KeyboardPanel::kMinimumHoldPeriods);
+    EXPECT_EQ(root, KeyboardPanel::kMinimumHoldPeriods);
+    EXPECT_EQ(both, 0u);
+    EXPECT_EQ(rootBeforePercentEnds, 0u);
+}
+
 TEST_F(ShortPressTest, ATapOfAPcKeyIsSeenForTheMinimumHold) {
     sendKey(&panel, QEvent::KeyPress, Qt::Key_P);
     sendKey(&panel, QEvent::KeyRelease, Qt::Key_P);

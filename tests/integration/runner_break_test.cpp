@@ -1,0 +1,59 @@
+// tallivo-run's --break and --step: the run stops at an instruction and the
+// dump is the state there.
+#include <gtest/gtest.h>
+
+#include "tests/support/json.h"
+#include "tests/support/run_process.h"
+
+namespace tallivo::testing {
+namespace {
+
+Json lastLineJson(const ProcessResult& r) {
+    const std::string out = r.out.substr(0, r.out.size() - 1);
+    Json json;
+    EXPECT_TRUE(parseJson(out.substr(out.rfind('\n') == std::string::npos ? 0 : out.rfind('\n') + 1), json)) << r.out;
+    return json;
+}
+
+TEST(RunnerBreak, TheAddRoutineStopsWithTheEntryAndTheTotalInRam) {
+    // The firmware's add routine at 0x2A6 (adds) is first reached by the
+    // first "+": the entry 1 is in RAM 0 register 2, character 0.
+    const auto r = runProgram("tallivo-run", {"--type", "1 + 2 +", "--break", "2a6", "--break", "0xFFF",
+                                              "--dump-state", "-"}, "break_adds");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const Json s = lastLineJson(r);
+    EXPECT_EQ(s["cpu"]["pc"].number, 0x2A6);
+    EXPECT_EQ(s["stoppedBy"].text, "breakpoint");
+    EXPECT_EQ(s["ram"][0]["mainMemory"][32].number, 1);
+    EXPECT_NE(r.err.find("stopped by breakpoint at 2A6 after "), std::string::npos) << r.err;
+    // Stopped before the second "+" was typed: the typed run is far longer.
+    EXPECT_LT(s["periodsRun"].number, 600000);
+}
+
+TEST(RunnerBreak, StepsAndBreakpointsThatAreNotReached) {
+    const auto steps = runProgram("tallivo-run", {"--step", "10", "--dump-state", "-"}, "step10");
+    ASSERT_EQ(steps.exitCode, 0) << steps.err;
+    const Json s = lastLineJson(steps);
+    EXPECT_EQ(s["stoppedBy"].text, "step");
+    // FIM, JUN, JMS, FIN, BBL, ISZ, JIN, JUN, JMS: the tenth is the key
+    // scan's first instruction, the two-word FIM at 0x004.
+    EXPECT_EQ(s["cpu"]["pc"].number, 0x006);
+
+    // A breakpoint never fetched lets the run go to its end.
+    const auto none = runProgram("tallivo-run", {"--periods", "5000", "--break", "FFF", "--dump-state", "-"}, "nobreak");
+    ASSERT_EQ(none.exitCode, 0) << none.err;
+    EXPECT_EQ(lastLineJson(none)["periodsRun"].number, 5000);
+    EXPECT_EQ(none.err.find("stopped"), std::string::npos);
+}
+
+TEST(RunnerBreak, BadValuesAreRefusedWithTheUsage) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--break", "1000"}, {"--break", "xyz"}, {"--break", "-1"}, {"--step", "0"}, {"--step", "ten"}, {"--break"}}) {
+        const auto r = runProgram("tallivo-run", args, "bad_break");
+        EXPECT_EQ(r.exitCode, 2) << args[0];
+        EXPECT_NE(r.err.find("usage: tallivo-run"), std::string::npos) << args[0];
+    }
+}
+
+}  // namespace
+}  // namespace tallivo::testing
