@@ -159,6 +159,9 @@ InspectorWindow::InspectorWindow(CalculatorApp& app, QWidget* parent) : QWidget(
     }
     layout->addWidget(splitter, 1);
     resize(1400, 760);
+    // The state pane wide enough for a register's digits with what the
+    // firmware keeps there; the disassembly takes the rest.
+    splitter->setSizes({760, 640});
     refresh();
 }
 
@@ -195,6 +198,11 @@ QLabel* InspectorWindow::addField(const QString& name, std::function<QString()> 
     label->setTextFormat(Qt::RichText);
     label->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Texts whose length changes from one instruction to the next (the label,
+    // the source line, what a register holds) are cut at the pane's edge
+    // instead of widening it: the panes keep their widths while the clock runs.
+    if (name == QLatin1String("label") || name == QLatin1String("source") || name.endsWith(QLatin1String(".reads")))
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     fields_.push_back({name, label, std::move(read), QString(), false, byCharacter});
     return label;
 }
