@@ -251,17 +251,27 @@
     canvas.width = width;
     canvas.height = height;
     flowchartWindow.hidden = false;
-    return { context: canvas.getContext('2d'), image: new ImageData(width, height), redraws: -1 };
+    return { context: canvas.getContext('2d'), image: new ImageData(width, height), width };
   }
 
+  // Copies and draws only the areas the recorder has recoloured since the
+  // last frame (the whole picture the first time).
   function drawFlowchart(m, flowchart) {
-    const redraws = m._tallivo_flowchart_redraws();
-    if (redraws === flowchart.redraws) return;
-    flowchart.redraws = redraws;
+    const count = m._tallivo_flowchart_take_areas();
+    if (count === 0) return;
+    // Asked for after the areas were taken: taking them may grow the memory.
     const pixels = m._tallivo_flowchart_pixels();
+    const areas = m._tallivo_flowchart_areas() >> 2;
     const bytes = flowchart.image.data;
-    bytes.set(m.HEAPU8.subarray(pixels, pixels + bytes.length));
-    flowchart.context.putImageData(flowchart.image, 0, 0);
+    const rowBytes = flowchart.width * 4;
+    for (let a = 0; a < count; ++a) {
+      const [x, y, w, h] = m.HEAP32.subarray(areas + a * 4, areas + a * 4 + 4);
+      for (let row = y; row < y + h; ++row) {
+        const start = row * rowBytes + x * 4;
+        bytes.set(m.HEAPU8.subarray(pixels + start, pixels + start + w * 4), start);
+      }
+      flowchart.context.putImageData(flowchart.image, 0, 0, x, y, w, h);
+    }
   }
 
   function showNewLines(m, shown) {

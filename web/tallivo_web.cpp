@@ -6,6 +6,7 @@
 // Strings handed back stay valid until the next call that returns a string.
 #include <emscripten/emscripten.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <memory>
@@ -42,34 +43,96 @@ protected:
 };
 
 // The flowchart's display image as the canvas takes it: red, green, blue,
-// alpha, rebuilt only when the recorder has recoloured something.
+// alpha. Only what the recorder has recoloured is converted again, and the
+// page is told those areas, so that it copies and draws them alone instead
+// of the whole 2.3 MB picture at every recolouring.
 class WebFlowchart final : public FlowchartRecorder {
 public:
+    // The image with every recolouring so far converted.
     const std::uint8_t* rgba() {
-        const auto pixels = static_cast<std::size_t>(pictureWidth) * static_cast<std::size_t>(pictureHeight);
+        const std::size_t pixels = pixelCount();
         if (rgba_.size() != pixels * 4) {
             rgba_.assign(pixels * 4, 0xFF);
-            stale_ = true;
+            wholePicture_ = true;
         }
-        if (stale_ && displayImage.size() >= pixels * 4) {
-            // The display image has 4-byte pixels: blue, green, red, opaque.
-            for (std::size_t i = 0; i < pixels; ++i) {
-                rgba_[i * 4 + 0] = displayImage[i * 4 + 2];
-                rgba_[i * 4 + 1] = displayImage[i * 4 + 1];
-                rgba_[i * 4 + 2] = displayImage[i * 4 + 0];
-                rgba_[i * 4 + 3] = 0xFF;
-            }
+        if (displayImage.size() < pixels * 4) return rgba_.data();
+        if (wholePicture_) {
+            convert({0, 0, pictureWidth, pictureHeight});
+            changes_.clear();
+            pending_.clear();
+            pending_.push_back({0, 0, pictureWidth, pictureHeight});
+            wholePicture_ = false;
         }
-        stale_ = false;
+        for (const PixelRect& area : changes_) convert(area);
+        pending_.insert(pending_.end(), changes_.begin(), changes_.end());
+        changes_.clear();
+        // Past this many areas one copy of the whole picture costs less.
+        if (pending_.size() > kMostAreas) {
+            pending_.clear();
+            pending_.push_back({0, 0, pictureWidth, pictureHeight});
+        }
         return rgba_.data();
     }
 
+    // Hands the page the areas recoloured since it last asked (x, y, width,
+    // height each), the image converted; their count.
+    int takeAreas() {
+        rgba();
+        taken_.clear();
+        for (const PixelRect& area : pending_) {
+            // Clipped to the picture, so the page never reads past it.
+            const std::int32_t x0 = std::max(area.x, 0), y0 = std::max(area.y, 0);
+            const std::int32_t x1 = std::min(area.x + area.width, pictureWidth);
+            const std::int32_t y1 = std::min(area.y + area.height, pictureHeight);
+            if (x1 > x0 && y1 > y0) taken_.insert(taken_.end(), {x0, y0, x1 - x0, y1 - y0});
+        }
+        pending_.clear();
+        return static_cast<int>(taken_.size() / 4);
+    }
+    const std::int32_t* takenAreas() const { return taken_.data(); }
+
 protected:
-    void pictureChanged(std::span<const PixelRect>) override { stale_ = true; }
+    void pictureChanged(std::span<const PixelRect> areas) override {
+        if (wholePicture_) return;
+        changes_.insert(changes_.end(), areas.begin(), areas.end());
+        if (changes_.size() > kMostAreas) {
+            changes_.clear();
+            wholePicture_ = true;
+        }
+    }
 
 private:
+    static constexpr std::size_t kMostAreas = 256;
+
+    std::size_t pixelCount() const {
+        return static_cast<std::size_t>(pictureWidth) * static_cast<std::size_t>(pictureHeight);
+    }
+    // Converts one area, clipped to the picture. The display image has
+    // 4-byte pixels: blue, green, red, opaque.
+    void convert(const PixelRect& area) {
+        const int x0 = std::max(area.x, 0), y0 = std::max(area.y, 0);
+        const int x1 = std::min(area.x + area.width, pictureWidth);
+        const int y1 = std::min(area.y + area.height, pictureHeight);
+        for (int y = y0; y < y1; ++y) {
+            for (int x = x0; x < x1; ++x) {
+                const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(pictureWidth) +
+                                      static_cast<std::size_t>(x);
+                const std::uint8_t* from = displayImage.data() + static_cast<std::size_t>(y) *
+                                                                     static_cast<std::size_t>(displayRowLength) +
+                                           static_cast<std::size_t>(x) * 4;
+                rgba_[i * 4 + 0] = from[2];
+                rgba_[i * 4 + 1] = from[1];
+                rgba_[i * 4 + 2] = from[0];
+                rgba_[i * 4 + 3] = 0xFF;
+            }
+        }
+    }
+
     std::vector<std::uint8_t> rgba_;
-    bool stale_ = true;
+    bool wholePicture_ = true;
+    std::vector<PixelRect> changes_;  // recoloured, not yet converted
+    std::vector<PixelRect> pending_;  // converted, not yet taken by the page
+    std::vector<std::int32_t> taken_;
 };
 
 struct Calculator {
@@ -371,6 +434,18 @@ EMSCRIPTEN_KEEPALIVE double tallivo_flowchart_redraws() {
 EMSCRIPTEN_KEEPALIVE const std::uint8_t* tallivo_flowchart_pixels() {
     if (!calculator || calculator->flowchart.pictureWidthPixels() == 0) return nullptr;
     return calculator->flowchart.rgba();
+}
+
+// The areas recoloured since the last call, with the pixels brought up to
+// date: their count, then tallivo_flowchart_areas() holds x, y, width and
+// height of each. The whole picture is one area the first time.
+EMSCRIPTEN_KEEPALIVE int tallivo_flowchart_take_areas() {
+    if (!calculator || calculator->flowchart.pictureWidthPixels() == 0) return 0;
+    return calculator->flowchart.takeAreas();
+}
+
+EMSCRIPTEN_KEEPALIVE const std::int32_t* tallivo_flowchart_areas() {
+    return calculator ? calculator->flowchart.takenAreas() : nullptr;
 }
 
 // The board's state and the front panel's as the runner's --dump-state

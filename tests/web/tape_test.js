@@ -135,6 +135,49 @@ async function moduleResult(tape, { decimalPoint = 0, rounding = 1, slice = 1230
     assert.ok(yellow > 0, 'the running box is yellow');
   });
 
+  await check('the recoloured areas, drawn one by one, give the whole picture', async () => {
+    // The same keys twice: once drawing each frame's areas into a copy, once
+    // reading the picture only at the end, when it is converted whole.
+    const run = async (eachFrame) => {
+      const { m } = await moduleResult('1 +', { hitValue: 512, pictures: true });
+      eachFrame(m);
+      for (const key of ['2', '+', '=']) {
+        m.ccall('tallivo_type', 'number', ['string'], [key]);
+        const end = m._tallivo_tape_end();
+        while (m._tallivo_periods_run() < end) {
+          m._tallivo_run(12300);
+          eachFrame(m);
+        }
+      }
+      return m;
+    };
+    let copy = null;
+    let frames = 0;
+    const drawn = await run((m) => {
+      const width = m._tallivo_flowchart_width();
+      const height = m._tallivo_flowchart_height();
+      if (copy === null) copy = new Uint8Array(width * height * 4);
+      const count = m._tallivo_flowchart_take_areas();
+      const at = m._tallivo_flowchart_pixels();
+      const areas = m._tallivo_flowchart_areas() >> 2;
+      for (let a = 0; a < count; ++a) {
+        const [x, y, w, h] = m.HEAP32.subarray(areas + a * 4, areas + a * 4 + 4);
+        assert.ok(x >= 0 && y >= 0 && w > 0 && h > 0 && x + w <= width && y + h <= height, 'inside the picture');
+        for (let row = y; row < y + h; ++row) {
+          const start = (row * width + x) * 4;
+          copy.set(m.HEAPU8.subarray(at + start, at + start + w * 4), start);
+        }
+      }
+      if (count > 0) ++frames;
+    });
+    assert.ok(frames > 10, 'frames with recoloured areas: ' + frames);
+    assert.strictEqual(drawn._tallivo_flowchart_take_areas(), 0, 'nothing new without a clock period');
+    const whole = await run(() => {});
+    const at = whole._tallivo_flowchart_pixels();
+    assert.ok(Buffer.from(copy).equals(Buffer.from(whole.HEAPU8.subarray(at, at + copy.length))),
+      'the copy drawn from the areas equals the picture converted whole');
+  });
+
   await check('bad input is refused with a reason and loses nothing', async () => {
     const m = await module();
     assert.strictEqual(m._tallivo_run(1000), 0, 'nothing runs before a start');
