@@ -88,11 +88,8 @@ void BM_RunLoopWithPanels(benchmark::State& state) {
     static tallivo::KeyMatrix keys;
     static DiscardedPaper printer;
     static bool ready = [] {
-        tallivo::BoardNets& n = board.nets;
-        keys.connect(n.KeyColumn, n.KeyRow, &n.LampM, &n.LampOVF, &n.LampNEG);
-        board.registerFront(&keys);
-        printer.connect(n.HammerLine, &n.PaperAdvance, &n.HammerFire, &n.RibbonRed, &n.DrumIndex, &n.Test);
-        board.registerFront(&printer);
+        board.connectKeyboard(keys);
+        board.connectPrinter(printer);
         prepare(board);
         return true;
     }();

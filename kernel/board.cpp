@@ -22,6 +22,22 @@ void Board::registerFront(FlowchartRecorder* recorder) {
     registerFront(static_cast<Component*>(recorder));
 }
 
+void Board::connectKeyboard(KeyMatrix& keys) {
+    keys.connect(nets.KeyColumn, nets.KeyRow, &nets.LampM, &nets.LampOVF, &nets.LampNEG);
+    registerFront(&keys);
+}
+
+void Board::connectPrinter(PrinterDrum& drum) {
+    drum.connect(nets.HammerLine, &nets.PaperAdvance, &nets.HammerFire, &nets.RibbonRed, &nets.DrumIndex,
+                 &nets.Test);
+    registerFront(&drum);
+}
+
+void Board::connectRecorder(FlowchartRecorder& recorder, int hitValue) {
+    recorder.start(hitValue, &nets.DataBus, &nets.Sync, &nets.Test, &nets.Reset);
+    registerFront(&recorder);
+}
+
 int Board::connectChips(const BoardSettings& s) {
     BoardNets& n = nets;
     cpu.connect(&n.DataBus, &n.Sync, &n.Test, &n.CmRom, n.CmRam, &n.Reset);

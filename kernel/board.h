@@ -73,6 +73,14 @@ public:
     void registerFront(PrinterDrum* drum);
     void registerFront(FlowchartRecorder* recorder);
 
+    // The keyboard matrix, the printer's drum and the flowchart recorder
+    // connected to their Nets and registered, for a board without the
+    // desktop's windows (the web page, the benchmarks, tests). Called in
+    // this order, before connectChips.
+    void connectKeyboard(KeyMatrix& keys);
+    void connectPrinter(PrinterDrum& drum);
+    void connectRecorder(FlowchartRecorder& recorder, int hitValue);
+
     // Connects and registers the CPU, ROMs 0-4, RAMs 0-1, shift registers 0-2
     // and the monitor. 1 when ROM 0 could not load the code file: nothing
     // after it is connected or registered then.

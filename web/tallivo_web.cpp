@@ -274,19 +274,15 @@ EMSCRIPTEN_KEEPALIVE int tallivo_start(const char* codeText, int hitValue) {
         }
     }
     auto c = std::make_unique<Calculator>();
-    BoardNets& n = c->board.nets;
-    c->keys.connect(n.KeyColumn, n.KeyRow, &n.LampM, &n.LampOVF, &n.LampNEG);
-    c->board.registerFront(&c->keys);
-    c->printer.connect(n.HammerLine, &n.PaperAdvance, &n.HammerFire, &n.RibbonRed, &n.DrumIndex, &n.Test);
-    c->board.registerFront(&c->printer);
+    c->board.connectKeyboard(c->keys);
+    c->board.connectPrinter(c->printer);
     if (hitValue != 0 && pictures) {
-        c->flowchart.start(hitValue, &n.DataBus, &n.Sync, &n.Test, &n.Reset);
+        c->board.connectRecorder(c->flowchart, hitValue);
         // The canvas takes 4-byte pixels.
         ScaledBitmap picture = pictures->picture;
         ScaledBitmap types = pictures->types;
         c->flowchart.setPicture(std::move(picture), true);
         c->flowchart.setTypes(std::move(types));
-        c->board.registerFront(&c->flowchart);
     }
     BoardSettings chips;
     chips.codeFile = path;

@@ -56,24 +56,27 @@ protected:
 // the registry.
 struct FrontBoard {
     enum class Registered { ByType, AsComponents, StepClock };
-    static BoardExtras extrasFor(Registered how, KeyMatrix& k, PrinterDrum& d, FlowchartRecorder& r) {
+    BoardExtras extrasFor(Registered how) {
         BoardExtras e;
         if (how == Registered::ByType) {
-            e.keys = &k;
-            e.drum = &d;
-            e.recorder = &r;
+            e.connectFront = [this](Board& b) {
+                b.connectKeyboard(keys);
+                b.connectPrinter(paper);
+                b.connectRecorder(recorder, 4);
+            };
         } else {
-            e.front = {&k, &d, &r};
+            // The same Nets, the components registered as plain components.
+            e.connectFront = [this](Board& b) {
+                BoardNets& n = b.nets;
+                keys.connect(n.KeyColumn, n.KeyRow, &n.LampM, &n.LampOVF, &n.LampNEG);
+                paper.connect(n.HammerLine, &n.PaperAdvance, &n.HammerFire, &n.RibbonRed, &n.DrumIndex, &n.Test);
+                recorder.start(4, &n.DataBus, &n.Sync, &n.Test, &n.Reset);
+            };
+            e.front = {&keys, &paper, &recorder};
         }
         return e;
     }
-    FrontBoard(const Blocks& program, Registered how)
-        : how_(how), t(program, BoardSettings{}, extrasFor(how, keys, paper, recorder)) {
-        BoardNets& n = t.board.nets;
-        keys.connect(n.KeyColumn, n.KeyRow, &n.LampM, &n.LampOVF, &n.LampNEG);
-        paper.connect(n.HammerLine, &n.PaperAdvance, &n.HammerFire, &n.RibbonRed, &n.DrumIndex, &n.Test);
-        recorder.start(4, &n.DataBus, &n.Sync, &n.Test, &n.Reset);
-    }
+    FrontBoard(const Blocks& program, Registered how) : how_(how), t(program, BoardSettings{}, extrasFor(how)) {}
     void run(std::uint64_t periods) {
         if (how_ == Registered::StepClock) {
             for (std::uint64_t p = 0; p < periods; ++p) t.board.stepClock();

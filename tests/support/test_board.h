@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <unistd.h>
@@ -61,18 +62,16 @@ using Blocks = std::vector<Block>;
 
 struct BoardExtras {
     // Registered before the CPU, in this order, where the panels and the
-    // flowchart view sit on the calculator's board (after `keys`, `drum` and
-    // `recorder` below).
+    // flowchart view sit on the calculator's board (after what
+    // `connectFront` below registers).
     std::vector<Component*> front;
     // ROM chips 5 to 15 as well, without port lines, so that a program can
     // run in every page of the 12-bit address space. They are registered after
     // the monitor, so the board's run takes the general path.
     bool everyPage = false;
-    // Registered first, by their types, which lets the run loop call them
-    // directly.
-    KeyMatrix* keys = nullptr;
-    PrinterDrum* drum = nullptr;
-    FlowchartRecorder* recorder = nullptr;
+    // Connects and registers front components first, as the board's own
+    // connectKeyboard, connectPrinter and connectRecorder do.
+    std::function<void(Board&)> connectFront;
 };
 
 class TestBoard {
@@ -83,9 +82,7 @@ public:
         settings.codeFile = writeTextFile("program.code", text);
         // Tests that do not look at a trace write none into the working directory.
         if (settings.traceFile == BoardSettings{}.traceFile) settings.traceFile.clear();
-        if (extras.keys) board.registerFront(extras.keys);
-        if (extras.drum) board.registerFront(extras.drum);
-        if (extras.recorder) board.registerFront(extras.recorder);
+        if (extras.connectFront) extras.connectFront(board);
         for (Component* c : extras.front) board.registerFront(c);
         board.connectChips(settings);
         if (extras.everyPage) {
