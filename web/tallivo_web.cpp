@@ -50,27 +50,18 @@ class WebFlowchart final : public FlowchartRecorder {
 public:
     // The image with every recolouring so far converted.
     const std::uint8_t* rgba() {
-        const std::size_t pixels = pixelCount();
+        const std::size_t pixels = static_cast<std::size_t>(pictureWidth) * static_cast<std::size_t>(pictureHeight);
         if (rgba_.size() != pixels * 4) {
             rgba_.assign(pixels * 4, 0xFF);
             wholePicture_ = true;
         }
         if (displayImage.size() < pixels * 4) return rgba_.data();
         if (wholePicture_) {
-            convert({0, 0, pictureWidth, pictureHeight});
-            changes_.clear();
-            pending_.clear();
-            pending_.push_back({0, 0, pictureWidth, pictureHeight});
+            areas_.assign(1, PixelRect{0, 0, pictureWidth, pictureHeight});
+            converted_ = 0;
             wholePicture_ = false;
         }
-        for (const PixelRect& area : changes_) convert(area);
-        pending_.insert(pending_.end(), changes_.begin(), changes_.end());
-        changes_.clear();
-        // Past this many areas one copy of the whole picture costs less.
-        if (pending_.size() > kMostAreas) {
-            pending_.clear();
-            pending_.push_back({0, 0, pictureWidth, pictureHeight});
-        }
+        for (; converted_ < areas_.size(); ++converted_) convert(areas_[converted_]);
         return rgba_.data();
     }
 
@@ -79,59 +70,53 @@ public:
     int takeAreas() {
         rgba();
         taken_.clear();
-        for (const PixelRect& area : pending_) {
-            // Clipped to the picture, so the page never reads past it.
-            const std::int32_t x0 = std::max(area.x, 0), y0 = std::max(area.y, 0);
-            const std::int32_t x1 = std::min(area.x + area.width, pictureWidth);
-            const std::int32_t y1 = std::min(area.y + area.height, pictureHeight);
-            if (x1 > x0 && y1 > y0) taken_.insert(taken_.end(), {x0, y0, x1 - x0, y1 - y0});
-        }
-        pending_.clear();
+        for (const PixelRect& area : areas_) taken_.insert(taken_.end(), {area.x, area.y, area.width, area.height});
+        areas_.clear();
+        converted_ = 0;
         return static_cast<int>(taken_.size() / 4);
     }
     const std::int32_t* takenAreas() const { return taken_.data(); }
 
 protected:
-    void pictureChanged(std::span<const PixelRect> areas) override {
+    void pictureChanged(std::span<const PixelRect> changed) override {
         if (wholePicture_) return;
-        changes_.insert(changes_.end(), areas.begin(), areas.end());
-        if (changes_.size() > kMostAreas) {
-            changes_.clear();
-            wholePicture_ = true;
+        for (const PixelRect& area : changed) {
+            // Clipped to the picture, so neither the conversion nor the page
+            // reads past it.
+            const std::int32_t x0 = std::max(area.x, 0), y0 = std::max(area.y, 0);
+            const std::int32_t x1 = std::min(area.x + area.width, pictureWidth);
+            const std::int32_t y1 = std::min(area.y + area.height, pictureHeight);
+            if (x1 > x0 && y1 > y0) areas_.push_back({x0, y0, x1 - x0, y1 - y0});
         }
+        // Past this many areas one copy of the whole picture costs less.
+        if (areas_.size() > kMostAreas) wholePicture_ = true;
     }
 
 private:
     static constexpr std::size_t kMostAreas = 256;
 
-    std::size_t pixelCount() const {
-        return static_cast<std::size_t>(pictureWidth) * static_cast<std::size_t>(pictureHeight);
-    }
-    // Converts one area, clipped to the picture. The display image has
-    // 4-byte pixels: blue, green, red, opaque.
+    // Converts one area of the picture. The display image has 4-byte pixels:
+    // blue, green, red, opaque.
     void convert(const PixelRect& area) {
-        const int x0 = std::max(area.x, 0), y0 = std::max(area.y, 0);
-        const int x1 = std::min(area.x + area.width, pictureWidth);
-        const int y1 = std::min(area.y + area.height, pictureHeight);
-        for (int y = y0; y < y1; ++y) {
-            for (int x = x0; x < x1; ++x) {
-                const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(pictureWidth) +
-                                      static_cast<std::size_t>(x);
-                const std::uint8_t* from = displayImage.data() + static_cast<std::size_t>(y) *
-                                                                     static_cast<std::size_t>(displayRowLength) +
-                                           static_cast<std::size_t>(x) * 4;
-                rgba_[i * 4 + 0] = from[2];
-                rgba_[i * 4 + 1] = from[1];
-                rgba_[i * 4 + 2] = from[0];
-                rgba_[i * 4 + 3] = 0xFF;
+        for (std::int32_t y = area.y; y < area.y + area.height; ++y) {
+            const std::uint8_t* from = displayImage.data() +
+                                       static_cast<std::size_t>(y) * static_cast<std::size_t>(displayRowLength) +
+                                       static_cast<std::size_t>(area.x) * 4;
+            std::uint8_t* to = rgba_.data() + (static_cast<std::size_t>(y) * static_cast<std::size_t>(pictureWidth) +
+                                               static_cast<std::size_t>(area.x)) * 4;
+            for (std::int32_t x = 0; x < area.width; ++x, from += 4, to += 4) {
+                to[0] = from[2];
+                to[1] = from[1];
+                to[2] = from[0];
+                to[3] = 0xFF;
             }
         }
     }
 
     std::vector<std::uint8_t> rgba_;
-    bool wholePicture_ = true;
-    std::vector<PixelRect> changes_;  // recoloured, not yet converted
-    std::vector<PixelRect> pending_;  // converted, not yet taken by the page
+    bool wholePicture_ = true;        // convert and hand out the whole picture next
+    std::vector<PixelRect> areas_;    // recoloured since the page last took them
+    std::size_t converted_ = 0;       // how many of areas_ are converted
     std::vector<std::int32_t> taken_;
 };
 
