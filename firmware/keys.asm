@@ -21,6 +21,12 @@
 
 scan:   fim P6, 0x08            ; R12 = 0: ROM 0's port; R13 = 8..15 for columns 0..7
         fim P7, KEYS << 4       ; R14: ROM 1's port (the rows) and the key buffer
+        src P7
+        rd2                     ; keys waiting
+        ral
+        jcn c, sc_x             ; eight: the buffer is full, and no column is
+                                ; walked, so a key held down waits on the
+                                ; keyboard until there is room for it
         src P6
         ldm 0
         wrr                     ; data 0, both shift clocks low
@@ -59,9 +65,6 @@ sc_new: ld R13
         ld R15
         xch R11
         src P7
-        rd2                     ; keys waiting
-        ral
-        jcn c, sc_skp           ; eight waiting: the buffer is full, the key is lost
         rd0                     ; the free slot
         xch R15
         src P7
@@ -98,4 +101,4 @@ sc_sw:  src P7                  ; column 8 is selected now
         ld R15
         src P6
         wr3                     ; the decimal point in LINE
-        bbl 0
+sc_x:   bbl 0
