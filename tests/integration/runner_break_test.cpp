@@ -3,9 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
+#include "tests/support/firmware_symbols.h"
 #include "tests/support/json.h"
 #include "tests/support/run_process.h"
 
@@ -17,17 +16,6 @@ Json lastLineJson(const ProcessResult& r) {
     Json json;
     EXPECT_TRUE(parseJson(out.substr(out.rfind('\n') == std::string::npos ? 0 : out.rfind('\n') + 1), json)) << r.out;
     return json;
-}
-
-// The address of a label of the shipped firmware, from its symbol table.
-int firmwareSymbol(const std::string& name) {
-    std::ifstream in(std::string(TALLIVO_BIN_DIR) + "/4001.sym");
-    std::string label, value;
-    while (in >> label >> value) {
-        if (label == name) return static_cast<int>(std::stoi(value, nullptr, 16));
-    }
-    ADD_FAILURE() << "no symbol " << name;
-    return -1;
 }
 
 TEST(RunnerBreak, TheAddRoutineStopsWithTheEntryAndTheTotalInRam) {
