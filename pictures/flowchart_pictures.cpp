@@ -1,4 +1,4 @@
-#include "tools/flowchart_pictures.h"
+#include "pictures/flowchart_pictures.h"
 
 #include <QFont>
 #include <QFontMetrics>
