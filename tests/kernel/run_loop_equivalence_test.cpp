@@ -39,39 +39,55 @@ Blocks randomProgram(std::mt19937& random) {
             if (a < image.size()) image[a++] = b;
     };
     while (a < image.size()) {
-        switch (pick(10)) {
+        switch (pick(12)) {
             case 0:
-            case 1: {
-                // FIM P1 to a chip and register; SRC P1; LDM; an I/O instruction.
-                static constexpr std::uint8_t kIo[] = {0xE0, 0xE1, 0xE1, 0xE2, 0xE2,
-                                                       0xE2, 0xE4, 0xE7, 0xE8, 0xE9,
-                                                       0xEA, 0xEA, 0xEB, 0xEC, 0xEF};
-                const auto chip = static_cast<std::uint8_t>(pick(8) << 4 | pick(16));
-                put({0x22, chip, 0x23, static_cast<std::uint8_t>(0xD0 | pick(16)),
-                     kIo[pick(sizeof kIo)]});
+            case 1:
+            case 2:
+            case 3:
+            case 4: {
+                // FIM P1 to a chip and register; SRC P1; LDM; an I/O
+                // instruction. ROM 0's port (the shift registers' clocks and
+                // data) and RAM 0's and RAM 1's (hammers, paper, lamps) most.
+                static constexpr std::uint8_t kIo[] = {0xE0, 0xE1, 0xE4, 0xE7, 0xE8,
+                                                       0xE9, 0xEA, 0xEB, 0xEC, 0xEF};
+                const unsigned kind = pick(4);
+                std::uint8_t chip = static_cast<std::uint8_t>(pick(8) << 4 | pick(16));
+                std::uint8_t io = kIo[pick(sizeof kIo)];
+                if (kind == 0) {
+                    chip = 0x00;  // ROM 0: WRR
+                    io = 0xE2;
+                } else if (kind == 1) {
+                    chip = static_cast<std::uint8_t>(pick(8) << 4);  // RAM 0 or 1: WMP
+                    io = 0xE1;
+                }
+                put({0x22, chip, 0x23, static_cast<std::uint8_t>(0xD0 | pick(16)), io});
                 break;
             }
-            case 2: {
+            case 5: {
                 const std::uint16_t target =
                     pick(3) == 0 ? static_cast<std::uint16_t>(0x300 + 2 * pick(2)) : anywhere();
                 put({static_cast<std::uint8_t>((pick(2) == 0 ? 0x40 : 0x50) | target >> 8),
                      static_cast<std::uint8_t>(target & 0xFF)});
                 break;
             }
-            case 3:
+            case 6:
                 // JCN on TEST (either sense) or on the accumulator, within the page.
                 put({static_cast<std::uint8_t>(0x10 | (pick(2) == 0 ? 0x1 : 0x9) | (pick(2) << 2)),
                      pick(256)});
                 break;
-            case 4:
-                put({0xC0 | pick(16)});  // BBL: back from a call
+            case 7:
+                put({static_cast<std::uint8_t>(0xC0 | pick(16))});  // BBL: back from a call
                 break;
             default: {
                 // JUN and JMS stay in the five ROMs: the pages above them
-                // answer nothing, and a run there would test little.
+                // answer nothing, and a run there would test little. The
+                // loops of JCN, JIN and ISZ come only from the pieces above,
+                // so that the program keeps moving through its port writes.
                 auto byte = pick(256);
-                if ((byte >> 4) == 4 || (byte >> 4) == 5)
-                    byte = static_cast<std::uint8_t>((byte & 0xF0) | pick(5));
+                const int opr = byte >> 4;
+                if (opr == 4 || opr == 5) byte = static_cast<std::uint8_t>((byte & 0xF0) | pick(5));
+                if (opr == 1 || opr == 7 || (opr == 3 && (byte & 1) != 0))
+                    byte = static_cast<std::uint8_t>(byte & 0x0F);
                 put({byte});
                 break;
             }
