@@ -201,10 +201,15 @@ function fitPage(controls, viewportWidth, viewportHeight, { maxScale = 1 } = {})
   // Beside: the paper grows with the keyboard past scale 1.
   let beside = Math.min(maxScale, (roomX - GAP - PAPER_WINDOW) / fullWidth, roomY / fullHeight);
   if (beside > 1) beside = Math.max(1, Math.min(maxScale, (roomX - GAP) / (fullWidth + PAPER_WINDOW), roomY / fullHeight));
-  const below = Math.min(maxScale, roomX / fullWidth, (roomY - GAP - PRINTER_MIN) / fullHeight);
+  // Below: the printer's least height grows with the paper too.
+  let below = Math.min(maxScale, roomX / fullWidth, (roomY - GAP - PRINTER_MIN) / fullHeight);
+  if (below > 1) below = Math.max(1, Math.min(maxScale, roomX / fullWidth, (roomY - GAP) / (fullHeight + PRINTER_MIN)));
   if (Math.max(beside, below) >= minScale) {
-    const scale = beside >= below ? beside : below;
-    return { keyboard: classicKeyboard(controls, scale), beside: beside >= below, paperScale: Math.max(1, scale) };
+    // The larger keyboard wins, but beside the paper at the desktop's size
+    // or more is always taken: the paper then shows the most lines.
+    const besideWins = beside >= Math.min(below, 1);
+    const scale = besideWins ? beside : below;
+    return { keyboard: classicKeyboard(controls, scale), beside: besideWins, paperScale: Math.max(1, scale) };
   }
   // Compact, beside the paper where a phone lies on its side, else below it.
   const sideWidth = viewportWidth - chromeX - GAP - PAPER_WINDOW - 2 * BORDER;
