@@ -160,7 +160,8 @@
     const groups = {};
     for (const g of groupBand(layout.controls)) {
       const element = document.createElement('div');
-      element.className = 'group ' + g.kind;
+      element.className = 'group';
+      element.dataset.kind = g.kind;
       if (g.kind === 'decimal' || g.kind === 'rounding') {
         element.setAttribute('role', 'radiogroup');
         element.setAttribute('aria-label', g.caption !== null ? layout.controls[g.caption].caption
@@ -173,7 +174,8 @@
       g.element = element;
     }
     const keys = document.createElement('div');
-    keys.className = 'group keys';
+    keys.className = 'group';
+    keys.dataset.kind = 'keys';
     keys.setAttribute('role', 'group');
     keys.setAttribute('aria-label', 'Keys');
     keyboard.appendChild(keys);
@@ -345,8 +347,7 @@
     // layout at the keyboard's corner with their members placed as drawn.
     const boxes = new Map((k.groups || []).map((g) => [g.kind, g]));
     for (const element of keyboard.querySelectorAll('.group')) {
-      const kind = element.classList[1];
-      const box = k.mode === 'compact' && boxes.get(kind);
+      const box = k.mode === 'compact' && boxes.get(element.dataset.kind);
       element.style.left = px(box ? box.x : 0);
       element.style.top = px(box ? box.y : 0);
     }
