@@ -302,7 +302,7 @@ async function screensGroup(browser, server) {
     }
   });
 
-  await check('About shows the About box, which OK and Escape close, the clock stopped meanwhile', async () => {
+  await check('About shows the About box, which OK and Escape close; keys typed meanwhile are no calculator keys', async () => {
     const page = await open(browser, server.base);
     await page.focus('#about');
     await page.keyboard.press('Enter');
@@ -344,12 +344,17 @@ async function screensGroup(browser, server) {
 }
 
 async function appsGroup(browser, server) {
-  await check('after one visit the page starts and runs with the network off; a new build comes on the next visit', async () => {
+  await check('installable; after one visit the page starts and runs with the network off; a new build comes on the next visit', async () => {
     const copy = path.join(work, 'site');
     fs.cpSync(site, copy, { recursive: true });
     let own = await serve(copy);
     const page = await open(browser, own.base);
     await page.evaluate(() => navigator.serviceWorker.ready);
+    // Installable: the manifest, its icons and the service worker as the
+    // browser wants them.
+    const cdp = await page.createCDPSession();
+    assert.deepStrictEqual((await cdp.send('Page.getInstallabilityErrors')).installabilityErrors, []);
+    assert.deepStrictEqual((await cdp.send('Page.getAppManifest')).errors, []);
     await page.waitForFunction(async () => {
       const names = await caches.keys();
       return names.length === 1 && (await (await caches.open(names[0])).keys()).length >= 15;
