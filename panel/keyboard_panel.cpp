@@ -66,6 +66,12 @@ KeyboardPanel::KeyboardPanel(QWidget* parent) : QDialog(parent) {
     QObject::connect(inspectorAction_, &QAction::triggered, this, [this] {
         if (inspectorOpener) inspectorOpener();
     });
+    soundAction_ = windowMenu_->addAction(tr("Sound"));
+    soundAction_->setCheckable(true);
+    soundAction_->setVisible(false);
+    QObject::connect(soundAction_, &QAction::toggled, this, [this](bool on) {
+        if (soundToggled_) soundToggled_(on);
+    });
     aboutRunner = [this] {
         AboutBox box(this);
         box.exec();
@@ -152,6 +158,15 @@ void KeyboardPanel::connect(Net* columnLines, Net* rowLines, Net* lampMLine, Net
     if (const QScreen* display = screen()) move(display->availableGeometry().topLeft());
     show();
     isOpen = 1;
+}
+
+void KeyboardPanel::setSoundChoice(bool available, bool on, std::function<void(bool)> toggled) {
+    soundToggled_ = nullptr;
+    soundAction_->setVisible(true);
+    soundAction_->setEnabled(available);
+    soundAction_->setText(available ? tr("Sound") : tr("Sound (no audio output)"));
+    soundAction_->setChecked(available && on);
+    soundToggled_ = std::move(toggled);
 }
 
 void KeyboardPanel::lampsChanged() {

@@ -64,6 +64,11 @@ public:
     // this is set.
     std::function<void()> inspectorOpener;
     QAction* inspectorAction() const { return inspectorAction_; }
+    // The "Sound" check item of the menu: checked as `on`, and `toggled`
+    // called when the user changes it. Without an audio output the item
+    // is there but greyed, and says why.
+    void setSoundChoice(bool available, bool on, std::function<void(bool)> toggled);
+    QAction* soundAction() const { return soundAction_; }
 
     std::uint8_t isOpen = 0;
     Net* quitFlag = nullptr;
@@ -112,6 +117,8 @@ private:
     QMenu* windowMenu_ = nullptr;
     QAction* aboutAction_ = nullptr;
     QAction* inspectorAction_ = nullptr;
+    QAction* soundAction_ = nullptr;
+    std::function<void(bool)> soundToggled_;
 
     // Calculator keys held by PC keys, so that the release of the PC key (even
     // after its modifier has changed the key code) lets the same button go.
