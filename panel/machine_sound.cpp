@@ -225,6 +225,13 @@ void MachineSound::skipTo(std::uint64_t sample) {
     }
 }
 
+bool MachineSound::silent() const {
+    if (size_ > 0) return false;
+    for (const Voice& voice : voices_)
+        if (voice.shape != nullptr) return false;
+    return true;
+}
+
 void MachineSound::clear() {
     for (Voice& voice : voices_) voice.shape = nullptr;
     head_ = 0;

@@ -49,28 +49,36 @@ SoundOutput::SoundOutput(const PrinterDrum& clock, MachineSound& sound) : clock_
     sink_ = std::make_unique<QAudioSink>(device, format);
     // Room for the lead and a tick of the pacing's clock beyond it.
     sink_->setBufferSize(samplesIn(kLeadMilliseconds * 3) * kBytesPerSample);
-    pumpTimer_.setInterval(20);
+    pumpTimer_.setInterval(40);
     QObject::connect(&pumpTimer_, &QTimer::timeout, this, [this] { pump(); });
 }
 
 SoundOutput::~SoundOutput() { setPlaying(false); }
 
+
 void SoundOutput::setPlaying(bool on) {
-    if (!available_ || on == playing()) return;
-    if (!on) {
-        pumpTimer_.stop();
-        sink_->stop();
-        device_ = nullptr;
-        sound_.clear();
-        return;
-    }
+    if (!available_ || on == playing_) return;
+    playing_ = on;
     // What rang before is not heard: the sound starts at the clock's now.
     sound_.clear();
     sound_.skipTo(sound_.sampleAt(clock_.periodsRun()));
+    if (on) {
+        pumpTimer_.start();
+    } else {
+        pumpTimer_.stop();
+        closeStream();
+    }
+}
+
+void SoundOutput::openStream() {
     device_ = sink_->start();
+    if (device_ != nullptr) writeSilence(kLeadMilliseconds);
+}
+
+void SoundOutput::closeStream() {
     if (device_ == nullptr) return;
-    writeSilence(kLeadMilliseconds);
-    pumpTimer_.start();
+    sink_->stop();
+    device_ = nullptr;
 }
 
 void SoundOutput::writeSilence(int milliseconds) {
@@ -79,14 +87,27 @@ void SoundOutput::writeSilence(int milliseconds) {
 }
 
 void SoundOutput::pump() {
-    if (device_ == nullptr) return;
+    if (!playing_) return;
     const std::uint64_t now = sound_.sampleAt(clock_.periodsRun());
-    const std::uint64_t rendered = sound_.samplesRendered();
-    if (now <= rendered) return;
+    if (now <= sound_.samplesRendered()) return;
+    if (sound_.silent()) {
+        // Nothing to hear: after a while the stream is closed, and while it
+        // is the sound just follows the clock.
+        const auto closeAfter = static_cast<std::uint64_t>(samplesIn(kCloseAfterMilliseconds));
+        if (device_ == nullptr || now - silentFrom_ >= closeAfter) {
+            closeStream();
+            sound_.skipTo(now);
+            return;
+        }
+    } else {
+        silentFrom_ = now;
+        if (device_ == nullptr) openStream();
+        if (device_ == nullptr) return;
+    }
     // The clock ran on while the output could not keep up: what is too late
     // to be worth hearing is skipped.
     const auto maxLag = static_cast<std::uint64_t>(samplesIn(kMaxLagMilliseconds));
-    if (now - rendered > maxLag) sound_.skipTo(now - maxLag / 2);
+    if (now - sound_.samplesRendered() > maxLag) sound_.skipTo(now - maxLag / 2);
     // The output ran dry (the clock stood still): the lead again first.
     if (sink_->state() == QAudio::IdleState) writeSilence(kLeadMilliseconds);
     const auto room = static_cast<std::uint64_t>(sink_->bytesFree() / kBytesPerSample);

@@ -32,7 +32,11 @@ public:
     // Starts or stops playing; the board's events are heard from now on.
     // Does nothing without an output.
     void setPlaying(bool on);
-    bool playing() const { return device_ != nullptr; }
+    bool playing() const { return playing_; }
+    // Whether the output stream is open now: it is closed after a second of
+    // silence, so a calculator that prints nothing costs the sound service
+    // nothing, and opened again for the next sound.
+    bool streaming() const { return device_ != nullptr; }
 
     // Renders what the clock has run since the last time into the output.
     void pump();
@@ -41,13 +45,18 @@ public:
     // fall behind the clock before it skips.
     static constexpr int kLeadMilliseconds = 80;
     static constexpr int kMaxLagMilliseconds = 300;
+    static constexpr int kCloseAfterMilliseconds = 1000;
 
 private:
     void writeSilence(int milliseconds);
+    void openStream();
+    void closeStream();
 
     const PrinterDrum& clock_;
     MachineSound& sound_;
     bool available_ = false;
+    bool playing_ = false;
+    std::uint64_t silentFrom_ = 0;  // the sample from which all was silence
     std::unique_ptr<QAudioSink> sink_;
     QIODevice* device_ = nullptr;
     QTimer pumpTimer_;
