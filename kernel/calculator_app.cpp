@@ -145,6 +145,8 @@ bool CalculatorApp::startUp(const Options& options) {
     codeFilePath_ = chips.codeFile;
     if (board_->connectChips(chips) != 0) return false;
     keyboard_->inspectorOpener = [this] { showInspector(); };
+    // What a paste skipped is said under the paper, where the user looks.
+    keyboard_->pasteStatus = [this](const QString& text) { printer_->setStatus(text); };
 
     if (options.sound) startSound(s);
 

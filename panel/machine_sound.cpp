@@ -13,7 +13,7 @@ constexpr double kRate = MachineSound::kSampleRate;
 
 // A fixed-seed noise source: the same run gives the same samples.
 class Noise {
-public:
+  public:
     explicit Noise(std::uint32_t seed) : state_(seed != 0 ? seed : 1) {}
     double next() {
         state_ ^= state_ << 13;
@@ -22,11 +22,13 @@ public:
         return static_cast<double>(state_) / 2147483648.0 - 1.0;
     }
 
-private:
+  private:
     std::uint32_t state_;
 };
 
-int samplesOf(double milliseconds) { return static_cast<int>(milliseconds * kRate / 1000.0); }
+int samplesOf(double milliseconds) {
+    return static_cast<int>(milliseconds * kRate / 1000.0);
+}
 
 // A partial that rings and dies away: amplitude, frequency, decay time.
 void addRing(std::vector<float>& shape, double amplitude, double hertz, double decayMs,
@@ -90,7 +92,8 @@ std::vector<float> makeFeed() {
     Noise noise(0x5eed00f0u);
     addRing(shape, 0.55, 150, 11, 0, 0.0);
     addRing(shape, 0.25, 310, 6, 0.5, 0.7);
-    for (int tooth = 0; tooth < 4; ++tooth) addBurst(shape, noise, 0.22, 1.4, 6.0 + 8.5 * tooth, 0.12);
+    for (int tooth = 0; tooth < 4; ++tooth)
+        addBurst(shape, noise, 0.22, 1.4, 6.0 + 8.5 * tooth, 0.12);
     // The whirr swells and fades over the advance.
     const int length = samplesOf(55);
     for (int i = 0; i < length; ++i) {
@@ -153,9 +156,13 @@ void MachineSound::hammersStruck(std::uint64_t period, int hammers) {
     if (hammers > 0) queue(period, Kind::Strike, strikeGain(hammers));
 }
 
-void MachineSound::paperFed(std::uint64_t period) { queue(period, Kind::Feed, kFeedGain); }
+void MachineSound::paperFed(std::uint64_t period) {
+    queue(period, Kind::Feed, kFeedGain);
+}
 
-void MachineSound::keyWentDown(std::uint64_t period) { queue(period, Kind::Click, kClickGain); }
+void MachineSound::keyWentDown(std::uint64_t period) {
+    queue(period, Kind::Click, kClickGain);
+}
 
 void MachineSound::queue(std::uint64_t period, Kind kind, float gain) {
     if (size_ == queue_.size()) {
@@ -241,15 +248,16 @@ void MachineSound::clear() {
 std::array<std::uint8_t, 44> wavHeader(std::uint32_t sampleRate, std::uint32_t samples) {
     std::array<std::uint8_t, 44> h{};
     auto put = [&h](std::size_t at, std::uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) h[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+        for (int i = 0; i < bytes; ++i)
+            h[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
     };
     const std::uint32_t dataBytes = samples * 2;
     std::memcpy(h.data(), "RIFF", 4);
     put(4, 36 + dataBytes, 4);
     std::memcpy(h.data() + 8, "WAVEfmt ", 8);
-    put(16, 16, 4);              // the format chunk's length
-    put(20, 1, 2);               // PCM
-    put(22, 1, 2);               // mono
+    put(16, 16, 4);  // the format chunk's length
+    put(20, 1, 2);   // PCM
+    put(22, 1, 2);   // mono
     put(24, sampleRate, 4);
     put(28, sampleRate * 2, 4);  // bytes a second
     put(32, 2, 2);               // bytes a sample

@@ -20,7 +20,7 @@
 namespace tallivo {
 
 class MachineSound {
-public:
+  public:
     static constexpr int kSampleRate = 44100;
     // Events not yet rendered; a host that renders less often than this
     // many events happen loses the newest (the simulation is never held up).
@@ -61,7 +61,7 @@ public:
     // Events lost because the queue was full.
     std::uint64_t eventsLost() const { return lost_; }
 
-private:
+  private:
     struct Event {
         std::uint64_t sample;
         Kind kind;

@@ -5,7 +5,6 @@
 #include <QAudioSink>
 #include <QIODevice>
 #include <QMediaDevices>
-
 #include <algorithm>
 
 #include "panel/printer_drum.h"
@@ -38,7 +37,8 @@ qsizetype samplesIn(int milliseconds) {
 
 }  // namespace
 
-SoundOutput::SoundOutput(const PrinterDrum& clock, MachineSound& sound) : clock_(clock), sound_(sound) {
+SoundOutput::SoundOutput(const PrinterDrum& clock, MachineSound& sound)
+    : clock_(clock), sound_(sound) {
     const QAudioDevice device = defaultOutput();
     QAudioFormat format;
     format.setSampleRate(MachineSound::kSampleRate);
@@ -53,8 +53,9 @@ SoundOutput::SoundOutput(const PrinterDrum& clock, MachineSound& sound) : clock_
     QObject::connect(&pumpTimer_, &QTimer::timeout, this, [this] { pump(); });
 }
 
-SoundOutput::~SoundOutput() { setPlaying(false); }
-
+SoundOutput::~SoundOutput() {
+    setPlaying(false);
+}
 
 void SoundOutput::setPlaying(bool on) {
     if (!available_ || on == playing_) return;

@@ -7,7 +7,6 @@
 // without sound, a test display) there is nothing to play and nothing is said.
 #include <QObject>
 #include <QTimer>
-
 #include <memory>
 #include <vector>
 
@@ -22,7 +21,7 @@ class PrinterDrum;
 
 class SoundOutput final : public QObject {
     Q_OBJECT
-public:
+  public:
     // `clock` is the drum whose periods the sound follows.
     SoundOutput(const PrinterDrum& clock, MachineSound& sound);
     ~SoundOutput() override;
@@ -47,7 +46,7 @@ public:
     static constexpr int kMaxLagMilliseconds = 300;
     static constexpr int kCloseAfterMilliseconds = 1000;
 
-private:
+  private:
     void writeSilence(int milliseconds);
     void openStream();
     void closeStream();

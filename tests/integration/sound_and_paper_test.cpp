@@ -29,19 +29,22 @@ Wav readWav(const std::string& bytes) {
     Wav wav;
     auto u32 = [&bytes](std::size_t at) {
         std::uint32_t v = 0;
-        for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<std::uint8_t>(bytes[at + static_cast<std::size_t>(i)]);
+        for (int i = 3; i >= 0; --i)
+            v = v << 8 | static_cast<std::uint8_t>(bytes[at + static_cast<std::size_t>(i)]);
         return v;
     };
-    if (bytes.size() < 44 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 8, "WAVEfmt ") != 0 ||
-        bytes.compare(36, 4, "data") != 0)
+    if (bytes.size() < 44 || bytes.compare(0, 4, "RIFF") != 0 ||
+        bytes.compare(8, 8, "WAVEfmt ") != 0 || bytes.compare(36, 4, "data") != 0)
         return wav;
     const std::uint32_t dataBytes = u32(40);
-    if (dataBytes + 44 != bytes.size() || (u32(20) & 0xFFFF) != 1 || (u32(22) & 0xFFFF) != 1) return wav;
+    if (dataBytes + 44 != bytes.size() || (u32(20) & 0xFFFF) != 1 || (u32(22) & 0xFFFF) != 1)
+        return wav;
     wav.rate = u32(24);
     wav.samples.resize(dataBytes / 2);
     for (std::size_t i = 0; i < wav.samples.size(); ++i)
-        wav.samples[i] = static_cast<std::int16_t>(static_cast<std::uint8_t>(bytes[44 + 2 * i]) |
-                                                   static_cast<std::uint8_t>(bytes[45 + 2 * i]) << 8);
+        wav.samples[i] =
+            static_cast<std::int16_t>(static_cast<std::uint8_t>(bytes[44 + 2 * i]) |
+                                      static_cast<std::uint8_t>(bytes[45 + 2 * i]) << 8);
     return wav;
 }
 
@@ -82,13 +85,15 @@ std::vector<Heard> heardAtBoundaries(const Wav& wav) {
         const double after = rms(wav.samples, at, first);
         if (after < 2000 || after < 4 * before) continue;
         const double bright = brightness(wav.samples, at, first) / after;
-        heard.push_back({k, bright > 0.3 && rms(wav.samples, at, blow) > 1000, bright < 0.15, after});
+        heard.push_back(
+            {k, bright > 0.3 && rms(wav.samples, at, blow) > 1000, bright < 0.15, after});
     }
     return heard;
 }
 
 TEST(MachineSound, EveryPrintingSectorStrikesAndEveryLineFeeds) {
-    const auto r = runProgram("tallivo-run", {"--type", "1 2 3 4 5 6 7 8 +", "--audio", "tape.wav"}, "sound_8");
+    const auto r = runProgram("tallivo-run", {"--type", "1 2 3 4 5 6 7 8 +", "--audio", "tape.wav"},
+                              "sound_8");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     ASSERT_EQ(r.out, "          12345678 +    \n");
     const Wav wav = readWav(r.file("tape.wav"));
@@ -119,11 +124,14 @@ TEST(MachineSound, EveryPrintingSectorStrikesAndEveryLineFeeds) {
 
     // Silence while nothing prints: after the feed has died away nothing is
     // heard, and before the first strike only the nine short key clicks.
-    const auto feedAt = static_cast<std::size_t>(feeds[0] * kPeriodsPerSector * wav.rate / kPeriodsPerSecond);
+    const auto feedAt =
+        static_cast<std::size_t>(feeds[0] * kPeriodsPerSector * wav.rate / kPeriodsPerSecond);
     const std::size_t feedEnd = feedAt + wav.rate / 10;
     ASSERT_LT(feedEnd, wav.samples.size());
-    for (std::size_t i = feedEnd; i < wav.samples.size(); ++i) ASSERT_EQ(wav.samples[i], 0) << "sample " << i;
-    const auto strikeAt = static_cast<std::size_t>(strikes[0] * kPeriodsPerSector * wav.rate / kPeriodsPerSecond);
+    for (std::size_t i = feedEnd; i < wav.samples.size(); ++i)
+        ASSERT_EQ(wav.samples[i], 0) << "sample " << i;
+    const auto strikeAt =
+        static_cast<std::size_t>(strikes[0] * kPeriodsPerSector * wav.rate / kPeriodsPerSecond);
     int sounds = 0;
     std::size_t soundStart = 0;
     for (std::size_t i = 0, quiet = 1000; i < strikeAt; ++i) {
@@ -133,7 +141,8 @@ TEST(MachineSound, EveryPrintingSectorStrikesAndEveryLineFeeds) {
                 soundStart = i;
             }
             quiet = 0;
-            EXPECT_LT(i - soundStart, wav.rate / 100) << "a sound longer than a click before the line";
+            EXPECT_LT(i - soundStart, wav.rate / 100)
+                << "a sound longer than a click before the line";
         } else {
             ++quiet;
         }
@@ -154,7 +163,8 @@ TEST(MachineSound, TheSameRunSoundsTheSameAndLongerLinesStrikeMore) {
 }
 
 TEST(MachineSound, AnAudioFileThatCannotBeWrittenIsReported) {
-    const auto r = runProgram("tallivo-run", {"--periods", "1000", "--audio", "missing/x.wav"}, "sound_bad");
+    const auto r =
+        runProgram("tallivo-run", {"--periods", "1000", "--audio", "missing/x.wav"}, "sound_bad");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("cannot write 'missing/x.wav'"), std::string::npos) << r.err;
     const auto rate = runProgram("tallivo-run", {"--rate", "0", "--audio", "x.wav"}, "sound_rate");
@@ -196,12 +206,14 @@ std::string collapseSpaces(const std::string& text) {
 }
 
 TEST(PaperPdf, RedLinesAreRedAndTheTextIsThePapers) {
-    const bool tools = std::system("command -v pdftoppm >/dev/null && command -v pdftotext >/dev/null") == 0;
+    const bool tools =
+        std::system("command -v pdftoppm >/dev/null && command -v pdftotext >/dev/null") == 0;
     ASSERT_TRUE(tools) << "poppler-utils is not installed (scripts/install-deps.sh installs it)";
     // 12.5 - 30 leaves the total negative: the last two lines print red.
-    const auto r = runProgram("tallivo-run", {"--type", "1 2 . 5 + 3 0 - <> 7 +", "--gap", "150000",
-                                              "--paper-pdf", "paper.pdf"},
-                              "paper_pdf");
+    const auto r = runProgram(
+        "tallivo-run",
+        {"--type", "1 2 . 5 + 3 0 - <> 7 +", "--gap", "150000", "--paper-pdf", "paper.pdf"},
+        "paper_pdf");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     ASSERT_EQ(r.out,
               "              12.5 +    \n"
@@ -209,10 +221,13 @@ TEST(PaperPdf, RedLinesAreRedAndTheTextIsThePapers) {
               "             -17.5 <>   \n"
               "                 7 +    \n");
     const std::string dir = shellQuote(r.dir.string());
-    ASSERT_EQ(std::system(("pdftotext -layout " + dir + "/paper.pdf " + dir + "/paper.txt").c_str()), 0);
+    ASSERT_EQ(
+        std::system(("pdftotext -layout " + dir + "/paper.pdf " + dir + "/paper.txt").c_str()), 0);
     EXPECT_EQ(collapseSpaces(r.file("paper.txt")), collapseSpaces(r.out));
 
-    ASSERT_EQ(std::system(("pdftoppm -r 72 -singlefile " + dir + "/paper.pdf " + dir + "/page").c_str()), 0);
+    ASSERT_EQ(
+        std::system(("pdftoppm -r 72 -singlefile " + dir + "/paper.pdf " + dir + "/page").c_str()),
+        0);
     const Picture page = readPpm(r.file("page.ppm"));
     ASSERT_GT(page.width, 0);
     // The lines of ink from top to bottom, and whether each has red in it.

@@ -1,6 +1,8 @@
 // The machine's sound without a window: where each event lands in the
 // samples, how loud, and what the printer's drum and the keyboard's matrix
 // report to it.
+#include "panel/machine_sound.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 #include <vector>
 
 #include "panel/key_matrix.h"
-#include "panel/machine_sound.h"
 #include "panel/printer_drum.h"
 
 namespace tallivo {
@@ -103,14 +104,14 @@ TEST(MachineSoundSynth, WavHeaderDescribesSixteenBitMono) {
     EXPECT_EQ(std::string(h.begin(), h.begin() + 4), "RIFF");
     EXPECT_EQ(h[4] | h[5] << 8, 36 + 2000);
     EXPECT_EQ(std::string(h.begin() + 8, h.begin() + 16), "WAVEfmt ");
-    EXPECT_EQ(h[22], 1);                          // one channel
+    EXPECT_EQ(h[22], 1);  // one channel
     EXPECT_EQ(h[24] | h[25] << 8 | h[26] << 16, 44100);
-    EXPECT_EQ(h[34], 16);                         // bits
-    EXPECT_EQ(h[40] | h[41] << 8, 2000);          // data bytes
+    EXPECT_EQ(h[34], 16);                 // bits
+    EXPECT_EQ(h[40] | h[41] << 8, 2000);  // data bytes
 }
 
 class HeardDrum final : public PrinterDrum {
-protected:
+  protected:
     void lineFed(std::string_view, bool) override {}
 };
 
@@ -142,7 +143,8 @@ TEST(MachineSoundSources, TheDrumTellsStrikesWithHammersAndFeedsAtTheirBoundary)
 
     auto samples = renderAll(sound, 44100);
     const std::size_t strike = firstSound(samples);
-    EXPECT_EQ(strike, sound.sampleAt(20000)) << "the strike at the end of sector 1, not of sector 0";
+    EXPECT_EQ(strike, sound.sampleAt(20000))
+        << "the strike at the end of sector 1, not of sector 0";
     // The same strike with two hammers and the feed, told directly, sound
     // the same: the drum told both at their boundaries.
     MachineSound two;
