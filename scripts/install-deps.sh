@@ -14,6 +14,9 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+# npm installs the browser tests' packages. Debian ships it apart from
+# nodejs; a nodejs that brings its own npm conflicts with that package.
+command -v npm >/dev/null || missing+=(npm)
 if [ ${#missing[@]} -eq 0 ]; then exit 0; fi
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
