@@ -4,10 +4,10 @@
 set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
+  qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev fonts-dejavu-core poppler-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xdotool imagemagick x11-utils openbox desktop-file-utils
+  xvfb xdotool xclip imagemagick x11-utils openbox desktop-file-utils
   emscripten nodejs chromium python3
 )
 missing=()
