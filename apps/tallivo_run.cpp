@@ -344,10 +344,11 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     std::uint64_t ran = 0;
     if (options.paced) {
-        // The application's own pacing; keys change at burst boundaries. The
-        // schedule is applied from the pacing itself, so that the run costs
-        // what the calculator costs.
+        // The application's own pacing; keys change at the first burst
+        // boundary at or after their period. The schedule is applied from
+        // the pacing itself, so that the run costs what the calculator costs.
         applyDue(0);
+        app.periodsToNextEvent = [&] { return nextDue() - std::min(ran, nextDue()); };
         std::uint64_t audioAt = 0;
         app.afterBurst = [&] {
             ran = static_cast<std::uint64_t>(app.pacer().cyclesRun);

@@ -1,6 +1,11 @@
-// Clock periods per second of the board with the chips and the monitor, the
-// CPU kept busy by a tight loop that adds, reads and writes RAM and writes a
-// port. The goal is 25 times the 4004's 740 kHz on one core.
+// Clock periods per second of the board, and how many times the 4004's
+// 740 kHz that is: the chips and the monitor with the CPU kept busy by a tight
+// loop that adds, reads and writes RAM and writes a port, alone, with the
+// panels in front, period by period through stepClock and under the run
+// control with a breakpoint; and the calculator's own firmware (4001.code
+// beside this program) waiting for a key, as the calculator runs it with -f0
+// and with the flowchart recorder and its pictures. bench/web_bench.js
+// measures the web module on the same firmware.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -12,6 +17,8 @@
 #include "kernel/run_control.h"
 #include "panel/key_matrix.h"
 #include "panel/printer_drum.h"
+#include "tools/bitmap_file.h"
+#include "tools/flowchart_recorder.h"
 
 namespace {
 
@@ -37,8 +44,9 @@ void prepare(tallivo::Board& board) {
 // Periods per second, and how many times the 4004's 740 kHz that is.
 void countPeriods(benchmark::State& state, std::int64_t periodsPerIteration) {
     state.SetItemsProcessed(state.iterations() * periodsPerIteration);
-    state.counters["realtime"] = benchmark::Counter(
-        static_cast<double>(state.iterations() * periodsPerIteration) / 740000.0, benchmark::Counter::kIsRate);
+    state.counters["realtime"] =
+        benchmark::Counter(static_cast<double>(state.iterations() * periodsPerIteration) / 740000.0,
+                           benchmark::Counter::kIsRate);
 }
 
 void BM_RunLoop(benchmark::State& state) {
@@ -79,7 +87,7 @@ BENCHMARK(BM_RunLoopWithBreakpoint)->Arg(100000);
 // The board as the calculator runs it: the keyboard's matrix and the
 // printer's drum in front of the chips, as the web page has them.
 class DiscardedPaper final : public tallivo::PrinterDrum {
-protected:
+  protected:
     void lineFed(std::string_view, bool) override {}
 };
 
@@ -99,6 +107,69 @@ void BM_RunLoopWithPanels(benchmark::State& state) {
     countPeriods(state, state.range(0));
 }
 BENCHMARK(BM_RunLoopWithPanels)->Arg(100000);
+
+// The firmware and the pictures the build puts beside this program.
+std::filesystem::path besideBench(const char* name) {
+    return std::filesystem::canonical("/proc/self/exe").parent_path() / name;
+}
+
+struct FirmwareBoard {
+    tallivo::Board board;
+    tallivo::KeyMatrix keys;
+    DiscardedPaper printer;
+    tallivo::FlowchartRecorder recorder;
+
+    // False when the firmware or (with the recorder) its pictures are not
+    // beside the benchmark.
+    bool start(bool withRecorder) {
+        board.connectKeyboard(keys);
+        board.connectPrinter(printer);
+        if (withRecorder) {
+            board.connectRecorder(recorder, 512);
+            tallivo::FileSource pictureFile(besideBench("Flowchart.bmp").string());
+            tallivo::FileSource typesFile(besideBench("types.bmp").string());
+            tallivo::ScaledBitmap picture, types;
+            if (!pictureFile.isOpen() || !typesFile.isOpen() ||
+                tallivo::loadScaledPicture(pictureFile, 1270, 480, picture) !=
+                    tallivo::BitmapStatus::ok ||
+                tallivo::loadTypeMap(typesFile, picture, types) != tallivo::BitmapStatus::ok)
+                return false;
+            recorder.setPicture(std::move(picture), true);
+            recorder.setTypes(std::move(types));
+        }
+        tallivo::BoardSettings settings;
+        settings.codeFile = besideBench("4001.code").string();
+        settings.traceFile.clear();
+        if (board.connectChips(settings) != 0) return false;
+        board.warmUp();
+        // Past the start-up: the firmware waits for a key, the drum turns.
+        board.run(740000);
+        return true;
+    }
+};
+
+void runFirmware(benchmark::State& state, bool withRecorder) {
+    static FirmwareBoard boards[2];
+    static bool ready[2] = {boards[0].start(false), boards[1].start(true)};
+    if (!ready[withRecorder ? 1 : 0]) {
+        state.SkipWithError("4001.code, Flowchart.bmp or types.bmp is not beside the benchmark");
+        return;
+    }
+    tallivo::Board& board = boards[withRecorder ? 1 : 0].board;
+    const auto periods = static_cast<std::uint64_t>(state.range(0));
+    for (auto _ : state) board.run(periods);
+    countPeriods(state, state.range(0));
+}
+
+void BM_FirmwareF0(benchmark::State& state) {
+    runFirmware(state, false);
+}
+BENCHMARK(BM_FirmwareF0)->Arg(100000);
+
+void BM_FirmwareFlowchart(benchmark::State& state) {
+    runFirmware(state, true);
+}
+BENCHMARK(BM_FirmwareFlowchart)->Arg(100000);
 
 }  // namespace
 

@@ -19,7 +19,7 @@
 namespace tallivo {
 
 class Cpu4004 final : public Component {
-public:
+  public:
     virtual ~Cpu4004() = default;
 
     int connect(Net* dataBusNet, Net* syncNet, Net* testNet, Net* cmRomNet, Net* cmRamNets,
@@ -32,6 +32,12 @@ public:
     void resetRegisters();
     // Carries out the instruction at the end of X3.
     void execute();
+
+    // One clock period's work by cycle phase (see below).
+    template <std::int32_t P>
+    void sampleAt(Net bus);
+    template <std::int32_t P>
+    void driveAt();
 
     std::uint16_t pc() const { return addressStack[stackPointer]; }
 
@@ -53,7 +59,7 @@ public:
     Net* cmRam = nullptr;
     Net* reset = nullptr;
 
-private:
+  private:
     // The cycle that fetches FIN's data byte from R0R1 instead of the next word.
     bool finFetchCycle() const { return secondWordPending && opr == 3; }
     bool isSrc() const { return opr == 2 && (opa & 1) != 0; }
@@ -79,7 +85,62 @@ private:
 };
 
 // The clock operations are defined here so that the board's run loop can
-// inline them.
+// inline them. Each is split by cycle phase: sampleAt<P> is the phase-1 work
+// at the end of phase P and driveAt<P> the phase-2 work on entering P, SYNC
+// latch, phase count and Reset aside, so that a loop that knows the phase
+// runs only what that phase does.
+
+template <std::int32_t P>
+inline void Cpu4004::sampleAt(Net bus) {
+    if constexpr (P == kM1) {
+        // The PC moves past the word just fetched, except in FIN's fetch
+        // cycle, whose address came from R0R1.
+        if (!finFetchCycle()) pcRef() = static_cast<std::uint16_t>((pc() + 1) & 0xFFF);
+        if (!secondWordPending) {
+            opr = static_cast<std::uint8_t>(bus & 15);
+        } else {
+            secondWord = static_cast<std::uint8_t>((bus & 15) << 4);
+        }
+    } else if constexpr (P == kM2) {
+        if (!secondWordPending) {
+            opa = static_cast<std::uint8_t>(bus & 15);
+        } else {
+            secondWord = static_cast<std::uint8_t>(secondWord | (bus & 15));
+        }
+    } else if constexpr (P == kX2) {
+        x2Latch = static_cast<std::uint8_t>(bus & 15);
+    } else if constexpr (P == kX3) {
+        execute();
+    }
+}
+
+template <std::int32_t P>
+inline void Cpu4004::driveAt() {
+    if constexpr (P == kA1) {
+        *dataBus = finFetchCycle() ? indexRegisters[1] : static_cast<Net>(pc() & 15);
+    } else if constexpr (P == kA2) {
+        *dataBus = finFetchCycle() ? indexRegisters[0] : static_cast<Net>((pc() >> 4) & 15);
+    } else if constexpr (P == kA3) {
+        *dataBus = static_cast<Net>((pc() >> 8) & 15);
+        assertCommandLines();
+    } else if constexpr (P == kM1 || P == kX1) {
+        releaseCommandLines();
+    } else if constexpr (P == kM2) {
+        if (opr == 14) assertCommandLines();
+    } else if constexpr (P == kX2) {
+        if (isSrc()) {
+            assertCommandLines();
+            *dataBus = indexRegisters[opa - 1u];
+        } else if (!(opr == 14 && opa >= 8)) {
+            // I/O reads leave the bus to the chip that answers.
+            *dataBus = accumulator;
+        }
+    } else if constexpr (P == kX3) {
+        if (isSrc()) *dataBus = indexRegisters[opa];
+        releaseCommandLines();
+    }
+    *syncIn = (P == kX3 || P == kNotSynchronised) ? 1 : 0;
+}
 
 inline int Cpu4004::clockPhase1() {
     latchSync();
@@ -89,27 +150,16 @@ inline int Cpu4004::clockPhase1() {
     }
     switch (phase) {
         case kM1:
-            // The PC moves past the word just fetched, except in FIN's fetch
-            // cycle, whose address came from R0R1.
-            if (!finFetchCycle()) pcRef() = static_cast<std::uint16_t>((pc() + 1) & 0xFFF);
-            if (!secondWordPending) {
-                opr = static_cast<std::uint8_t>(*dataBus & 15);
-            } else {
-                secondWord = static_cast<std::uint8_t>((*dataBus & 15) << 4);
-            }
+            sampleAt<kM1>(*dataBus);
             break;
         case kM2:
-            if (!secondWordPending) {
-                opa = static_cast<std::uint8_t>(*dataBus & 15);
-            } else {
-                secondWord = static_cast<std::uint8_t>(secondWord | (*dataBus & 15));
-            }
+            sampleAt<kM2>(*dataBus);
             break;
         case kX2:
-            x2Latch = static_cast<std::uint8_t>(*dataBus & 15);
+            sampleAt<kX2>(*dataBus);
             break;
         case kX3:
-            execute();
+            sampleAt<kX3>(*dataBus);
             break;
         default:
             break;
@@ -126,39 +176,33 @@ inline int Cpu4004::clockPhase2() {
     }
     switch (phase) {
         case kA1:
-            *dataBus = finFetchCycle() ? indexRegisters[1] : static_cast<Net>(pc() & 15);
+            driveAt<kA1>();
             break;
         case kA2:
-            *dataBus = finFetchCycle() ? indexRegisters[0] : static_cast<Net>((pc() >> 4) & 15);
+            driveAt<kA2>();
             break;
         case kA3:
-            *dataBus = static_cast<Net>((pc() >> 8) & 15);
-            assertCommandLines();
+            driveAt<kA3>();
             break;
         case kM1:
-        case kX1:
-            releaseCommandLines();
+            driveAt<kM1>();
             break;
         case kM2:
-            if (opr == 14) assertCommandLines();
+            driveAt<kM2>();
+            break;
+        case kX1:
+            driveAt<kX1>();
             break;
         case kX2:
-            if (isSrc()) {
-                assertCommandLines();
-                *dataBus = indexRegisters[opa - 1u];
-            } else if (!(opr == 14 && opa >= 8)) {
-                // I/O reads leave the bus to the chip that answers.
-                *dataBus = accumulator;
-            }
+            driveAt<kX2>();
             break;
         case kX3:
-            if (isSrc()) *dataBus = indexRegisters[opa];
-            releaseCommandLines();
+            driveAt<kX3>();
             break;
         default:
+            driveAt<kNotSynchronised>();
             break;
     }
-    *syncIn = (phase == kX3 || phase == kNotSynchronised) ? 1 : 0;
     return 0;
 }
 

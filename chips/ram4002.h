@@ -15,14 +15,20 @@
 namespace tallivo {
 
 class Ram4002 final : public Component {
-public:
+  public:
     virtual ~Ram4002() = default;
 
-    int connect(int pinP0Value, int metalOptionValue, Net* dataBusNet, Net* syncNet,
-                Net* cmRamNet, Net* resetNet, Net* out0, Net* out1, Net* out2, Net* out3);
+    int connect(int pinP0Value, int metalOptionValue, Net* dataBusNet, Net* syncNet, Net* cmRamNet,
+                Net* resetNet, Net* out0, Net* out1, Net* out2, Net* out3);
     int clockPhase1() override;
     int clockPhase2() override;
     int shutdown() override { return 0; }
+
+    // One clock period's work by cycle phase (see below).
+    template <std::int32_t P>
+    void sampleAt(Net bus);
+    template <std::int32_t P>
+    void driveAt();
 
     std::uint8_t pinP0 = 0;
     std::uint8_t metalOption = 0;
@@ -38,7 +44,7 @@ public:
     Net* reset = nullptr;
     std::array<Net*, 4> outputLines{};
 
-private:
+  private:
     std::size_t mainIndex() const {
         return static_cast<std::size_t>((srcHigh & 3) * 16 + (characterIndex & 15));
     }
@@ -49,26 +55,52 @@ private:
     void resetChip();
 };
 
+// The clock operations split by cycle phase, as for the CPU: sampleAt<P> is
+// phase 1 at the end of P, driveAt<P> phase 2 on entering P.
+
+template <std::int32_t P>
+inline void Ram4002::sampleAt(Net bus) {
+    if constexpr (P == kM2) {
+        ioOpa = bus & 15;
+        selected =
+            *cmRam != 0 && ((srcHigh >> 3) & 1) == metalOption && ((srcHigh >> 2) & 1) == pinP0;
+    } else if constexpr (P == kX2) {
+        if (*cmRam != 0) {  // SRC: the chip/register nibble
+            srcHigh = bus;
+            srcPending = true;
+        }
+        if (selected) writeAtX2();
+    } else if constexpr (P == kX3) {
+        if (srcPending) {  // SRC: the character nibble
+            characterIndex = bus & 15;
+            srcPending = false;
+        }
+    }
+}
+
+template <std::int32_t P>
+inline void Ram4002::driveAt() {
+    if constexpr (P == kX2) {
+        if (!selected) return;
+        if (ioOpa == 8 || ioOpa == 9 || ioOpa == 11) {  // SBM, RDM, ADM
+            *dataBus = mainMemory[mainIndex()];
+        } else if (ioOpa >= 12) {  // RD0-RD3
+            *dataBus = statusMemory[statusIndex(ioOpa - 12)];
+        }
+    }
+}
+
 inline int Ram4002::clockPhase1() {
     latchSync();
     switch (phase) {
         case kM2:
-            ioOpa = *dataBus & 15;
-            selected = *cmRam != 0 && ((srcHigh >> 3) & 1) == metalOption &&
-                       ((srcHigh >> 2) & 1) == pinP0;
+            sampleAt<kM2>(*dataBus);
             break;
         case kX2:
-            if (*cmRam != 0) {  // SRC: the chip/register nibble
-                srcHigh = *dataBus;
-                srcPending = true;
-            }
-            if (selected) writeAtX2();
+            sampleAt<kX2>(*dataBus);
             break;
         case kX3:
-            if (srcPending) {  // SRC: the character nibble
-                characterIndex = *dataBus & 15;
-                srcPending = false;
-            }
+            sampleAt<kX3>(*dataBus);
             break;
         default:
             break;
@@ -82,13 +114,7 @@ inline int Ram4002::clockPhase2() {
         resetChip();
         return 0;
     }
-    if (phase == kX2 && selected) {
-        if (ioOpa == 8 || ioOpa == 9 || ioOpa == 11) {  // SBM, RDM, ADM
-            *dataBus = mainMemory[mainIndex()];
-        } else if (ioOpa >= 12) {  // RD0-RD3
-            *dataBus = statusMemory[statusIndex(ioOpa - 12)];
-        }
-    }
+    if (phase == kX2) driveAt<kX2>();
     return 0;
 }
 

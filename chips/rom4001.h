@@ -17,17 +17,23 @@
 namespace tallivo {
 
 class Rom4001 final : public Component {
-public:
+  public:
     virtual ~Rom4001() = default;
 
     // Loads the chip's page from the code file; 1 when the file can't be
     // opened (the message is shown and the page stays all zeros).
-    int connect(const std::string& codeFile, int chipNumberValue, int ioMaskValue,
-                Net* dataBusNet, Net* syncNet, Net* cmRomNet, Net* resetNet, Net* port0,
-                Net* port1, Net* port2, Net* port3);
+    int connect(const std::string& codeFile, int chipNumberValue, int ioMaskValue, Net* dataBusNet,
+                Net* syncNet, Net* cmRomNet, Net* resetNet, Net* port0, Net* port1, Net* port2,
+                Net* port3);
     int clockPhase1() override;
     int clockPhase2() override;
     int shutdown() override { return 0; }
+
+    // One clock period's work by cycle phase (see below).
+    template <std::int32_t P>
+    void sampleAt(Net bus);
+    template <std::int32_t P>
+    void driveAt();
 
     int chipNumber = 0;
     std::uint8_t ioMask = 0;
@@ -43,7 +49,7 @@ public:
     Net* reset = nullptr;
     std::array<Net*, 4> portLines{};
 
-private:
+  private:
     bool ioInstruction(int opa) const { return ioSelected && ioCommand && ioOpa == opa; }
     // The phases in which the chip drives the bus or its port in phase 2, as
     // bits by phase number, worked out in phase 1 whenever a latch that
@@ -58,29 +64,77 @@ private:
     std::uint16_t drivePhases_ = 0;
 };
 
+// The clock operations split by cycle phase, as for the CPU: sampleAt<P> is
+// phase 1 at the end of P, driveAt<P> phase 2 on entering P.
+
+template <std::int32_t P>
+inline void Rom4001::sampleAt(Net bus) {
+    if constexpr (P == kA1) {
+        pageAddress = bus & 15;
+    } else if constexpr (P == kA2) {
+        pageAddress = (pageAddress | (bus << 4)) & 0xFF;
+    } else if constexpr (P == kA3) {
+        romSelected = *cmRom != 0 && bus == chipNumber;
+        updateDrivePhases();
+    } else if constexpr (P == kM2) {
+        ioOpa = bus;
+        ioCommand = *cmRom != 0;
+        updateDrivePhases();
+    } else if constexpr (P == kX2) {
+        portData = bus;
+        // Only SRC raises CM-ROM in X2: its high register picks the port.
+        if (*cmRom != 0) ioSelected = bus == chipNumber;
+        updateDrivePhases();
+    }
+}
+
+template <std::int32_t P>
+inline void Rom4001::driveAt() {
+    // A1-A3 and X1 never drive; otherwise only the phases worked out when
+    // the latches changed.
+    if constexpr (P == kM1 || P == kM2 || P == kX2 || P == kX3) {
+        if ((drivePhases_ >> P & 1u) == 0) return;
+    } else {
+        return;
+    }
+    if constexpr (P == kM1) {
+        *dataBus = static_cast<Net>(image[static_cast<std::size_t>(pageAddress)] >> 4);
+    } else if constexpr (P == kM2) {
+        *dataBus = static_cast<Net>(image[static_cast<std::size_t>(pageAddress)] & 15);
+    } else if constexpr (P == kX2) {
+        // RDR reads all four lines, outputs included.
+        Net value = 0;
+        for (int j = 0; j < 4; ++j)
+            if (portLines[static_cast<std::size_t>(j)] &&
+                *portLines[static_cast<std::size_t>(j)] != 0)
+                value = static_cast<Net>(value | (1 << j));
+        *dataBus = value;
+    } else if constexpr (P == kX3) {
+        // WRR writes the output lines only.
+        for (int j = 0; j < 4; ++j) {
+            Net* line = portLines[static_cast<std::size_t>(j)];
+            if (line && (ioMask >> j & 1)) *line = static_cast<Net>((portData >> j) & 1);
+        }
+    }
+}
+
 inline int Rom4001::clockPhase1() {
     latchSync();
     switch (phase) {
         case kA1:
-            pageAddress = *dataBus & 15;
+            sampleAt<kA1>(*dataBus);
             break;
         case kA2:
-            pageAddress = (pageAddress | (*dataBus << 4)) & 0xFF;
+            sampleAt<kA2>(*dataBus);
             break;
         case kA3:
-            romSelected = *cmRom != 0 && *dataBus == chipNumber;
-            updateDrivePhases();
+            sampleAt<kA3>(*dataBus);
             break;
         case kM2:
-            ioOpa = *dataBus;
-            ioCommand = *cmRom != 0;
-            updateDrivePhases();
+            sampleAt<kM2>(*dataBus);
             break;
         case kX2:
-            portData = *dataBus;
-            // Only SRC raises CM-ROM in X2: its high register picks the port.
-            if (*cmRom != 0) ioSelected = *dataBus == chipNumber;
-            updateDrivePhases();
+            sampleAt<kX2>(*dataBus);
             break;
         default:
             break;
@@ -96,33 +150,18 @@ inline int Rom4001::clockPhase2() {
             if (line) *line = 0;
         return 0;
     }
-    // phase is 0-8, so the shift stays inside the mask's bits.
-    if ((drivePhases_ >> phase & 1u) == 0) return 0;
     switch (phase) {
         case kM1:
-            if (romSelected)
-                *dataBus = static_cast<Net>(image[static_cast<std::size_t>(pageAddress)] >> 4);
+            driveAt<kM1>();
             break;
         case kM2:
-            if (romSelected)
-                *dataBus = static_cast<Net>(image[static_cast<std::size_t>(pageAddress)] & 15);
+            driveAt<kM2>();
             break;
         case kX2:
-            if (ioInstruction(10)) {  // RDR reads all four lines, outputs included
-                Net value = 0;
-                for (int j = 0; j < 4; ++j)
-                    if (portLines[static_cast<std::size_t>(j)] && *portLines[static_cast<std::size_t>(j)] != 0)
-                        value = static_cast<Net>(value | (1 << j));
-                *dataBus = value;
-            }
+            driveAt<kX2>();
             break;
         case kX3:
-            if (ioInstruction(2)) {  // WRR writes the output lines only
-                for (int j = 0; j < 4; ++j) {
-                    Net* line = portLines[static_cast<std::size_t>(j)];
-                    if (line && (ioMask >> j & 1)) *line = static_cast<Net>((portData >> j) & 1);
-                }
-            }
+            driveAt<kX3>();
             break;
         default:
             break;

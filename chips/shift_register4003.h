@@ -15,13 +15,29 @@
 namespace tallivo {
 
 class ShiftRegister4003 final : public Component {
-public:
+  public:
     virtual ~ShiftRegister4003() = default;
 
     int connect(Net* clockNet, Net* dataNet, Net* serialOutNet, Net* parallelOutNets);
     int clockPhase1() override;
     int clockPhase2() override;
     int shutdown() override { return 0; }
+
+    // For a run loop that knows when the clock line can change. At rest: no
+    // edge waiting, no shift just made and the clock's level already seen,
+    // so that phase 1 changes nothing until the clock line moves.
+    bool atRest() const {
+        return !edgePending && !shifted && previousClock == (*clockIn != 0 ? 1 : 0);
+    }
+    // Whether the parallel outputs show the stages, as phase 2 leaves them.
+    bool outputsShown() const {
+        return std::memcmp(parallelOut, stages.data(), stages.size()) == 0;
+    }
+    // Phase 2 for outputs that already show the stages: only a shift
+    // changes what it writes.
+    void driveChanges() {
+        if (shifted) clockPhase2();
+    }
 
     std::array<std::uint8_t, 10> stages{};
     Net* clockIn = nullptr;

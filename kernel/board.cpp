@@ -28,8 +28,8 @@ void Board::connectKeyboard(KeyMatrix& keys) {
 }
 
 void Board::connectPrinter(PrinterDrum& drum) {
-    drum.connect(nets.HammerLine, &nets.PaperAdvance, &nets.HammerFire, &nets.RibbonRed, &nets.DrumIndex,
-                 &nets.Test);
+    drum.connect(nets.HammerLine, &nets.PaperAdvance, &nets.HammerFire, &nets.RibbonRed,
+                 &nets.DrumIndex, &nets.Test);
     registerFront(&drum);
 }
 
@@ -59,8 +59,8 @@ int Board::connectChips(const BoardSettings& s) {
     for (Rom4001& rom : roms) registry.registerComponent(&rom);
 
     // Both RAMs sit on CM-RAM0; P0 tells them apart.
-    rams[0].connect(0, 0, &n.DataBus, &n.Sync, &n.CmRam[0], &n.Reset, &n.RibbonRed,
-                    &n.HammerFire, nullptr, &n.PaperAdvance);
+    rams[0].connect(0, 0, &n.DataBus, &n.Sync, &n.CmRam[0], &n.Reset, &n.RibbonRed, &n.HammerFire,
+                    nullptr, &n.PaperAdvance);
     rams[1].connect(1, 0, &n.DataBus, &n.Sync, &n.CmRam[0], &n.Reset, &n.LampM, &n.LampOVF,
                     &n.LampNEG, nullptr);
     for (Ram4002& ram : rams) registry.registerComponent(&ram);
@@ -101,6 +101,7 @@ bool Board::layoutIsStandard() const {
 
 Board::FrontKind Board::frontKind() const {
     const auto at = [this](int f) { return front_[static_cast<std::size_t>(f)]; };
+    if (frontCount_ == 0) return FrontKind::None;
     if (keys_ == nullptr || drum_ == nullptr || frontCount_ < 2) return FrontKind::Any;
     if (at(0) != static_cast<Component*>(keys_) || at(1) != static_cast<Component*>(drum_))
         return FrontKind::Any;
@@ -116,6 +117,9 @@ void Board::run(std::uint64_t periods) {
         return;
     }
     switch (frontKind()) {
+        case FrontKind::None:
+            runFast<FrontKind::None>(periods);
+            break;
         case FrontKind::Panels:
             runFast<FrontKind::Panels>(periods);
             break;
@@ -130,12 +134,36 @@ void Board::run(std::uint64_t periods) {
 
 template <Board::FrontKind kind>
 void Board::runFast(std::uint64_t periods) {
+    if constexpr (kind != FrontKind::Any) {
+        // Reset is driven by no component: while it is high the whole run
+        // goes period by period, as the chips clear themselves.
+        if (nets.Reset == 0) {
+            // After Reset, or where something outside the run has moved a
+            // Net, a few periods one by one bring the chips into step.
+            while (periods > 0 && !cyclesReady<kind>()) {
+                runPeriods<kind>(1);
+                --periods;
+            }
+            if (periods == 0) return;
+            if (monitor.tracing()) {
+                runCycles<kind, true>(periods);
+            } else {
+                runCycles<kind, false>(periods);
+            }
+            return;
+        }
+    }
+    runPeriods<kind>(periods);
+}
+
+template <Board::FrontKind kind>
+void Board::runPeriods(std::uint64_t periods) {
     Component* const* front = front_.data();
     const int frontCount = frontCount_;
     for (std::uint64_t p = 0; p < periods; ++p) {
         if constexpr (kind == FrontKind::Any) {
             for (int f = 0; f < frontCount; ++f) front[f]->clockPhase1();
-        } else {
+        } else if constexpr (kind != FrontKind::None) {
             // Final phases: direct calls, inlined for the two panels.
             keys_->clockPhase1();
             drum_->clockPhase1();
@@ -156,7 +184,7 @@ void Board::runFast(std::uint64_t periods) {
 
         if constexpr (kind == FrontKind::Any) {
             for (int f = 0; f < frontCount; ++f) front[f]->clockPhase2();
-        } else {
+        } else if constexpr (kind != FrontKind::None) {
             keys_->clockPhase2();
             drum_->clockPhase2();
             if constexpr (kind == FrontKind::PanelsAndRecorder) recorder_->clockPhase2();
@@ -174,6 +202,144 @@ void Board::runFast(std::uint64_t periods) {
         shiftRegisters[2].clockPhase2();
         monitor.clockPhase2();
     }
+}
+
+template <Board::FrontKind kind>
+bool Board::cyclesReady() const {
+    // Reset low, and the CPU inside a cycle with Sync as it drove it: high
+    // only into X3.
+    if (nets.Reset != 0) return false;
+    const std::int32_t p = cpu.phase;
+    if (p < kA1 || p > kX3 || nets.Sync != (p == kX3 ? 1 : 0)) return false;
+    // Every cycle follower at the same phase.
+    for (const Rom4001& rom : roms)
+        if (rom.phase != p) return false;
+    for (const Ram4002& ram : rams)
+        if (ram.phase != p) return false;
+    if (monitor.phase != p) return false;
+    if constexpr (kind == FrontKind::PanelsAndRecorder) {
+        const FlowchartRecorder& r = *recorder_;
+        if (r.phase != p || r.syncIn != &nets.Sync || r.dataBusNet != &nets.DataBus ||
+            r.resetNet != &nets.Reset)
+            return false;
+    }
+    if constexpr (kind == FrontKind::Panels || kind == FrontKind::PanelsAndRecorder) {
+        // The panels drive only the key rows and the drum's two lines, none
+        // of which a shift register or the bus depends on.
+        if (keys_->rowNets != nullptr && keys_->rowNets != nets.KeyRow) return false;
+        if (drum_->testNet != nullptr && drum_->testNet != &nets.Test) return false;
+        if (drum_->drumIndexNet != nullptr && drum_->drumIndexNet != &nets.DrumIndex) return false;
+    }
+    // The shift registers' outputs show their stages, and outside the three
+    // periods after the port write they are at rest.
+    const bool shiftersMove = p == kX3 || p == kA1 || p == kA2;
+    for (const ShiftRegister4003& sr : shiftRegisters) {
+        if (!sr.outputsShown()) return false;
+        if (!shiftersMove && !sr.atRest()) return false;
+    }
+    return true;
+}
+
+template <Board::FrontKind kind, bool tracing, std::int32_t P>
+inline void Board::cyclePeriod() {
+    // The phase that phase 2 enters: SYNC, driven into X3, starts a cycle.
+    constexpr std::int32_t next = P == kX3 ? kA1 : P + 1;
+    // ROM 0 writes the shift registers' clock lines only into X3: they see
+    // an edge at the end of X3, shift at the end of A1 and settle in A2.
+    constexpr bool shiftersMove = P == kX3 || P == kA1 || P == kA2;
+
+    // Phase 1, in registration order. Nothing drives the bus in phase 1.
+    if constexpr (kind == FrontKind::Panels || kind == FrontKind::PanelsAndRecorder) {
+        keys_->clockPhase1();
+        drum_->clockPhase1();
+    }
+    const Net bus = nets.DataBus;
+    if constexpr (kind == FrontKind::PanelsAndRecorder) recorder_->sampleAt<P>(bus);
+    cpu.sampleAt<P>(bus);
+    roms[0].sampleAt<P>(bus);
+    roms[1].sampleAt<P>(bus);
+    roms[2].sampleAt<P>(bus);
+    roms[3].sampleAt<P>(bus);
+    roms[4].sampleAt<P>(bus);
+    rams[0].sampleAt<P>(bus);
+    rams[1].sampleAt<P>(bus);
+    if constexpr (shiftersMove) {
+        shiftRegisters[0].clockPhase1();
+        shiftRegisters[1].clockPhase1();
+        shiftRegisters[2].clockPhase1();
+    }
+    if constexpr (tracing) {
+        monitor.clockPhase1();
+    } else {
+        monitor.sampleAt<P>(bus);
+    }
+
+    // Phase 2.
+    if constexpr (kind == FrontKind::Panels || kind == FrontKind::PanelsAndRecorder) {
+        keys_->clockPhase2();
+        drum_->clockPhase2();
+    }
+    if constexpr (kind == FrontKind::PanelsAndRecorder) recorder_->followTest();
+    cpu.driveAt<next>();
+    roms[0].driveAt<next>();
+    roms[1].driveAt<next>();
+    roms[2].driveAt<next>();
+    roms[3].driveAt<next>();
+    roms[4].driveAt<next>();
+    rams[0].driveAt<next>();
+    rams[1].driveAt<next>();
+    if constexpr (shiftersMove) {
+        shiftRegisters[0].driveChanges();
+        shiftRegisters[1].driveChanges();
+        shiftRegisters[2].driveChanges();
+    }
+    if constexpr (tracing) monitor.clockPhase2();
+}
+
+template <Board::FrontKind kind, bool tracing>
+void Board::runCycles(std::uint64_t periods) {
+    // In at the phase the chips hold, round the cycle, out wherever the
+    // periods end.
+    std::int32_t p = cpu.phase;
+#define TALLIVO_PERIOD(P, NEXT)          \
+    case P:                              \
+        cyclePeriod<kind, tracing, P>(); \
+        if (--periods == 0) {            \
+            p = NEXT;                    \
+            break;                       \
+        }                                \
+        [[fallthrough]]
+    while (periods > 0) {
+        switch (p) {
+            TALLIVO_PERIOD(kA1, kA2);
+            TALLIVO_PERIOD(kA2, kA3);
+            TALLIVO_PERIOD(kA3, kM1);
+            TALLIVO_PERIOD(kM1, kM2);
+            TALLIVO_PERIOD(kM2, kX1);
+            TALLIVO_PERIOD(kX1, kX2);
+            TALLIVO_PERIOD(kX2, kX3);
+            case kX3:
+                cyclePeriod<kind, tracing, kX3>();
+                --periods;
+                p = kA1;
+                break;
+            default:
+                break;
+        }
+    }
+#undef TALLIVO_PERIOD
+    // The counters as the skipped calls would have left them: SYNC was
+    // latched high in the last period exactly when it was X3's.
+    const std::uint8_t latched = p == kA1 ? 1 : 0;
+    const auto settle = [p, latched](Component& c) {
+        c.phase = p;
+        c.syncLatch = latched;
+    };
+    settle(cpu);
+    for (Rom4001& rom : roms) settle(rom);
+    for (Ram4002& ram : rams) settle(ram);
+    if constexpr (!tracing) settle(monitor);
+    if constexpr (kind == FrontKind::PanelsAndRecorder) settle(*recorder_);
 }
 
 }  // namespace tallivo

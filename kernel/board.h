@@ -55,7 +55,7 @@ struct BoardSettings {
 };
 
 class Board {
-public:
+  public:
     static constexpr int kWarmUpPeriods = 12;
     static constexpr int kMaxFront = 3;
 
@@ -132,17 +132,35 @@ public:
     std::array<ShiftRegister4003, 3> shiftRegisters;
     Monitor monitor;
 
-private:
+  private:
     // True while the registry holds exactly the front components followed by
     // the chips and the monitor, in order; otherwise run() takes stepClock.
     bool layoutIsStandard() const;
     // What stands in front of the chips: any components, called through
-    // their virtual phases; or the keyboard and printer models, with or
-    // without the recorder, called directly.
-    enum class FrontKind { Any, Panels, PanelsAndRecorder };
+    // their virtual phases; nothing; or the keyboard and printer models,
+    // with or without the recorder, called directly.
+    enum class FrontKind { Any, None, Panels, PanelsAndRecorder };
     FrontKind frontKind() const;
     template <FrontKind kind>
     void runFast(std::uint64_t periods);
+    // Every component's own phase operations, period by period.
+    template <FrontKind kind>
+    void runPeriods(std::uint64_t periods);
+
+    // The run loop by cycle phase. Every chip that follows the instruction
+    // cycle holds the same phase (they all latch the one Sync Net, which
+    // only the CPU drives), so while Reset is low a period's work is known
+    // from that phase alone: each component does only what it does in that
+    // phase, without a call or a test of its own counter, and the counters
+    // are written back when the run ends. The shift registers only move in
+    // the three periods after ROM 0's port write in X3; in the other five
+    // they are at rest and are not called.
+    template <FrontKind kind>
+    bool cyclesReady() const;
+    template <FrontKind kind, bool tracing>
+    void runCycles(std::uint64_t periods);
+    template <FrontKind kind, bool tracing, std::int32_t P>
+    void cyclePeriod();
 
     std::array<Component*, kMaxFront> front_{};
     int frontCount_ = 0;

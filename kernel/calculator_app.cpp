@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QWidget>
@@ -30,16 +31,18 @@ CalculatorApp::CalculatorApp()
       keyboard_(std::make_unique<KeyboardPanel>()),
       printer_(std::make_unique<PrinterPanel>()),
       flowchart_(std::make_unique<FlowchartView>()) {
-    // The tick that moves the target. It wakes the idle driver, which stops
-    // itself once caught up.
+    // The tick that moves the target, and runs at once the periods that
+    // have fallen due since the last one: one wake-up per tick. Only when
+    // they do not fit one slice of time does the idle driver run the rest
+    // between window events.
     tickTimer_.setInterval(kTickMilliseconds);
     tickTimer_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&tickTimer_, &QTimer::timeout, this, [this] {
         onTimer();
+        if (!idleDriver_.isActive() && onIdle() && pacer_.behind()) idleDriver_.start();
         // While the clock runs the inspector follows it at the tick; a
         // stopped clock changes nothing to show.
         if (inspector_ && inspector_->isVisible() && !runControl_.paused()) inspector_->refresh();
-        if (!idleDriver_.isActive()) idleDriver_.start();
     });
     idleDriver_.setInterval(0);
     QObject::connect(&idleDriver_, &QTimer::timeout, this, [this] {
@@ -218,13 +221,14 @@ bool CalculatorApp::onIdle() {
         return false;
     }
     if (!pacer_.behind()) return false;
-    // Bursts of 100 periods back to back, for at most one slice of wall
-    // time: a trip through the event loop per burst would cost more than the
-    // burst, and window events wait at most one slice.
+    // What is due runs in as few calls of the clock as it can: whole bursts
+    // of 100 periods up to the target, at most kMostPeriodsAtOnce at a time,
+    // for at most one slice of wall time, after which window events are
+    // handled before the rest.
     const auto sliceEnd = std::chrono::steady_clock::now() + kIdleSlice;
     stepping_ = true;
     do {
-        runControlled(Pacer::kBurst);
+        runControlled(duePeriods());
         if (afterBurst) afterBurst();
         // A box shown from inside the clock (the monitor's note) has run its
         // own event loop: stop here, as between two idle calls.
@@ -232,6 +236,16 @@ bool CalculatorApp::onIdle() {
              QApplication::activeModalWidget() == nullptr && std::chrono::steady_clock::now() < sliceEnd);
     stepping_ = false;
     return true;
+}
+
+std::uint64_t CalculatorApp::duePeriods() const {
+    constexpr std::uint64_t burst = Pacer::kBurst;
+    const auto bursts = [](double periods) {
+        return periods <= burst ? std::uint64_t{1} : static_cast<std::uint64_t>(std::ceil(periods / burst));
+    };
+    std::uint64_t count = std::min(bursts(pacer_.cycleTarget - pacer_.cyclesRun), kMostPeriodsAtOnce / burst);
+    if (periodsToNextEvent) count = std::min(count, bursts(static_cast<double>(periodsToNextEvent())));
+    return count * burst;
 }
 
 void CalculatorApp::runControlled(std::uint64_t periods) {

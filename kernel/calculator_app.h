@@ -90,12 +90,19 @@ public:
     const QTimer& tickTimer() const { return tickTimer_; }
 
     // The longest stretch of wall time that one idle call spends running
-    // bursts before it lets the event loop handle window events.
-    static constexpr std::chrono::microseconds kIdleSlice{1000};
+    // the clock before it lets the event loop handle window events.
+    static constexpr std::chrono::microseconds kIdleSlice{4000};
+    // The most periods one call of the clock runs: a slice is checked
+    // between two such calls.
+    static constexpr std::uint64_t kMostPeriodsAtOnce = 20000;
 
-    // Called after every burst of the pacing, when set (the runner applies
-    // its key schedule this way, without a watcher on the event loop).
+    // Called after every run of the pacing, when set (the runner applies its
+    // key schedule this way, without a watcher on the event loop).
     std::function<void()> afterBurst;
+    // When set, the periods until the caller's next event: a run of the
+    // pacing then ends at the first burst boundary at or after it, as if
+    // the clock ran one burst of 100 periods at a time.
+    std::function<std::uint64_t()> periodsToNextEvent;
 
     // Called instead of the exit report's box and the toolkit's quit when set
     // (the runner ends its paced run this way).
@@ -109,6 +116,9 @@ private:
     // Runs at most `periods` periods under the run control and counts them;
     // when the clock stopped, pauses the pacing and shows where.
     void runControlled(std::uint64_t periods);
+    // The periods one call of the clock runs now: the whole bursts that
+    // reach the target, within the limits above.
+    std::uint64_t duePeriods() const;
     // Whether a command may run clock periods at once: none is running and
     // no modal box is open.
     bool canRunNow() const;

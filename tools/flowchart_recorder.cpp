@@ -119,77 +119,73 @@ int FlowchartRecorder::clockPhase1() {
         return 0;
     }
 
-    // The data bus is four bits wide.
-    const int bus = dataBusNet != nullptr ? (*dataBusNet & 0x0F) : 0;
+    const Net bus = dataBusNet != nullptr ? *dataBusNet : Net{0};
     switch (phase) {
-    case kA1: fetchAddress = bus; break;
-    case kA2: fetchAddress |= bus << 4; break;
-    case kA3: fetchAddress |= bus << 8; break;
-    case kM1: fetchByte = static_cast<std::uint8_t>(bus << 4); break;
-    case kM2: fetchByte = static_cast<std::uint8_t>(fetchByte | bus); break;
-    case kX1: {
-        // Cycles outside page 3 neither record nor change recordNext.
-        if (((fetchAddress >> 8) & 0x0F) != 3) break;
-        const int a = fetchAddress & 0xFF;
-        fetchAddress = a;
-        if (recordNext) {
-            visitCounters[static_cast<std::size_t>(a)] = hitValue;
-            lastVisit = a;
-            lastSkip = 0;
-            lastEntry = 0;
-            markerCountdown = hitValue;
-            if (a == previousAddress + 2) {
-                // The cycle after previousAddress skipped a two-byte step.
-                skipCounters[static_cast<std::size_t>(previousAddress)] = hitValue;
-                lastSkip = previousAddress;
-            } else if (afterEntryCode) {
-                entryCounters[static_cast<std::size_t>(a)] = hitValue;
-                lastEntry = a;
-            }
-            needsRedraw = true;
-            previousAddress = a;
-            afterEntryCode = isEntryCode(fetchByte);
-        }
-        // A cycle is recorded exactly when the page-3 cycle before it was at
-        // 0x300 or 0x302.
-        recordNext = a == 0x00 || a == 0x02;
-        break;
-    }
+    case kA1: sampleAt<kA1>(bus); break;
+    case kA2: sampleAt<kA2>(bus); break;
+    case kA3: sampleAt<kA3>(bus); break;
+    case kM1: sampleAt<kM1>(bus); break;
+    case kM2: sampleAt<kM2>(bus); break;
+    case kX1: sampleAt<kX1>(bus); break;
     default: break;
     }
     return 0;
 }
 
+void FlowchartRecorder::recordPage3Cycle() {
+    const int a = fetchAddress & 0xFF;
+    fetchAddress = a;
+    if (recordNext) {
+        visitCounters[static_cast<std::size_t>(a)] = hitValue;
+        lastVisit = a;
+        lastSkip = 0;
+        lastEntry = 0;
+        markerCountdown = hitValue;
+        if (a == previousAddress + 2) {
+            // The cycle after previousAddress skipped a two-byte step.
+            skipCounters[static_cast<std::size_t>(previousAddress)] = hitValue;
+            lastSkip = previousAddress;
+        } else if (afterEntryCode) {
+            entryCounters[static_cast<std::size_t>(a)] = hitValue;
+            lastEntry = a;
+        }
+        needsRedraw = true;
+        previousAddress = a;
+        afterEntryCode = isEntryCode(fetchByte);
+    }
+    // A cycle is recorded exactly when the page-3 cycle before it was at
+    // 0x300 or 0x302.
+    recordNext = a == 0x00 || a == 0x02;
+}
+
 int FlowchartRecorder::clockPhase2() {
     if (syncIn == nullptr) return 0;
     Component::clockPhase2();
+    followTest();
+    return 0;
+}
 
-    const Net test = testNet != nullptr ? *testNet : Net{0};
-    // A rising edge of Test, once per drum sector, is one tick.
-    if (test != 0 && previousTest == 0) {
-        // Compared in 64 bits so that the lowest hit value has a predecessor.
-        const std::int64_t justRecorded = std::int64_t{hitValue} - 1;
-        for (auto* table : {&visitCounters, &entryCounters, &skipCounters}) {
-            for (auto& counter : *table) {
-                // Leaving "recorded since the last tick", or reaching 0: the
-                // pixel changes state.
-                if (counter == 1 || counter == justRecorded) needsRedraw = true;
-                decay(counter);
-            }
-        }
-        if (markerCountdown == 1) {
-            needsRedraw = true;
-            lastVisit = lastSkip = lastEntry = 0;
-        }
-        decay(markerCountdown);
-        if (needsRedraw) {
-            ++redraws;
-            recolour();
-            needsRedraw = false;
+void FlowchartRecorder::tick() {
+    // Compared in 64 bits so that the lowest hit value has a predecessor.
+    const std::int64_t justRecorded = std::int64_t{hitValue} - 1;
+    for (auto* table : {&visitCounters, &entryCounters, &skipCounters}) {
+        for (auto& counter : *table) {
+            // Leaving "recorded since the last tick", or reaching 0: the
+            // pixel changes state.
+            if (counter == 1 || counter == justRecorded) needsRedraw = true;
+            decay(counter);
         }
     }
-    previousTest = test;
-    return 0;
+    if (markerCountdown == 1) {
+        needsRedraw = true;
+        lastVisit = lastSkip = lastEntry = 0;
+    }
+    decay(markerCountdown);
+    if (needsRedraw) {
+        ++redraws;
+        recolour();
+        needsRedraw = false;
+    }
 }
 
 void FlowchartRecorder::indexPixels() {

@@ -53,6 +53,18 @@ public:
 
     int clockPhase1() final;
     int clockPhase2() final;
+
+    // The two phases split by cycle phase, for a run loop that knows the
+    // phase, with Reset low: sampleAt<P> is phase 1 at the end of P (the
+    // SYNC latch aside), followTest phase 2 (the phase count aside).
+    template <std::int32_t P>
+    void sampleAt(Net bus);
+    void followTest() {
+        const Net test = testNet != nullptr ? *testNet : Net{0};
+        // A rising edge of Test, once per drum sector, is one tick.
+        if (test != 0 && previousTest == 0) tick();
+        previousTest = test;
+    }
     // Lets go of the pictures.
     int shutdown() override;
 
@@ -110,6 +122,10 @@ private:
 
     void indexPixels();
     void recolour();
+    // X1 of a page-3 cycle: records it when it follows one at 0x300 or 0x302.
+    void recordPage3Cycle();
+    // Every counter decays by one; the picture is recoloured if needed.
+    void tick();
 
     // The pixels of each entry: entryPixels[entryFirst[e] .. entryFirst[e + 1]),
     // as indices into the picture; their bounding box; the state they were
@@ -121,5 +137,25 @@ private:
     // The areas recoloured by one redraw, at most one an entry.
     std::array<PixelRect, kEntries> changed_{};
 };
+
+template <std::int32_t P>
+inline void FlowchartRecorder::sampleAt(Net value) {
+    // The data bus is four bits wide.
+    const int bus = value & 0x0F;
+    if constexpr (P == kA1) {
+        fetchAddress = bus;
+    } else if constexpr (P == kA2) {
+        fetchAddress |= bus << 4;
+    } else if constexpr (P == kA3) {
+        fetchAddress |= bus << 8;
+    } else if constexpr (P == kM1) {
+        fetchByte = static_cast<std::uint8_t>(bus << 4);
+    } else if constexpr (P == kM2) {
+        fetchByte = static_cast<std::uint8_t>(fetchByte | bus);
+    } else if constexpr (P == kX1) {
+        // Cycles outside page 3 neither record nor change recordNext.
+        if (((fetchAddress >> 8) & 0x0F) == 3) recordPage3Cycle();
+    }
+}
 
 }  // namespace tallivo

@@ -26,10 +26,11 @@ bool takesSecondWord(std::uint8_t firstWord);
 // address and the X2/X3 values, which only a run knows: "LDM 1", "JMS 2, A6",
 // "FIN 0", "SRC 2", "WRM". `secondWord` is used by the two-word instructions.
 // Writes at most `size` - 1 characters and a terminating zero.
-void formatInstruction(std::uint8_t firstWord, std::uint8_t secondWord, char* text, std::size_t size);
+void formatInstruction(std::uint8_t firstWord, std::uint8_t secondWord, char* text,
+                       std::size_t size);
 
 class Monitor final : public Component {
-public:
+  public:
     Monitor() = default;
     virtual ~Monitor();
 
@@ -39,6 +40,13 @@ public:
     int clockPhase1() override;
     int clockPhase2() override;
     int shutdown() override { return 0; }
+
+    // Phase 1 by cycle phase (see below).
+    template <std::int32_t P>
+    void sampleAt(Net bus);
+    // Whether phase 2 writes anything: with no line left to write (0, the
+    // default, records nothing) it only counts the phase.
+    bool tracing() const { return lineLimit != 0; }
 
     // Writes what the trace file holds so far to disk.
     void flush();
@@ -60,37 +68,58 @@ public:
     Net* dataBus = nullptr;
     Net* reset = nullptr;
 
-private:
+  private:
     void record();
     void writeRecord();
 };
 
+// Phase 1 split by cycle phase, as for the chips: what the bus held at the
+// end of P.
+template <std::int32_t P>
+inline void Monitor::sampleAt(Net value) {
+    const int bus = value;
+    if constexpr (P == kA1) {
+        addressLatch = bus;
+    } else if constexpr (P == kA2) {
+        addressLatch |= bus << 4;
+    } else if constexpr (P == kA3) {
+        addressLatch |= bus << 8;
+    } else if constexpr (P == kM1) {
+        instructionByte = bus << 4;
+        if (!continuationPending) firstOpr = bus;
+    } else if constexpr (P == kM2) {
+        instructionByte |= bus;
+        if (!continuationPending) firstOpa = bus;
+    } else if constexpr (P == kX2) {
+        x2Nibble = bus;
+    } else if constexpr (P == kX3) {
+        x3Nibble = bus;
+    }
+}
+
 inline int Monitor::clockPhase1() {
     latchSync();
-    const int bus = *dataBus;
     switch (phase) {
         case kA1:
-            addressLatch = bus;
+            sampleAt<kA1>(*dataBus);
             break;
         case kA2:
-            addressLatch |= bus << 4;
+            sampleAt<kA2>(*dataBus);
             break;
         case kA3:
-            addressLatch |= bus << 8;
+            sampleAt<kA3>(*dataBus);
             break;
         case kM1:
-            instructionByte = bus << 4;
-            if (!continuationPending) firstOpr = bus;
+            sampleAt<kM1>(*dataBus);
             break;
         case kM2:
-            instructionByte |= bus;
-            if (!continuationPending) firstOpa = bus;
+            sampleAt<kM2>(*dataBus);
             break;
         case kX2:
-            x2Nibble = bus;
+            sampleAt<kX2>(*dataBus);
             break;
         case kX3:
-            x3Nibble = bus;
+            sampleAt<kX3>(*dataBus);
             break;
         default:
             break;
