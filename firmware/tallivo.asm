@@ -33,13 +33,14 @@ reset:  fim P0, main & 0xFF     ; the program starts at its key wait
         include "interp.asm"
         include "entry.asm"
         include "digits.asm"
+        include "countdown.asm"
 
 ; KEY: waits for a key and goes to its routine (key.asm). Its byte, 0xF1, is
 ; one of the codes after which the flowchart window marks the next step as
 ; an entry, so each key's routine lights as entered.
         org 0x1F1
 op_key: jun key
-        include "countdown.asm"
+        include "lower.asm"
 
         org 0x200
         include "arith.asm"

@@ -156,6 +156,10 @@ TEST(FirmwareCalc, HalfUpRoundsAResultFromTheDigitCutOffIt) {
     EXPECT_EQ(type("5 00 00 00 / 3 =", 7, kRoundCut).lines.back(), line("1666666.66666666", "  ", "* "));
     EXPECT_EQ(type("9 9 9 9 9 9 9 9 9 9 9 9 9 9 9 / 2 =", 0, kRoundHalf).lines.back(),
               line("500000000000000", "  ", "* "));
+    // 1.500000000000005 is cut to 1.50000000000000 and loses its zeros: the
+    // digit cut off no longer follows the last one, and 1.5 stays 1.5.
+    EXPECT_EQ(type("3 0 0 0 0 0 0 0 0 0 0 0 0 0 1 / 2 00 00 00 00 00 00 00 =", 1, kRoundHalf).lines.back(),
+              line("1.5", "  ", "* "));
     // 99999999.00 x 1000000.01 is 99999999999999.99: cut to fifteen nines,
     // rounded up it has sixteen digits and gives up its decimal.
     EXPECT_EQ(type("9 9 9 9 9 9 9 9 X 1 0 0 0 0 0 0 . 0 1 =", 2, kRoundHalf).lines.back(),
