@@ -4,6 +4,7 @@
 // a fixed seed look for the corners nobody wrote down.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <future>
@@ -282,6 +283,9 @@ struct Weighted {
     int weight;
 };
 
+// The decimals each position of the decimal-point switch gives.
+constexpr int kDecimalPointSwitch[8] = {0, 1, 2, 3, 4, 5, 6, 8};
+
 // Keys that work on the entry, the total, the memory and the pending operation.
 constexpr Weighted kOperations[] = {{"+", 14}, {"-", 9},  {"X", 12}, {"/", 10}, {"%", 6},
                                     {"=", 13}, {"<>", 5}, {"M+", 5}, {"M-", 4}, {"RM", 4},
@@ -294,7 +298,9 @@ constexpr Weighted kAnyKey[] = {{"0", 4},  {"1", 4},  {"2", 4},  {"3", 4},  {"4"
                                 {"Ex", 2}, {"CE", 2}, {"C", 2}};
 
 // Tapes of 20-40 keys: numbers of every length and shape, the keys between
-// them, and passages that go to the edges on purpose.
+// them, and passages that go to the edges on purpose. The guide's model
+// follows the tape as it grows, so that an overflow is mostly cleared after a
+// few ignored keys rather than wasting the rest of the tape.
 class TapeMaker {
   public:
     explicit TapeMaker(std::uint64_t seed) : random_(seed) {}
@@ -303,18 +309,28 @@ class TapeMaker {
         Tape t;
         t.dp = random_.below(8);
         t.round = random_.below(3);
+        decimals_ = kDecimalPointSwitch[t.dp];
         keys_.clear();
+        KeyGuideModel model(t.dp, t.round);
+        std::size_t fed = 0;
         const auto length = static_cast<std::size_t>(random_.between(20, 40));
         while (keys_.size() < length) {
             const int r = random_.below(100);
-            if (r < 42) {
+            if (r < 40) {
+                endTyping();
                 number();
-            } else if (r < 78) {
+            } else if (r < 76) {
                 pick(kOperations);
-            } else if (r < 88) {
+            } else if (r < 86) {
                 pick(kAnyKey);
             } else {
                 edge();
+            }
+            for (; fed < keys_.size(); ++fed) model.press(keys_[fed]);
+            if (model.lampOverflow() && random_.chance(85)) {
+                for (int i = random_.below(3); i > 0; --i) pick(kAnyKey);
+                push("C");
+                for (; fed < keys_.size(); ++fed) model.press(keys_[fed]);
             }
         }
         keys_.resize(length);
@@ -368,67 +384,66 @@ class TapeMaker {
     }
     void smallDecimal() {
         push(".");
-        digits(random_.between(0, 3) == 0 ? 0 : random_.between(0, 3));
+        digits(random_.between(0, 3));
         digit(1);
         if (random_.chance(50)) digit();
+    }
+    // A number with some digits before and after the point.
+    void decimal(int whole, int decimals) {
+        wholeDigits(whole);
+        push(".");
+        digits(decimals);
     }
     void number() {
         const bool signFirst = random_.chance(8);
         if (signFirst) push("S");
-        switch (random_.below(12)) {
-            case 0:
-            case 1:
-            case 2:
-                wholeDigits(random_.between(1, 3));
-                break;
-            case 3:
-            case 4:
-                wholeDigits(random_.between(1, 4));
-                push(".");
-                digits(random_.between(1, 4));
-                break;
-            case 5: {
-                // 14 or 15 digits, the point somewhere among them or none.
-                const int count = random_.between(14, 16);
-                const int point = random_.chance(50) ? random_.between(1, count - 1) : -1;
-                digit(1);
-                for (int i = 1; i < count; ++i) {
-                    if (i == point) push(".");
-                    digit();
-                }
-                break;
+        const int r = random_.below(100);
+        if (r < 30) {
+            wholeDigits(random_.between(1, 3));
+        } else if (r < 55) {
+            decimal(random_.between(1, 4), random_.between(1, 4));
+        } else if (r < 65) {
+            smallDecimal();
+        } else if (r < 70) {
+            static const char* const kZeros[] = {"0", ". 0 0", "0 . 0 0 0", "00", ". 0"};
+            push(kZeros[random_.below(5)]);
+        } else if (r < 76) {
+            push("1");
+            for (int i = random_.between(3, 7); i > 0; --i) push("00");
+        } else if (r < 82) {
+            digit(1);
+            for (int i = random_.between(1, 4); i > 0; --i) push("00");
+        } else if (r < 88) {
+            // 14 to 16 digits (the sixteenth is ignored), the point
+            // somewhere among them or none.
+            const int count = random_.between(14, 16);
+            const int point = random_.chance(50) ? random_.between(1, count - 1) : -1;
+            digit(1);
+            for (int i = 1; i < count; ++i) {
+                if (i == point) push(".");
+                digit();
             }
-            case 6:
-                // 14 decimals, and digits beyond them that are ignored.
-                if (random_.chance(50)) push("0");
-                push(".");
-                digits(random_.between(12, 16));
-                break;
-            case 7:
-                nines(random_.between(13, 15));
-                if (random_.chance(40)) push(". 9 9");
-                break;
-            case 8:
-                push("1");
-                for (int i = random_.between(3, 7); i > 0; --i) push("00");
-                break;
-            case 9: {
-                static const char* const kZeros[] = {"0", ". 0 0", "0 . 0 0 0", "00", ". 0"};
-                push(kZeros[random_.below(5)]);
-                break;
-            }
-            case 10:
-                smallDecimal();
-                break;
-            default:
-                digit(1);
-                for (int i = random_.between(1, 4); i > 0; --i) push("00");
-                break;
+        } else if (r < 94) {
+            // 14 decimals, and now and then a digit beyond them that is ignored.
+            if (random_.chance(50)) push("0");
+            push(".");
+            digits(random_.between(12, 15));
+        } else {
+            nines(random_.between(13, 15));
+            if (random_.chance(40)) push(". 9 9");
         }
         if (!signFirst && random_.chance(8)) push("S");
     }
+    // Mostly, a number is not typed onto the digits of the one before it.
+    void endTyping() {
+        if (keys_.empty() || random_.chance(15)) return;
+        const std::string& k = keys_.back();
+        if (k == "." || k == "00" || k == "S" || (k.size() == 1 && k[0] >= '0' && k[0] <= '9'))
+            pick(kOperations);
+    }
     void edge() {
-        switch (random_.below(7)) {
+        endTyping();
+        switch (random_.below(10)) {
             case 0:
                 // Division by zero, by "=", "%" or a chained key.
                 number();
@@ -437,13 +452,12 @@ class TapeMaker {
                 push(random_.chance(40) ? "=" : random_.chance(50) ? "%" : "X");
                 break;
             case 1:
-                // A product that overflows, keys that are ignored, then "C".
+                // A product that overflows, and keys that are ignored after it.
                 bigNumber();
                 push("X");
                 bigNumber();
                 push(random_.chance(70) ? "=" : "X");
-                for (int i = random_.between(1, 4); i > 0; --i) pick(kAnyKey);
-                push("C");
+                for (int i = random_.between(1, 3); i > 0; --i) pick(kAnyKey);
                 break;
             case 2:
                 // A total near 10^15 with small decimals.
@@ -467,21 +481,42 @@ class TapeMaker {
                 pick(kOperations);
                 break;
             case 5:
-                // Quotients and products that need cutting.
-                wholeDigits(random_.between(1, 8));
-                push(random_.chance(70) ? "/" : "X");
-                push(random_.chance(50) ? "3" : random_.chance(50) ? "7" : ". 0 3");
-                push(random_.chance(50) ? "=" : "X 1 %");
+            case 6:
+                // Quotients with a long whole part, cut to fifteen digits
+                // within the switch's decimals (where "5/4" rounds them).
+                wholeDigits(random_.between(std::max(5, 15 - decimals_), 15));
+                push("/");
+                push(random_.chance(50) ? "3" : random_.chance(50) ? "7" : "1 . 6");
+                push(random_.chance(70) ? "=" : "%");
+                break;
+            case 7:
+                // Products of two decimal numbers that need more than
+                // fifteen digits.
+                decimal(random_.between(2, 8), random_.between(2, 6));
+                push("X");
+                decimal(random_.between(1, 6), random_.between(2, 6));
+                push(random_.chance(70) ? "=" : "%");
+                break;
+            case 8:
+                // Per cent of a result with fourteen decimals.
+                wholeDigits(random_.between(1, 2));
+                push(random_.chance(50) ? "/ 7 X" : "/ 3 =  X");
+                number();
+                push("%");
                 break;
             default:
-                // Rounding at the fifteenth digit.
-                nines(random_.between(14, 15));
-                push(random_.chance(50) ? "/ 2 =" : "/ 3 =");
+                // The operands exchanged, before "=", "%" or another operation.
+                number();
+                push(random_.chance(50) ? "/" : "X");
+                if (random_.chance(70)) number();
+                push("Ex");
+                pick(kOperations);
                 break;
         }
     }
 
     Random random_;
+    int decimals_ = 0;  // the decimal-point switch's number for this tape
     std::vector<std::string> keys_;
 };
 
