@@ -65,6 +65,7 @@ void KeyMatrix::connect(Net* columnLines, Net* rowLines, Net* lampMLine, Net* la
     lastColumns.fill(0);
     lastLamps.fill(0);
     down_.fill(0);
+    lastKeyRows_.fill(0);
 }
 
 
@@ -76,9 +77,15 @@ void KeyMatrix::scanKeyMatrix() {
     if (column == lastColumns.size() || rowNets == nullptr) return;
 
     if (column < kKeys.matrix.size()) {
+        std::uint8_t rows = 0;
         for (std::size_t row = 0; row < 4; ++row) {
             rowNets[row] = keyDownForBoard(kKeys.matrix[column][row]) ? 1 : 0;
+            rows = static_cast<std::uint8_t>(rows | rowNets[row] << row);
         }
+        // A key found down that was up at its column's last scan has just
+        // gone down: the period it is heard in is the one under way.
+        if (sound != nullptr && (rows & ~lastKeyRows_[column]) != 0) sound->keyWentDown(periodCount_ - 1);
+        lastKeyRows_[column] = rows;
         return;
     }
 

@@ -20,6 +20,7 @@
 
 #include "kernel/component.h"
 #include "kernel/net.h"
+#include "panel/machine_sound.h"
 
 namespace tallivo {
 
@@ -65,6 +66,10 @@ public:
     // and return false.
     bool setDecimalPointIndex(int index);
     bool setRoundingIndex(int index);
+
+    // Where a key is heard going down, if anywhere: told when the scan first
+    // finds it down in its column.
+    MachineSound* sound = nullptr;
 
     // The lamps as the scan last lit them.
     bool lampM() const { return lastLamps[0] != 0; }
@@ -112,6 +117,8 @@ private:
     std::array<std::uint64_t, kKeyCount> heldFrom_{};
     std::array<std::uint64_t, kKeyCount> heldUntil_{};
     std::array<std::uint8_t, kKeyCount> down_{};
+    // The rows of each key column at its last scan, for the key clicks.
+    std::array<std::uint8_t, 8> lastKeyRows_{};
 };
 
 inline int KeyMatrix::clockPhase1() {

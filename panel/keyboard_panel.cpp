@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
@@ -11,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTimer>
 
 #include <algorithm>
 #include <string_view>
@@ -66,6 +69,22 @@ KeyboardPanel::KeyboardPanel(QWidget* parent) : QDialog(parent) {
     QObject::connect(inspectorAction_, &QAction::triggered, this, [this] {
         if (inspectorOpener) inspectorOpener();
     });
+    soundAction_ = windowMenu_->addAction(tr("Sound"));
+    soundAction_->setCheckable(true);
+    soundAction_->setVisible(false);
+    QObject::connect(soundAction_, &QAction::toggled, this, [this](bool on) {
+        if (soundToggled_) soundToggled_(on);
+    });
+    // Ctrl+V anywhere in the keyboard window types the clipboard.
+    pasteAction_ = new QAction(tr("Paste"), this);
+    pasteAction_->setShortcut(QKeySequence::Paste);
+    pasteAction_->setShortcutContext(Qt::WindowShortcut);
+    addAction(pasteAction_);
+    QObject::connect(pasteAction_, &QAction::triggered, this,
+                     [this] { pasteText(QGuiApplication::clipboard()->text()); });
+    pasteTimer_ = new QTimer(this);
+    pasteTimer_->setInterval(10);
+    QObject::connect(pasteTimer_, &QTimer::timeout, this, [this] { typeNextPastedKey(); });
     aboutRunner = [this] {
         AboutBox box(this);
         box.exec();
@@ -154,6 +173,60 @@ void KeyboardPanel::connect(Net* columnLines, Net* rowLines, Net* lampMLine, Net
     isOpen = 1;
 }
 
+void KeyboardPanel::setSoundChoice(bool available, bool on, std::function<void(bool)> toggled) {
+    soundToggled_ = nullptr;
+    soundAction_->setVisible(true);
+    soundAction_->setEnabled(available);
+    soundAction_->setText(available ? tr("Sound") : tr("Sound (no audio output)"));
+    soundAction_->setChecked(available && on);
+    soundToggled_ = std::move(toggled);
+}
+
+namespace {
+
+QString keyCount(int keys) {
+    return keys == 1 ? KeyboardPanel::tr("1 key") : KeyboardPanel::tr("%1 keys").arg(keys);
+}
+
+}  // namespace
+
+void KeyboardPanel::pasteText(const QString& text) {
+    const TypedText typed = keysForText(text.toStdString());
+    for (const std::string_view caption : typed.keys) pasteKeys_.push_back(keyIndex(caption));
+    pasteSkipped_.clear();
+    if (!typed.skipped.empty()) {
+        QStringList named;
+        for (const std::string& character : typed.skipped) {
+            const QString c = QString::fromStdString(character);
+            // A control character is named by its code: it shows nothing.
+            named.append(c.size() == 1 && c[0].unicode() < 0x20
+                             ? QStringLiteral("U+%1").arg(c[0].unicode(), 4, 16, QLatin1Char('0'))
+                             : QLatin1Char('"') + c + QLatin1Char('"'));
+        }
+        pasteSkipped_ = tr("; skipped, no key: %1").arg(named.join(QStringLiteral(", ")));
+    }
+    if (pasteStatus) pasteStatus(tr("Pasting %1").arg(keyCount(keysToPaste())) + pasteSkipped_);
+    if (pasteNext_ < pasteKeys_.size() && !pasteTimer_->isActive()) {
+        pasteAt_ = periodsSeen();
+        pasteTimer_->start();
+    }
+}
+
+void KeyboardPanel::typeNextPastedKey() {
+    // The pasted keys follow the simulated clock, not the wall clock: at
+    // another rate, or with the clock stopped, they wait for it.
+    if (periodsSeen() < pasteAt_) return;
+    // Today's PC key press: the key is held for the board for its minimum
+    // hold, from the next period on.
+    holdForBoard(pasteKeys_[pasteNext_++]);
+    pasteAt_ = periodsSeen() + kPastePeriods;
+    if (pasteNext_ < pasteKeys_.size()) return;
+    pasteTimer_->stop();
+    if (pasteStatus) pasteStatus(tr("Pasted %1").arg(keyCount(static_cast<int>(pasteKeys_.size()))) + pasteSkipped_);
+    pasteKeys_.clear();
+    pasteNext_ = 0;
+}
+
 void KeyboardPanel::lampsChanged() {
     lampOvf()->setChecked(lastLamps[1] != 0);
     lampNeg()->setChecked(lastLamps[2] != 0);
@@ -202,6 +275,7 @@ int KeyboardPanel::shutdown() {
     // request to quit.
     isOpen = 0;
     releaseAllPcKeys();
+    pasteTimer_->stop();
     close();
     return 0;
 }

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "kernel/net.h"
 #include "panel/key_matrix.h"
@@ -20,6 +21,7 @@ class QButtonGroup;
 class QCheckBox;
 class QKeyEvent;
 class QMenu;
+class QTimer;
 
 namespace tallivo {
 
@@ -64,6 +66,22 @@ public:
     // this is set.
     std::function<void()> inspectorOpener;
     QAction* inspectorAction() const { return inspectorAction_; }
+    // The "Sound" check item of the menu: checked as `on`, and `toggled`
+    // called when the user changes it. Without an audio output the item
+    // is there but greyed, and says why.
+    void setSoundChoice(bool available, bool on, std::function<void(bool)> toggled);
+    QAction* soundAction() const { return soundAction_; }
+
+    // Types the text through the PC keys (Ctrl+V types the clipboard's):
+    // one key after the other, spaced as the calculator takes them, so its
+    // key buffer never fills while lines print. Characters with no key are
+    // skipped and named to `pasteStatus`, with the count of keys.
+    void pasteText(const QString& text);
+    // Keys of pastes still to type.
+    int keysToPaste() const { return static_cast<int>(pasteKeys_.size() - pasteNext_); }
+    std::function<void(const QString&)> pasteStatus;
+    // Clock periods from one pasted key to the next.
+    static constexpr std::uint64_t kPastePeriods = 240000;
 
     std::uint8_t isOpen = 0;
     Net* quitFlag = nullptr;
@@ -112,6 +130,18 @@ private:
     QMenu* windowMenu_ = nullptr;
     QAction* aboutAction_ = nullptr;
     QAction* inspectorAction_ = nullptr;
+    QAction* soundAction_ = nullptr;
+    std::function<void(bool)> soundToggled_;
+    QAction* pasteAction_ = nullptr;
+
+    // Pressed in turn as the clock runs: the next one once the clock has
+    // reached `pasteAt_`.
+    void typeNextPastedKey();
+    std::vector<int> pasteKeys_;
+    std::size_t pasteNext_ = 0;
+    std::uint64_t pasteAt_ = 0;
+    QTimer* pasteTimer_ = nullptr;
+    QString pasteSkipped_;  // what the status says of skipped characters
 
     // Calculator keys held by PC keys, so that the release of the PC key (even
     // after its modifier has changed the key code) lets the same button go.
