@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -92,10 +93,13 @@ void KeyboardPanel::buildControls() {
             push->setDefault(control.id == layout::kEqualsId);
             if (control.kind == layout::ControlKind::Key) {
                 push->setToolTip(pcKeyTooltip(control.caption));
-                // A press by the mouse or the space bar: however short, the
-                // firmware gets to see it.
-                QObject::connect(push, &QAbstractButton::pressed, this,
-                                 [this, push] { holdButtonForBoard(push); });
+                // A press by the mouse or the space bar joins the keys'
+                // queue: however short, the firmware gets to see it.
+                QObject::connect(push, &QAbstractButton::pressed, this, [this, push] {
+                    if (!pressButton(push)) push->setDown(false);
+                });
+                QObject::connect(push, &QAbstractButton::released, this,
+                                 [this, push] { releaseKey(keyOfButton(push)); });
             }
             button = push;
             break;
@@ -165,10 +169,41 @@ bool KeyboardPanel::keyHeld(int key) const {
     return button != nullptr && button->isDown();
 }
 
-void KeyboardPanel::holdButtonForBoard(const QAbstractButton* button) {
+int KeyboardPanel::keyOfButton(const QAbstractButton* button) const {
     for (int key = 0; key < kKeyCount; ++key) {
-        if (keyButtons_[static_cast<std::size_t>(key)] == button) holdForBoard(key);
+        if (keyButtons_[static_cast<std::size_t>(key)] == button) return key;
     }
+    return -1;
+}
+
+bool KeyboardPanel::pressButton(const QAbstractButton* button) {
+    const int key = keyOfButton(button);
+    if (pressKey(key)) return true;
+    if (key >= 0) showRefusedPress(key);
+    return false;
+}
+
+void KeyboardPanel::showRefusedPress(int key) {
+    ++refusedPresses_;
+    if (refusedBox_ == nullptr) {
+        // Shown beside the keyboard without taking its focus: the keys still
+        // waiting go on reaching the calculator meanwhile.
+        refusedBox_ =
+            new QMessageBox(QMessageBox::Warning, windowTitle(), QString(), QMessageBox::Ok, this);
+        refusedBox_->setModal(false);
+        refusedBox_->setAttribute(Qt::WA_ShowWithoutActivating);
+        QObject::connect(refusedBox_, &QMessageBox::finished, this,
+                         [this] { refusedPresses_ = 0; });
+    }
+    const std::string_view caption = keyCaption(key);
+    refusedBox_->setText(
+        QStringLiteral(
+            "%1 presses are waiting for the calculator, as many as the keyboard keeps: the key "
+            "\"%2\" was not taken (%3 refused so far). Type it again once the paper has caught up.")
+            .arg(pressesWaiting())
+            .arg(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())))
+            .arg(refusedPresses_));
+    refusedBox_->show();
 }
 
 void KeyboardPanel::exchangeSwitches(bool fromControls) {
@@ -243,12 +278,12 @@ bool KeyboardPanel::pressPcKey(const QKeyEvent* event) {
         const HeldKey& held = heldKeys_[static_cast<std::size_t>(i)];
         if (held.scanCode == event->nativeScanCode() && held.key == event->key()) return true;
     }
+    if (!pressButton(button)) return true;
     if (heldKeyCount_ < static_cast<int>(heldKeys_.size())) {
         heldKeys_[static_cast<std::size_t>(heldKeyCount_++)] = {event->nativeScanCode(),
                                                                 event->key(), button};
     }
     button->setDown(true);
-    holdButtonForBoard(button);
     return true;
 }
 
@@ -267,14 +302,21 @@ bool KeyboardPanel::releasePcKey(const QKeyEvent* event) {
         for (int j = 0; j < heldKeyCount_; ++j) {
             stillHeld = stillHeld || heldKeys_[static_cast<std::size_t>(j)].button == held.button;
         }
-        if (!stillHeld) held.button->setDown(false);
+        if (!stillHeld) {
+            held.button->setDown(false);
+            releaseKey(keyOfButton(held.button));
+        }
         return true;
     }
     return mapped;
 }
 
 void KeyboardPanel::releaseAllPcKeys() {
-    for (int i = 0; i < heldKeyCount_; ++i) heldKeys_[static_cast<std::size_t>(i)].button->setDown(false);
+    for (int i = 0; i < heldKeyCount_; ++i) {
+        QAbstractButton* button = heldKeys_[static_cast<std::size_t>(i)].button;
+        button->setDown(false);
+        releaseKey(keyOfButton(button));
+    }
     heldKeyCount_ = 0;
 }
 

@@ -6,7 +6,6 @@
 // lamps it lights.
 #include <QDialog>
 #include <QIcon>
-
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -20,6 +19,7 @@ class QButtonGroup;
 class QCheckBox;
 class QKeyEvent;
 class QMenu;
+class QMessageBox;
 
 namespace tallivo {
 
@@ -64,6 +64,8 @@ public:
     // this is set.
     std::function<void()> inspectorOpener;
     QAction* inspectorAction() const { return inspectorAction_; }
+    // The message that says a press was refused, once one was.
+    QMessageBox* refusedMessage() const { return refusedBox_; }
 
     std::uint8_t isOpen = 0;
     Net* quitFlag = nullptr;
@@ -84,7 +86,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     // The matrix reads the buttons and radio buttons, and lights the check
-    // boxes.
+    // boxes. A button the mouse or a PC key holds is a person's press, which
+    // reaches the board through the keys' queue; one set down otherwise (a
+    // script) is read exactly while it is down.
     bool keyHeld(int key) const override;
     void readSwitches() override { exchangeSwitches(true); }
     void lampsChanged() override;
@@ -94,7 +98,11 @@ private:
     void exchangeSwitches(bool fromControls);
     QAbstractButton* controlById(int id) const;
 
-    void holdButtonForBoard(const QAbstractButton* button);
+    int keyOfButton(const QAbstractButton* button) const;
+    // A person presses the button's key: false when the queue refuses it,
+    // which a message beside the keyboard then says.
+    bool pressButton(const QAbstractButton* button);
+    void showRefusedPress(int key);
     // F1 opens the About box, F2 the inspector.
     bool helpKey(const QKeyEvent* event);
     bool pressPcKey(const QKeyEvent* event);
@@ -112,6 +120,8 @@ private:
     QMenu* windowMenu_ = nullptr;
     QAction* aboutAction_ = nullptr;
     QAction* inspectorAction_ = nullptr;
+    QMessageBox* refusedBox_ = nullptr;
+    int refusedPresses_ = 0;
 
     // Calculator keys held by PC keys, so that the release of the PC key (even
     // after its modifier has changed the key code) lets the same button go.

@@ -94,7 +94,7 @@
     } else if (tape.captions) {
       if (m.ccall('tallivo_type', 'number', ['string'], [tape.captions]) === 0) {
         notes.push('Typing: ' + tape.captions);
-        view.tape = { end: m._tallivo_tape_end(), captions: tape.captions };
+        view.tape = { captions: tape.captions };
       } else {
         notes.push('The tape in the address was not typed: ' + lastError() + '.');
       }
@@ -102,6 +102,7 @@
     if (flowchartNote) notes.push(flowchartNote);
     showStatus(notes.join(' ') || 'Running at 740 kHz.', notes.some((n) => !n.startsWith('Typing')));
 
+    view.showStatus = showStatus;
     setUpPcKeys(m, view);
     runClock(m, view, flowchart);
   }
@@ -135,8 +136,7 @@
         element.addEventListener('pointerdown', (event) => {
           if (event.button !== 0) return;
           element.setPointerCapture(event.pointerId);
-          view.pointerKeys.set(event.pointerId, key);
-          pressKey(m, view, key);
+          if (pressKey(m, view, key)) view.pointerKeys.set(event.pointerId, key);
         });
         const letGo = (event) => {
           if (!view.pointerKeys.has(event.pointerId)) return;
@@ -190,11 +190,16 @@
     return view;
   }
 
-  // A key goes down by pointer or PC key; the board holds it for its
-  // minimum however short the press is. It goes up when nothing holds it.
+  // A key goes down by pointer or PC key: the press joins the keys' queue
+  // and reaches the firmware however short it is. A press the full queue
+  // refuses is said above the page. The key goes up when nothing holds it.
   function pressKey(m, view, key) {
+    if ((view.held.get(key) || 0) === 0 && m._tallivo_press_key(key) !== 0) {
+      view.showStatus(m.UTF8ToString(m._tallivo_last_error()) + '. Type it again once the paper has caught up.', true);
+      return false;
+    }
     view.held.set(key, (view.held.get(key) || 0) + 1);
-    m._tallivo_press_key(key);
+    return true;
   }
 
   function releaseKey(m, view, key) {
@@ -224,8 +229,7 @@
       event.preventDefault();
       // Auto-repeat only says the key is still held.
       if (event.repeat || byPhysicalKey.has(event.code)) return;
-      byPhysicalKey.set(event.code, key);
-      pressKey(m, view, key);
+      if (pressKey(m, view, key)) byPhysicalKey.set(event.code, key);
     });
     document.addEventListener('keyup', (event) => {
       const key = byPhysicalKey.get(event.code);
@@ -316,7 +320,7 @@
         }
       }
       last = now;
-      if (view.tape && m._tallivo_periods_run() >= view.tape.end) {
+      if (view.tape && m._tallivo_tape_end() > 0) {
         if (status.textContent.startsWith('Typing: ')) showStatus(status.textContent.replace('Typing: ', 'Typed: '));
         view.tape = null;
       }

@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMouseEvent>
 
 #include <array>
@@ -316,16 +317,8 @@ TEST_F(KeyboardPanelTest, PcKeysHoldCalculatorKeys) {
     EXPECT_TRUE(panel.isVisible());
     EXPECT_EQ(quit, 0);
 
-    // The firmware sees a PC-held key through the scan, and its release
-    // once the key's minimum hold has run out (as have the taps above).
-    idle(KeyboardPanel::kMinimumHoldPeriods);
-    sendKey(&panel, QEvent::KeyPress, Qt::Key_7);
-    reselect(6);
-    EXPECT_EQ(rowBits(), 0b0001);
-    sendKey(&panel, QEvent::KeyRelease, Qt::Key_7);
-    idle(KeyboardPanel::kMinimumHoldPeriods);
-    reselect(6);
-    EXPECT_EQ(rowBits(), 0);
+    // Each tap is a press in the keys' queue.
+    EXPECT_EQ(panel.pressesWaiting(), std::size(keys));
 }
 
 TEST_F(KeyboardPanelTest, EveryKeyHasAPcKeyShownInItsTooltip) {
@@ -385,26 +378,22 @@ TEST_F(KeyboardPanelTest, TheSwitchesSayWhatTheyAre) {
     }
 }
 
-// However short a press is, the firmware sees the key down for the minimum
-// hold, counted in clock periods from the press.
+// However short a press is, the firmware sees the key until the scan has
+// read its column: a press joins the keys' queue, which shows the board one
+// press at a time from the start of a scan pass.
 class ShortPressTest : public KeyboardPanelTest {
-protected:
-    // Runs `periods` clock periods in which column 1 is scanned every period
-    // (two patterns that both select it), and returns in how many of them
-    // "%" (row 1) read down, counting only an unbroken run from the first.
-    std::uint64_t periodsSeenDown(std::uint64_t periods) {
-        std::uint64_t down = 0;
-        bool broken = false;
-        for (std::uint64_t p = 0; p < periods; ++p) {
-            columns.fill(1);
-            columns[1] = 0;
-            if (p % 2 == 1) columns[5] = 0;
-            panel.clockPhase1();
-            const bool isDown = (rowBits() & 0b0010) != 0;
-            if (isDown && !broken) ++down;
-            if (!isDown) broken = true;
+  protected:
+    // One scan pass as the firmware walks it: a low line from column 0 to 9,
+    // a few periods each. Returns the rows read in column 1 ("SQRT" row 0,
+    // "%" row 1).
+    int passReadingColumn1() {
+        int read = 0;
+        for (int column = 0; column < 10; ++column) {
+            select(column);
+            if (column == 1) read = rowBits();
+            idle(50);
         }
-        return down;
+        return read;
     }
     void click(QAbstractButton* button) {
         const QPointF centre = QRectF(button->rect()).center();
@@ -417,56 +406,80 @@ protected:
     }
 };
 
-TEST_F(ShortPressTest, AClickBetweenTwoPeriodsIsSeenForTheMinimumHold) {
-    idle(1000);
+TEST_F(ShortPressTest, AClickBetweenTwoPeriodsIsShownUntilItsColumnIsScanned) {
+    passReadingColumn1();
     click(key("%"));
     EXPECT_FALSE(key("%")->isDown());
-    EXPECT_EQ(periodsSeenDown(KeyboardPanel::kMinimumHoldPeriods + 100), KeyboardPanel::kMinimumHoldPeriods);
+    EXPECT_EQ(panel.pressesWaiting(), 1u);
+    idle(100000);  // the firmware busy elsewhere: the press waits
+    EXPECT_EQ(passReadingColumn1(), 0b0010);
+    EXPECT_EQ(panel.pressesWaiting(), 0u);
+    EXPECT_EQ(passReadingColumn1(), 0);
 }
 
 TEST_F(ShortPressTest, KeysClickedBeforeTheBoardSawTheFirstFollowOneAnother) {
     // Two clicks with no clock period between them (quick typing, or the
-    // clock stopped in the inspector): "%" first, then "SQRT", never both.
-    idle(1000);
+    // clock stopped in the inspector): one key a pass, in order, never two
+    // at once, and "%" twice with a pass without a key between, so that the
+    // firmware takes it for two presses.
+    click(key("%"));
     click(key("%"));
     click(key("SQRT"));
-    std::uint64_t percent = 0, root = 0, both = 0, rootBeforePercentEnds = 0;
-    for (std::uint64_t p = 0; p < 4 * KeyboardPanel::kMinimumHoldPeriods; ++p) {
-        columns.fill(1);
-        columns[1] = 0;
-        if (p % 2 == 1) columns[5] = 0;
-        panel.clockPhase1();
-        const int bits = rowBits();
-        percent += (bits & 0b0010) != 0;
-        root += (bits & 0b0001) != 0;
-        both += bits == 0b0011;
-        if (p <= KeyboardPanel::kMinimumHoldPeriods && (bits & 0b0001) != 0) ++rootBeforePercentEnds;
-    }
-    EXPECT_EQ(percent, KeyboardPanel::kMinimumHoldPeriods);
-    EXPECT_EQ(root, KeyboardPanel::kMinimumHoldPeriods);
-    EXPECT_EQ(both, 0u);
-    EXPECT_EQ(rootBeforePercentEnds, 0u);
+    std::vector<int> read;
+    for (int pass = 0; pass < 5; ++pass) read.push_back(passReadingColumn1());
+    EXPECT_EQ(read, (std::vector<int>{0b0010, 0, 0b0010, 0b0001, 0}));
 }
 
-TEST_F(ShortPressTest, ATapOfAPcKeyIsSeenForTheMinimumHold) {
+TEST_F(ShortPressTest, ATapOfAPcKeyIsShownUntilItsColumnIsScanned) {
     sendKey(&panel, QEvent::KeyPress, Qt::Key_P);
     sendKey(&panel, QEvent::KeyRelease, Qt::Key_P);
-    EXPECT_EQ(periodsSeenDown(KeyboardPanel::kMinimumHoldPeriods + 100), KeyboardPanel::kMinimumHoldPeriods);
+    EXPECT_EQ(passReadingColumn1(), 0b0010);
+    EXPECT_EQ(passReadingColumn1(), 0);
 }
 
-TEST_F(ShortPressTest, ALongerHoldEndsWithTheRelease) {
+TEST_F(ShortPressTest, ALongerHoldIsOnePressThatEndsWithTheRelease) {
     sendKey(&panel, QEvent::KeyPress, Qt::Key_P);
-    EXPECT_EQ(periodsSeenDown(KeyboardPanel::kMinimumHoldPeriods + 500), KeyboardPanel::kMinimumHoldPeriods + 500);
+    sendKey(&panel, QEvent::KeyPress, Qt::Key_Q);  // waits behind the held "%"
+    for (int pass = 0; pass < 5; ++pass) EXPECT_EQ(passReadingColumn1(), 0b0010) << pass;
     sendKey(&panel, QEvent::KeyRelease, Qt::Key_P);
-    EXPECT_EQ(periodsSeenDown(10), 0u);
+    EXPECT_EQ(passReadingColumn1(), 0b0001);
+    sendKey(&panel, QEvent::KeyRelease, Qt::Key_Q);
+    EXPECT_EQ(passReadingColumn1(), 0);
+    EXPECT_EQ(panel.pressesWaiting(), 0u);
+}
+
+TEST_F(ShortPressTest, APressTheFullQueueRefusesIsSaidAndLeavesTheKeyUp) {
+    for (std::size_t i = 0; i < KeyboardPanel::kQueueLength; ++i)
+        click(key(i % 2 == 0 ? "7" : "8"));
+    EXPECT_EQ(panel.refusedMessage(), nullptr);
+    click(key("9"));
+    sendKey(&panel, QEvent::KeyPress, Qt::Key_4);
+    EXPECT_FALSE(key("9")->isDown());
+    EXPECT_FALSE(key("4")->isDown());
+    sendKey(&panel, QEvent::KeyRelease, Qt::Key_4);
+    ASSERT_NE(panel.refusedMessage(), nullptr);
+    EXPECT_TRUE(panel.refusedMessage()->isVisible());
+    const QString text = panel.refusedMessage()->text();
+    EXPECT_TRUE(text.contains(QStringLiteral("256 presses"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("\"4\""))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("2 refused"))) << text.toStdString();
+    EXPECT_EQ(panel.pressesWaiting(), KeyboardPanel::kQueueLength);
+    // Nothing is shown to the board outside the queue.
+    reselect(4);
+    EXPECT_EQ(rowBits(), 0);
+    panel.refusedMessage()->close();
 }
 
 TEST_F(ShortPressTest, AKeyHeldByAScriptIsSeenExactlyWhileHeld) {
-    // The runner sets keys down and up at given periods: no minimum there.
+    // The runner's --keys sets buttons down and up at given periods: read at
+    // any change of the columns while down, outside the queue.
     key("%")->setDown(true);
-    EXPECT_EQ(periodsSeenDown(300), 300u);
+    reselect(1);
+    EXPECT_EQ(rowBits(), 0b0010);
+    for (int pass = 0; pass < 3; ++pass) EXPECT_EQ(passReadingColumn1(), 0b0010);
     key("%")->setDown(false);
-    EXPECT_EQ(periodsSeenDown(10), 0u);
+    EXPECT_EQ(passReadingColumn1(), 0);
+    EXPECT_EQ(panel.pressesWaiting(), 0u);
 }
 
 TEST_F(KeyboardPanelTest, PcKeyReachesTheKeyboardWhenAButtonHasFocus) {
