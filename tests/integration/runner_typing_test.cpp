@@ -61,7 +61,8 @@ TEST(RunnerTyping, ATapeOfEveryKeyPrintsTheSamePaperAtAnySpeed) {
     EXPECT_EQ(fast.state["lamps"]["NEG"].number, 1);
     EXPECT_EQ(fast.state["stoppedBy"].kind, Json::kNull);
     for (const std::vector<std::string>& speed :
-         {std::vector<std::string>{"--hold", "1", "--gap", "1"}, {"--hold", "40000", "--gap", "200000"}}) {
+         {std::vector<std::string>{"--hold", "1", "--gap", "1"},
+          {"--hold", "40000", "--gap", "200000"}}) {
         const Typed t = typeTape(kEveryKey, speed);
         ASSERT_EQ(t.exitCode, 0) << t.err;
         EXPECT_EQ(t.paper, fast.paper) << speed[1] << "/" << speed[3];
@@ -87,8 +88,10 @@ TEST(RunnerTyping, QuickTypingWhileLinesPrintLosesNoKey) {
 
 TEST(RunnerTyping, AHeldKeyCountsOnceAndAKeyTypedTwiceCountsTwice) {
     // Held for four drum revolutions: one 7.
-    EXPECT_EQ(lines(typeTape("7 +", {"--hold", "520000", "--gap", "1"}).paper), std::vector<std::string>{"7 +"});
-    EXPECT_EQ(lines(typeTape("7 7 + 5 00 00 +").paper), (std::vector<std::string>{"77 +", "50000 +"}));
+    EXPECT_EQ(lines(typeTape("7 +", {"--hold", "520000", "--gap", "1"}).paper),
+              std::vector<std::string>{"7 +"});
+    EXPECT_EQ(lines(typeTape("7 7 + 5 00 00 +").paper),
+              (std::vector<std::string>{"77 +", "50000 +"}));
     EXPECT_EQ(lines(typeTape("7 7 + 5 00 +", {"--hold", "1", "--gap", "1"}).paper),
               (std::vector<std::string>{"77 +", "500 +"}));
     EXPECT_EQ(lines(typeTape("+ + + =", {"--hold", "1", "--gap", "0"}).paper),
@@ -98,7 +101,8 @@ TEST(RunnerTyping, AHeldKeyCountsOnceAndAKeyTypedTwiceCountsTwice) {
 TEST(RunnerTyping, ARunEndsWhenTheCalculatorWaitsForAKeyAgain) {
     // The default ends the run once the last line is printed and the key
     // scan runs on its own: far sooner than a fixed schedule's end.
-    const auto r = runProgram("tallivo-run", {"--type", "9 9 9 X 9 9 9 = <>", "--stats"}, "typing_end");
+    const auto r =
+        runProgram("tallivo-run", {"--type", "9 9 9 X 9 9 9 = <>", "--stats"}, "typing_end");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(lines(r.out).size(), 4u) << r.out;
     const auto periods = std::stoull(r.err.substr(r.err.find("periods=") + 8));
@@ -106,7 +110,8 @@ TEST(RunnerTyping, ARunEndsWhenTheCalculatorWaitsForAKeyAgain) {
     EXPECT_NE(r.err.find("longest_key_wait="), std::string::npos) << r.err;
 
     // --periods counts from the moment the calculator took the last key.
-    const auto p = runProgram("tallivo-run", {"--type", "1 +", "--periods", "1", "--stats"}, "typing_periods");
+    const auto p =
+        runProgram("tallivo-run", {"--type", "1 +", "--periods", "1", "--stats"}, "typing_periods");
     ASSERT_EQ(p.exitCode, 0) << p.err;
     EXPECT_EQ(p.out, "") << "not yet printed";
     EXPECT_LT(std::stoull(p.err.substr(8)), 20000u) << p.err;
@@ -118,7 +123,9 @@ TEST(RunnerTyping, WhatCannotBeTypedIsReported) {
     for (int i = 0; i < 257; ++i) tooMany += "7 ";
     Typed t = typeTape(tooMany);
     EXPECT_EQ(t.exitCode, 1);
-    EXPECT_NE(t.err.find("typed key 257 ('7') refused: 256 presses were already waiting"), std::string::npos) << t.err;
+    EXPECT_NE(t.err.find("typed key 257 ('7') refused: 256 presses were already waiting"),
+              std::string::npos)
+        << t.err;
     EXPECT_EQ(t.paper, "");
 
     // A character with no key names itself, and nothing runs.
@@ -127,12 +134,14 @@ TEST(RunnerTyping, WhatCannotBeTypedIsReported) {
     EXPECT_NE(r.err.find("no key for 'W' in '1+2+W'"), std::string::npos) << r.err;
 
     // A program that never scans the keyboard: the wait is cut, and said.
-    r = runProgram("tallivo-run",
-                   {"--code", std::string(TALLIVO_PROGRAMS_DIR) + "/bcd_add.code", "--type", "1 +", "--stats"},
-                   "typing_cap");
+    r = runProgram(
+        "tallivo-run",
+        {"--code", std::string(TALLIVO_PROGRAMS_DIR) + "/bcd_add.code", "--type", "1 +", "--stats"},
+        "typing_cap");
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("the calculator took no key for 4000000 periods; 2 typed keys were not taken"),
-              std::string::npos)
+    EXPECT_NE(
+        r.err.find("the calculator took no key for 4000000 periods; 2 typed keys were not taken"),
+        std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find("periods=4000000 "), std::string::npos) << r.err;
 }
