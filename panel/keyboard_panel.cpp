@@ -272,16 +272,20 @@ bool KeyboardPanel::pressPcKey(const QKeyEvent* event) {
     if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
     QAbstractButton* button = keyButton(layoutText(calculatorKeyFor(event->key())));
     if (button == nullptr) return false;
-    // Auto-repeat only says the key is still held.
-    if (event->isAutoRepeat()) return true;
+    // Auto-repeat only says the key is still held, unless it is the press of
+    // a key typed again at once (see releasePcKey).
+    const bool retyped = event->isAutoRepeat() && retypedScanCode_ == event->nativeScanCode() &&
+                         retypedKey_ == event->key();
+    retypedKey_ = 0;
+    if (event->isAutoRepeat() && !retyped) return true;
     for (int i = 0; i < heldKeyCount_; ++i) {
         const HeldKey& held = heldKeys_[static_cast<std::size_t>(i)];
         if (held.scanCode == event->nativeScanCode() && held.key == event->key()) return true;
     }
     if (!pressButton(button)) return true;
     if (heldKeyCount_ < static_cast<int>(heldKeys_.size())) {
-        heldKeys_[static_cast<std::size_t>(heldKeyCount_++)] = {event->nativeScanCode(),
-                                                                event->key(), button};
+        heldKeys_[static_cast<std::size_t>(heldKeyCount_++)] = {event->nativeScanCode(), event->key(), button,
+                                                                event->timestamp()};
     }
     button->setDown(true);
     return true;
@@ -289,7 +293,6 @@ bool KeyboardPanel::pressPcKey(const QKeyEvent* event) {
 
 bool KeyboardPanel::releasePcKey(const QKeyEvent* event) {
     const bool mapped = !calculatorKeyFor(event->key()).empty();
-    if (event->isAutoRepeat()) return mapped;
     // A physical key is known by its scan code where the platform gives one:
     // Shift released before "=" turns the release of "+" into one of "=".
     const quint32 scanCode = event->nativeScanCode();
@@ -297,6 +300,15 @@ bool KeyboardPanel::releasePcKey(const QKeyEvent* event) {
         const HeldKey held = heldKeys_[static_cast<std::size_t>(i)];
         const bool same = scanCode != 0 ? held.scanCode == scanCode : held.key == event->key();
         if (!same) continue;
+        if (event->isAutoRepeat()) {
+            // The window system calls a release and a press of one key at the
+            // same moment an auto-repeat. The keyboard's own repeat begins
+            // only after its delay; sooner, the key was let go and typed
+            // again as fast as a paste types (xdotool type --delay 0).
+            if (event->timestamp() - held.pressedAt >= kAutoRepeatDelayMs) return true;
+            retypedScanCode_ = scanCode;
+            retypedKey_ = event->key();
+        }
         heldKeys_[static_cast<std::size_t>(i)] = heldKeys_[static_cast<std::size_t>(--heldKeyCount_)];
         bool stillHeld = false;
         for (int j = 0; j < heldKeyCount_; ++j) {

@@ -129,9 +129,16 @@ private:
         quint32 scanCode;
         int key;
         QAbstractButton* button;
+        ulong pressedAt;  // the press event's time, in milliseconds
     };
     std::array<HeldKey, 8> heldKeys_{};
     int heldKeyCount_ = 0;
+    // No keyboard repeats a held key sooner than this after its press.
+    static constexpr ulong kAutoRepeatDelayMs = 100;
+    // The key just let go as one typed again at once: the press that comes
+    // with its release is a new press.
+    quint32 retypedScanCode_ = 0;
+    int retypedKey_ = 0;
 };
 
 }  // namespace tallivo

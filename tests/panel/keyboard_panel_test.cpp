@@ -61,8 +61,9 @@ protected:
         return button;
     }
     void sendKey(QObject* target, QEvent::Type type, int qtKey, bool autoRepeat = false,
-                 quint32 scanCode = 0, const QString& text = {}) {
+                 quint32 scanCode = 0, const QString& text = {}, ulong timestamp = 0) {
         QKeyEvent event(type, qtKey, Qt::NoModifier, scanCode, 0, 0, text, autoRepeat);
+        event.setTimestamp(timestamp);
         QApplication::sendEvent(target, &event);
     }
 
@@ -308,7 +309,9 @@ TEST_F(KeyboardPanelTest, PcKeysHoldCalculatorKeys) {
     for (const auto& [qtKey, caption] : keys) {
         sendKey(&panel, QEvent::KeyPress, qtKey);
         EXPECT_TRUE(key(caption)->isDown()) << caption;
-        sendKey(&panel, QEvent::KeyRelease, qtKey, true);
+        // The keyboard's repeat, after its delay.
+        sendKey(&panel, QEvent::KeyRelease, qtKey, true, 0, {}, 500);
+        sendKey(&panel, QEvent::KeyPress, qtKey, true, 0, {}, 500);
         EXPECT_TRUE(key(caption)->isDown()) << caption << " after auto-repeat";
         sendKey(&panel, QEvent::KeyRelease, qtKey);
         EXPECT_FALSE(key(caption)->isDown()) << caption;
@@ -435,6 +438,31 @@ TEST_F(ShortPressTest, ATapOfAPcKeyIsShownUntilItsColumnIsScanned) {
     sendKey(&panel, QEvent::KeyRelease, Qt::Key_P);
     EXPECT_EQ(passReadingColumn1(), 0b0010);
     EXPECT_EQ(passReadingColumn1(), 0);
+}
+
+TEST_F(ShortPressTest, AKeyTypedAgainAtOnceIsANewPressNotARepeat) {
+    // xdotool type --delay 0 "%%%": each release and the next press come at
+    // the same millisecond, which the window system calls an auto-repeat.
+    const quint32 scanCode = 14;
+    sendKey(&panel, QEvent::KeyPress, Qt::Key_Percent, false, scanCode, {}, 5000);
+    for (int again = 0; again < 2; ++again) {
+        sendKey(&panel, QEvent::KeyRelease, Qt::Key_Percent, true, scanCode, {}, 5001);
+        sendKey(&panel, QEvent::KeyPress, Qt::Key_Percent, true, scanCode, {}, 5001);
+    }
+    sendKey(&panel, QEvent::KeyRelease, Qt::Key_Percent, false, scanCode, {}, 5002);
+    EXPECT_EQ(panel.pressesWaiting(), 3u);
+    // A key held down and repeated by the keyboard, past its delay: one press.
+    sendKey(&panel, QEvent::KeyPress, Qt::Key_Q, false, 15, {}, 6000);
+    for (ulong t = 6500; t < 7000; t += 40) {
+        sendKey(&panel, QEvent::KeyRelease, Qt::Key_Q, true, 15, {}, t);
+        sendKey(&panel, QEvent::KeyPress, Qt::Key_Q, true, 15, {}, t);
+    }
+    EXPECT_TRUE(key("SQRT")->isDown());
+    sendKey(&panel, QEvent::KeyRelease, Qt::Key_Q, false, 15, {}, 7000);
+    EXPECT_EQ(panel.pressesWaiting(), 4u);
+    std::vector<int> read;
+    for (int pass = 0; pass < 7; ++pass) read.push_back(passReadingColumn1());
+    EXPECT_EQ(read, (std::vector<int>{0b0010, 0, 0b0010, 0, 0b0010, 0b0001, 0}));
 }
 
 TEST_F(ShortPressTest, ALongerHoldIsOnePressThatEndsWithTheRelease) {
