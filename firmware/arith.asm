@@ -7,7 +7,9 @@
 ; character) and take a second operand from P3 (R6, R7). They run at depth 1
 ; or 2 and use R12, R13 as scratch.
 
-; P4's register = P3's register: the digits, the decimals and the sign.
+; P4's register = P3's register: the digits, the decimals and the sign;
+; P4's status character 2 is cleared (the entry's "being typed", a result's
+; first digit cut off).
 copy:   ldm 0
         xch R7
         ldm 0
@@ -26,6 +28,8 @@ cp_lp:  src P3
         rd3
         src P4
         wr3
+        ldm 0
+        wr2                     ; a copy is not being typed, and has no digit cut off
         bbl 0
 
 ; P4's register = 0, its four status characters too.
@@ -119,7 +123,7 @@ ic_lp:  ldm 0
         isz R9, ic_lp
         bbl 0
 
-; P4 = 0 - P4: turns a borrowed difference back into its size.
+; P4 = 0 - P4, its sign turned: a borrowed difference back into its size.
 negate: ldm 0
         xch R9
         stc
@@ -132,23 +136,19 @@ ng_lp:  src P4
         daa                     ; 10 is 0 and carries
         wrm
         isz R9, ng_lp
+        rd3
+        cma
+        rar
+        tcc
+        wr3
         bbl 0
-
-; Accumulator 0 when P4's digits are all 0.
-iszero: ldm 0
-        xch R9
-iz_lp:  src P4
-        rdm
-        jcn nz, iz_no
-        isz R9, iz_lp
-        bbl 0
-iz_no:  bbl 1
 
 ; One more decimal for P4 (times ten) when it has room for a fifteenth
-; digit: accumulator 0; else 1 and nothing changes.
+; digit: accumulator 0, R12 0; else 1 and nothing changes. Entered at rs9
+; with R9 = 15, it may fill a sixteenth digit.
 raise:  ldm 14
         xch R9
-        src P4
+rs9:    src P4
         rdm
         jcn nz, rs_no
         xch R12                 ; a 0 enters on the right
@@ -159,30 +159,3 @@ raise:  ldm 14
         wr1
         bbl 0
 rs_no:  bbl 1
-
-; One decimal fewer for P4: its lowest digit is cut off (left in R12).
-lower:  ldm 0
-        xch R12
-        jms shiftdown
-        src P4
-        rd1
-        dac
-        wr1
-        bbl 0
-
-; Trailing zeros of P4's decimals go; a zero has no sign.
-trim:   ldm 0
-        xch R9
-        src P4
-        rd1
-        jcn z, tr_zero
-        rdm
-        jcn nz, tr_zero
-        jms lower
-        jun trim
-tr_zero:
-        jms iszero
-        jcn nz, tr_x
-        src P4
-        wr3
-tr_x:   bbl 0

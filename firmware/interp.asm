@@ -15,12 +15,6 @@ loop:   jms fetch               ; P1 = the operation at P0
         inc R0
 lp_run: jin P1                  ; to its code in this page
 
-; The operand byte of a two-byte operation, into P2. Depth 1 (calls depth 2).
-operand:
-        jms fetchoperand
-        isz R1, od_ret
-        inc R0
-od_ret: bbl 0
 
 ; END: the key's work is done; the lamps are set, and the program goes back
 ; to its key wait. RAM 1's port: line 0 "M" (the memory is not 0), line 1
@@ -83,8 +77,7 @@ dg_x:   jun loop
 ; POINT: the digits that follow are decimals; a second point changes nothing.
 op_point:
         fim P4, ENTRY << 4
-        jms begin
-        src P4
+        jms begin               ; (which leaves the entry selected)
         ldm 1
         wr0
         jun loop
@@ -106,12 +99,9 @@ op_copy:
         jms copy
         jun loop
 
-; TYPED: the entry counts as typed (after "RM" or "Ex").
-op_typed:
-        fim P4, ENTRY << 4
-        src P4
-        ldm 1
-        wr2
+; TAKE: the entry is taken as PRNE takes it, without printing ("Ex").
+op_take:
+        jms take
         jun loop
 
 ; JOP a: goes on at a when an "X" or "/" is pending.
@@ -137,30 +127,32 @@ op_setop:
         wr0
         jun loop
 
-; PRNE s, PRNT s, PRNX s: print the entry (taken first, see take), the total,
-; or no number, with the
-; symbols of the operand: left symbol's sector in its high nibble, right
-; symbol's in its low nibble (15: none). With the rounding switch at "/N" or
-; "5/4" the number is first set to the decimal-point switch's decimals.
+; PRNE s, PRNT s, PRNX s: print the entry (taken into LAST first, see take),
+; the total, or no number, with the symbols of the operand: left symbol's
+; sector in its high nibble, right symbol's in its low nibble (15: none).
+; With the rounding switch at "/N" or "5/4" the number is first set to the
+; decimal-point switch's decimals and kept so; a number that is 0 then loses
+; its sign. The number printed becomes the entry, no longer typed, so digits
+; typed after any printed line begin a new number.
+op_prnx:
+        jms operand
+        jms blankline
+        jun pn_sym
 op_prne:
         jms take
-        ldm ENTRY
+        ldm LAST
         jun prn
 op_prnt:
         ldm TOTAL
-        jun prn
-op_prnx:
-        ldm BLANK
 prn:    xch R8
         jms operand
+        jms fix                 ; the switches' decimals, kept in the number
+        jms tr_zero             ; a number cut to 0 prints black
         ld R8
-        iac
-        jcn z, pn_blank
-        jms fix                 ; the switches' decimals
+        xch R6
+        fim P4, ENTRY << 4
+        jms copy                ; the number printed is the entry now, not typed
         jms format
-        jun pn_sym
-pn_blank:
-        jms blankline
 pn_sym: fim P1, LINE << 4
         src P1
         ld R4
@@ -170,11 +162,38 @@ pn_sym: fim P1, LINE << 4
         jms print
         jun loop
 
+; SIGN: "S", the entry changes its sign; a new entry begins as -0 and takes
+; the digits that follow.
+op_sign:
+        fim P4, ENTRY << 4
+        jms begin               ; (which leaves the entry selected)
+        rd3
+        cma
+        rar
+        tcc
+        wr3
+        jun loop
+
 ; ADDS r0 adds the entry to register r, ADDS r1 subtracts it.
 op_adds:
         jun adds
 
-; CALC carries out a pending "X" or "/"; PCT divides the result by 100.
+; CALC carries out a pending "X" or "/".
 op_calc:
         jun calc
-op_pct: jun pct
+
+; PCT: "%". After "a X b", a x b / 100; after "a / b", a / b x 100; with
+; nothing pending, the entry / 100, worked as 1 X entry. The pending
+; operation's register carries the "%" in its status character 2, which
+; makes the product two decimals longer, the quotient two shorter.
+op_pct: fim P4, PEND << 4
+        src P4
+        rd0
+        jcn nz, pc_go           ; "X" or "/" pending
+        jms clear
+        jms inc16               ; PEND = 1
+        ldm 1
+        wr0                     ; for "X"
+pc_go:  ldm 2
+        wr2
+        jun calc

@@ -27,10 +27,10 @@ key:    jms scan
         src P1
         rd0
         jcn z, ky_go
-        ld R0
+        ld R0                   ; "C" is row 3 + 12, column 7 + 8: 15 and
+        clc                     ; 15, the only key whose nibbles add up to
+        add R1                  ; 30 (14 and a carry)
         iac
-        jcn nz, key
-        ld R1
         iac
         jcn nz, key
 ky_go:  jms fetchoperand        ; P2 = the routine, or the digit
@@ -38,8 +38,7 @@ ky_go:  jms fetchoperand        ; P2 = the routine, or the digit
         jcn nz, ky_run
         fim P0, k_digit & 0xFF
         jun digit
-ky_run: ld R4
-        xch R0
+ky_run: xch R0                 ; (the accumulator still holds R4)
         ld R5
         xch R1
         jun loop

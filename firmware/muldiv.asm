@@ -6,11 +6,7 @@
 ; PEND x ENTRY. The product, up to thirty digits, is built in WORK (upper
 ; sixteen) and LAST (lower sixteen): for each digit of ENTRY from the top,
 ; the product is multiplied by ten and PEND added that many times.
-mul:    fim P4, WORK << 4
-        jms clear
-        fim P4, LAST << 4
-        jms clear
-        ldm 15
+mul:    ldm 15
         xch R3                  ; ENTRY's digit, 15 down to 0
 ml_dig: ldm 0
         xch R12
@@ -40,7 +36,8 @@ ml_nxt: jms scan                ; keys typed meanwhile are kept
         dac
         xch R3
         jcn c, ml_dig
-        ; decimals: PEND's + ENTRY's, up to 28, in R2 (16s) and R3
+        ; decimals: PEND's + ENTRY's (+ 2 for "%"), up to 30, in R2 (16s)
+        ; and R3
         fim P4, PEND << 4
         src P4
         rd1
@@ -53,6 +50,16 @@ ml_nxt: jms scan                ; keys typed meanwhile are kept
         xch R3
         tcc
         xch R2
+        ld R4
+        cma                     ; 2 for "%" (TCC left the carry clear)
+        add R3
+        xch R3
+        tcc
+        add R2
+        xch R2
+; The division comes here too, with its quotient in LAST (WORK 0).
+ml_fz:  ldm 0
+        xch R12                 ; no digit cut off yet
 ml_fit: ld R2                   ; 16 or more decimals: cut one
         jcn nz, ml_cut
         ld R3
@@ -66,25 +73,20 @@ ml_fit: ld R2                   ; 16 or more decimals: cut one
         rdm
         jcn z, sign
 ml_big: ld R3
-        jcn z, ml_over          ; no decimal left to give up
+        jcn z, dv_over          ; no decimal left to give up
 ml_cut: ldm 0
         xch R12
         fim P4, WORK << 4
         jms shiftdown
         fim P4, LAST << 4
-        jms shiftdown           ; the upper half's lowest digit comes down
-        ld R3
-        dac
-        xch R3
-        jcn c, ml_fit
-        ld R2
-        dac
-        xch R2
+        jms shiftdown           ; the upper half's lowest digit comes down,
+                                ; the lowest digit goes into R12
+        jms countdown           ; one decimal fewer
         jun ml_fit
-ml_over:
-        jun overflow
 
-; The result in LAST gets PEND's sign times ENTRY's and R3 decimals.
+; The result in LAST gets PEND's sign times ENTRY's, R3 decimals, and in
+; status character 2 the first digit cut off it (R12), from which "5/4"
+; rounds it when it is printed.
 sign:   fim P4, PEND << 4
         src P4
         rd3
@@ -101,9 +103,10 @@ sign:   fim P4, PEND << 4
         wr3
         ld R3
         wr1
-; LAST is the result: trimmed, marked, and copied into the entry.
-result: fim P4, LAST << 4
-        jms trim
+        ld R12
+        wr2
+; LAST (P4) is the result: trimmed, marked, and copied into the entry.
+result: jms trim
         src P4
         ldm 1
         wr0
@@ -113,12 +116,15 @@ result: fim P4, LAST << 4
         jun loop
 
 ; PEND / ENTRY by long division, in place: the divisor (ENTRY) is shifted up
-; until its top digit is in character 14, so each quotient digit, the count of how often
-; the divisor comes off the remainder, is 0 to 9; then the remainder is
-; multiplied by ten. R2, R3 count the quotient's decimals (negative while its
-; digits are still left of the point): PEND's decimals - ENTRY's - 1, minus
-; one per shift of the divisor, plus one per digit. The division ends with
-; fifteen digits, or fourteen decimals, once the point is passed.
+; until its top digit is in character 14, so each quotient digit, the count
+; of how often the divisor comes off the remainder, is 0 to 9; then the
+; remainder is multiplied by ten. R2, R3 count the quotient's decimals
+; (negative while its digits are still left of the point): PEND's decimals -
+; ENTRY's - 1 (- 2 more for "%", which is PEND x 100 / ENTRY), minus one per
+; shift of the divisor, plus one per digit. Once the point is passed the
+; division makes sixteen digits, or fifteen decimals, and cuts the last off
+; into R12: the result keeps fifteen digits, or fourteen decimals, and the
+; digit after them for the rounding.
 div:    fim P4, ENTRY << 4
         jms iszero
         jcn z, dv_over          ; division by 0
@@ -134,21 +140,20 @@ div:    fim P4, ENTRY << 4
         tcc
         dac                     ; a borrow makes the sixteens 15: negative
         xch R2
-        jms countdown
+dv_pc:  jms countdown           ; once, or three times for "%" (R4 = 13)
+        isz R4, dv_pc
 dv_nb:  fim P4, (ENTRY << 4) | 14
         src P4
         rdm
-        jcn nz, dv_q
+        jcn nz, dv_dig
         xch R12
         jms shiftup
         jms countdown
         jun dv_nb
-dv_q:   fim P4, LAST << 4
-        jms clear
-dv_dig: fim P4, (LAST << 4) | 14
+dv_dig: fim P4, (LAST << 4) | 15
         src P4
         rdm
-        xch R6                  ; not 0: fifteen digits
+        xch R6                  ; not 0: sixteen digits
         ld R2
         ral
         jcn nc, dv_pos
@@ -157,13 +162,11 @@ dv_dig: fim P4, (LAST << 4) | 14
 dv_over:
         jun overflow            ; too many digits before the point
 dv_pos: ld R6
-        jcn nz, sign
-        ld R2
-        jcn nz, sign
+        jcn nz, ml_fz           ; sixteen digits: the last is cut off
         ld R3
         iac
-        iac
-        jcn c, sign             ; fourteen decimals
+        jcn nc, dv_gen          ; fewer than fifteen decimals
+        jun ml_fz               ; fifteen: the last is cut off
 dv_gen: ldm 0
         xch R5
 dv_sub: fim P3, ENTRY << 4

@@ -17,7 +17,7 @@ DIG     equ op_dig & 0xFF
 POINTK  equ op_point & 0xFF
 CLR     equ op_clr & 0xFF
 COPY    equ op_copy & 0xFF
-TYPED   equ op_typed & 0xFF
+TAKE    equ op_take & 0xFF
 JOP     equ op_jop & 0xFF
 SETOP   equ op_setop & 0xFF
 CALC    equ op_calc & 0xFF
@@ -56,14 +56,6 @@ k_result:
 ; 0x10 are digits.
         org 0x310
 
-; @box "00": two zeros join the entry
-; @next main
-k_00:   db DIG, 0, DIG, 0, END
-; @box Point: decimals follow
-; @next main
-k_point:
-        db POINTK, END
-
 ; "+" and "-": the entry (or the last one, or the last result, again) is
 ; printed, then added to or subtracted from the total.
 ; @box "+": print the entry, add it
@@ -73,12 +65,6 @@ k_plus: db PRNE, (S_PLUS << 4) | S_NONE, ADDS, TOTAL << 4, END
 ; @next main, k_overflow
 k_minus:
         db PRNE, (S_MINUS << 4) | S_NONE, ADDS, (TOTAL << 4) | 1, END
-
-; "<>": the total so far, kept.
-; @box "<>": print the total, keep it
-; @next main
-k_subtotal:
-        db PRNT, (S_SUB << 4) | S_NONE, END
 
 ; "=": with an "X" or "/" pending, the operand and the result; otherwise the
 ; total, marked "*" on the right, and a new total begins.
@@ -98,14 +84,16 @@ k_times:
 k_divide:
         db PRNE, (S_DIV << 4) | S_NONE, CALC, SETOP, 2, END
 
-; "%": "a X b %" is a x b / 100.
-; @box "%": the result / 100
+; "%": "a X b %" is a x b / 100, "a / b %" is a / b x 100, and "b %" alone
+; is b / 100.
+; @box "%": the per cent
 ; @next main, k_overflow
 k_percent:
-        db PRNE, (S_PCT << 4) | S_NONE, CALC, PCT, PRNE, (S_NONE << 4) | S_PLUS, END
+        db PRNE, (S_PCT << 4) | S_NONE, PCT, PRNE, (S_NONE << 4) | S_PLUS, END
 
 ; The memory: "M+" and "M-" add the entry or the last result to it, or
-; subtract it; "RM" brings it back as the entry; "CM" clears it.
+; subtract it; "RM" brings it back as the last number, which the next "+",
+; "X", ... takes as it takes a printed entry; "CM" clears it.
 ; @box "M+": add to the memory
 ; @next main, k_overflow
 k_mplus:
@@ -117,23 +105,24 @@ k_mminus:
 ; @box "RM": the memory as the entry
 ; @next main
 k_recall:
-        db COPY, (MEM << 4) | ENTRY, TYPED, PRNE, (S_R << 4) | S_M, END
+        db CLR, LAST, COPY, (MEM << 4) | LAST, CLR, ENTRY, PRNE, (S_R << 4) | S_M, END
 ; @box "CM": clear the memory
 ; @next main
 k_clearmem:
-        db CLR, MEM, PRNX, (S_C << 4) | S_M, END
+        db CLR, MEM, CLR, ENTRY, PRNX, (S_C << 4) | S_M, END
 
-; "CE" clears the entry; "C" clears everything and says so on the paper.
-; @box "CE": clear the entry
-; @next main
-k_clearentry:
-        db CLR, ENTRY, END
+; "C" clears everything and says so on the paper.
 ; @box "C": clear all, print "C"
 ; @next main
 k_clear:
         db CLR, ENTRY, CLR, TOTAL, CLR, PEND, CLR, LAST, PRNX, (S_NONE << 4) | S_C, END
 
-; Keys that this firmware does not handle.
-; @box Keys not built
+; "Ex": with an "X" or "/" pending, the entry (or, with none typed, the last
+; number) and the number kept for the operation change places ("3 / 1 2 Ex
+; =" is 12 / 3); with nothing pending, nothing happens.
+; @box "Ex": the kept number changes places
 ; @next main
-k_none: db END
+k_exchange:
+        db JOP, ex_swap & 0xFF, END
+ex_swap:
+        db TAKE, COPY, (LAST << 4) | ENTRY, COPY, (PEND << 4) | LAST, COPY, (ENTRY << 4) | PEND, END

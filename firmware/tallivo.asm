@@ -27,13 +27,12 @@ reset:  fim P0, main & 0xFF     ; the program starts at its key wait
         include "keys.asm"
         include "print.asm"
         include "format.asm"
-        include "calc.asm"
+        include "trim.asm"
 
         org 0x100
         include "interp.asm"
         include "entry.asm"
-        include "percent.asm"
-        include "overflow.asm"
+        include "digits.asm"
 
 ; KEY: waits for a key and goes to its routine (key.asm). Its byte, 0xF1, is
 ; one of the codes after which the flowchart window marks the next step as
@@ -41,9 +40,6 @@ reset:  fim P0, main & 0xFF     ; the program starts at its key wait
         org 0x1F1
 op_key: jun key
         include "countdown.asm"
-; SIGN: the entry changes its sign ("S"); the work is in page 4.
-op_sign:
-        jun sign_entry
 
         org 0x200
         include "arith.asm"
@@ -56,5 +52,5 @@ op_sign:
         include "keytable.asm"
 
         org 0x400
+        include "calc.asm"
         include "muldiv.asm"
-        include "signkey.asm"

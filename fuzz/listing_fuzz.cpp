@@ -14,7 +14,7 @@
 #include "asm/listing_reader.h"
 #include "asm/output_files.h"
 #include "asm/program_listing.h"
-#include "tools/flowchart_chart.h"
+#include "pictures/flowchart_chart.h"
 
 using namespace tallivo;
 using namespace tallivo::assembler;

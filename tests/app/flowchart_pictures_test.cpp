@@ -1,7 +1,7 @@
 // The flowchart pictures of the firmware: the chart read from the tags of a
 // listing, its drawing in the colour code of the flowchart window, and the
 // pictures that the build ships, opened and lit by the window.
-#include "tools/flowchart_pictures.h"
+#include "pictures/flowchart_pictures.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@
 
 #include "asm/output_files.h"
 #include "tests/support/flowchart_bench.h"
-#include "tools/flowchart_chart.h"
+#include "pictures/flowchart_chart.h"
 #include "tools/flowchart_view.h"
 
 namespace tallivo {

@@ -24,6 +24,7 @@
 #include "panel/inspector_window.h"
 #include "panel/keyboard_panel.h"
 #include "panel/printer_panel.h"
+#include "tests/support/firmware_symbols.h"
 
 namespace tallivo {
 namespace {
@@ -137,20 +138,22 @@ TEST(Inspector, ABreakpointFromTheDisassemblyStopsTheRunAndAStepMarksWhatChanged
     EXPECT_TRUE(app.keyboard()->windowMenu()->actions().contains(app.keyboard()->inspectorAction()));
     InspectorWindow& w = *app.inspector();
 
-    // The key wait `key` at 0x38F, as the listing names it.
-    const int row = w.rowOf(0x38F);
+    // The key wait `key`, as the listing names it.
+    const int key = testing::firmwareSymbol("key");
+    const QString keyHex = QString::number(key, 16).toUpper();
+    const int row = w.rowOf(key);
     ASSERT_GE(row, 0);
-    EXPECT_EQ(w.addressOfRow(row), 0x38F);
+    EXPECT_EQ(w.addressOfRow(row), key);
     EXPECT_EQ(w.disassembly()->topLevelItem(row)->text(2), QStringLiteral("key"));
     EXPECT_EQ(w.disassembly()->topLevelItem(row)->text(4), QStringLiteral("JMS 0, 04  -> scan"));
     w.toggleBreakpoint(row);
-    EXPECT_TRUE(app.runControl().hasBreakpoint(0x38F));
+    EXPECT_TRUE(app.runControl().hasBreakpoint(key));
 
     app.startPacing();
     ASSERT_TRUE(spinUntil([&] { return app.clockPaused(); }));
     EXPECT_EQ(app.runControl().lastStop(), RunControl::Stop::Breakpoint);
-    EXPECT_EQ(app.board().cpu.pc(), 0x38F);
-    EXPECT_EQ(w.value("pc"), QStringLiteral("38F"));
+    EXPECT_EQ(app.board().cpu.pc(), key);
+    EXPECT_EQ(w.value("pc"), keyHex);
     EXPECT_EQ(w.value("instruction"), QStringLiteral("JMS 0, 04"));
     EXPECT_EQ(w.value("label"), QStringLiteral("key"));
     EXPECT_TRUE(w.value("source").startsWith(QStringLiteral("key.asm:"))) << w.value("source").toStdString();
@@ -174,12 +177,12 @@ TEST(Inspector, ABreakpointFromTheDisassemblyStopsTheRunAndAStepMarksWhatChanged
     w.runButton()->click();
     EXPECT_FALSE(app.clockPaused());
     ASSERT_TRUE(spinUntil([&] { return app.clockPaused(); }));
-    EXPECT_EQ(app.board().cpu.pc(), 0x38F);
+    EXPECT_EQ(app.board().cpu.pc(), key);
     // Step over the JMS runs the whole scan and comes back after it.
     w.stepOverButton()->click();
     ASSERT_TRUE(spinUntil([&] { return app.clockPaused(); }));
     EXPECT_EQ(app.runControl().lastStop(), RunControl::Stop::Return);
-    EXPECT_EQ(app.board().cpu.pc(), 0x391);
+    EXPECT_EQ(app.board().cpu.pc(), key + 2);
 
     // Run to cursor: the line made current in the disassembly.
     w.toggleBreakpoint(row);

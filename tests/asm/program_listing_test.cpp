@@ -18,18 +18,21 @@ TEST(ProgramListing, TheFirmwaresLinesAndLabelsByAddress) {
     ProgramListing listing;
     std::string error;
     ASSERT_TRUE(listing.load(kListing, kSymbols, error)) << error;
-    const ProgramListing::Line* adds = listing.lineAt(0x2A6);
+    std::int64_t at = -1;
+    ASSERT_TRUE(listing.symbol("adds", at));
+    const int a = static_cast<int>(at);
+    const ProgramListing::Line* adds = listing.lineAt(a);
     ASSERT_NE(adds, nullptr);
     EXPECT_EQ(adds->file, "adds.asm");
-    EXPECT_EQ(adds->address, 0x2A6);
+    EXPECT_EQ(adds->address, a);
     EXPECT_EQ(adds->byteCount, 2);
     EXPECT_FALSE(adds->data);
     // The second byte of the JMS belongs to the same line.
-    EXPECT_EQ(listing.lineAt(0x2A7), adds);
-    ASSERT_FALSE(listing.labelsAt(0x2A6).empty());
-    EXPECT_EQ(listing.labelsAt(0x2A6).front(), "adds");
-    EXPECT_EQ(listing.placeOf(0x2A6), "adds");
-    EXPECT_EQ(listing.placeOf(0x2A9), "adds+3");
+    EXPECT_EQ(listing.lineAt(a + 1), adds);
+    ASSERT_FALSE(listing.labelsAt(a).empty());
+    EXPECT_EQ(listing.labelsAt(a).front(), "adds");
+    EXPECT_EQ(listing.placeOf(a), "adds");
+    EXPECT_EQ(listing.placeOf(a + 3), "adds+3");
     // A label on a line of its own names the next byte.
     EXPECT_FALSE(listing.labelsAt(0x000).empty());
     // The key table is data; constants are not labels.

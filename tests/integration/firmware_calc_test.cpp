@@ -137,5 +137,59 @@ TEST(FirmwareCalc, SignChangesTheEntryAndExchangeSwapsTheOperands) {
     EXPECT_EQ(type("3 / 1 2 Ex =").lines, (Lines{line("3", "/ "), line("3", "= "), line("4", "  ", "* ")}));
 }
 
+TEST(FirmwareCalc, PercentAtItsEdges) {
+    // A product of fourteen decimals: the per cent cuts two of them off.
+    EXPECT_EQ(type("1 / 3 X 1 %").lines.back(), line("0.00333333333333", "  ", "* "));
+    // a x b has seventeen digits, a x b / 100 fifteen: it fits.
+    Tape big = type("1 00 00 00 00 X 1 00 00 00 00 %");
+    EXPECT_EQ(big.lines.back(), line("100000000000000", "  ", "* "));
+    EXPECT_EQ(big.lamp("OVF"), 0);
+    // After "/" the share in per cent; alone, the number / 100.
+    EXPECT_EQ(type("5 0 / 2 0 0 %").lines.back(), line("25", "  ", "* "));
+    EXPECT_EQ(type("1 / 3 %").lines.back(), line("33.3333333333333", "  ", "* "));
+    EXPECT_EQ(type("5 0 %").lines, (Lines{line("50", "% "), line("0.5", "  ", "* ")}));
+}
+
+TEST(FirmwareCalc, HalfUpRoundsAResultFromTheDigitCutOffIt) {
+    EXPECT_EQ(type("5 00 00 00 / 3 =", 7, kRoundHalf).lines.back(), line("1666666.66666667", "  ", "* "));
+    EXPECT_EQ(type("5 00 00 00 / 3 =", 6, kRoundHalf).lines.back(), line("1666666.666667", "  ", "* "));
+    EXPECT_EQ(type("5 00 00 00 / 3 =", 7, kRoundCut).lines.back(), line("1666666.66666666", "  ", "* "));
+    EXPECT_EQ(type("9 9 9 9 9 9 9 9 9 9 9 9 9 9 9 / 2 =", 0, kRoundHalf).lines.back(),
+              line("500000000000000", "  ", "* "));
+    // 99999999.00 x 1000000.01 is 99999999999999.99: cut to fifteen nines,
+    // rounded up it has sixteen digits and gives up its decimal.
+    EXPECT_EQ(type("9 9 9 9 9 9 9 9 X 1 0 0 0 0 0 0 . 0 1 =", 2, kRoundHalf).lines.back(),
+              line("100000000000000", "  ", "* "));
+    EXPECT_EQ(type("9 9 9 9 9 9 9 9 X 1 0 0 0 0 0 0 . 0 1 =").lines.back(),
+              line("99999999999999.9", "  ", "* "));
+}
+
+TEST(FirmwareCalc, SumsThatNeedMoreThanFifteenDigits) {
+    // The decimals are cut, toward zero; the whole part must fit.
+    EXPECT_EQ(type("1 00 00 00 00 00 00 00 + . 0 5 - <>").lines.back(), line("99999999999999.9", "<>"));
+    EXPECT_EQ(type("1 00 00 00 00 00 00 00 + . 0 5 + <>").lines.back(), line("100000000000000", "<>"));
+    EXPECT_EQ(type("9 9 9 9 9 9 9 9 9 9 9 9 9 9 . 9 + . 0 9 + <>").lines.back(), line("99999999999999.9", "<>"));
+    Tape over = type("9 9 9 9 9 9 9 9 9 9 9 9 9 9 9 + 1 + <>");
+    EXPECT_EQ(over.lines.back(), line("", "  ", "E "));
+    EXPECT_EQ(over.lamp("OVF"), 1);
+    // A memory that overflows keeps what it had.
+    Tape memory = type("5 00 00 00 00 00 00 00 M+ M+ C RM");
+    EXPECT_EQ(memory.lines, (Lines{line("500000000000000", "M+"), line("500000000000000", "M+"),
+                                   line("", "  ", "E "), line("", "  ", "C "),
+                                   line("500000000000000", "R ", "M ")}));
+    EXPECT_EQ(memory.lamp("M"), 1);
+}
+
+TEST(FirmwareCalc, APrintedLineEndsTheEntryAndZeroHasNoSign) {
+    EXPECT_EQ(type("1 2 = 3 +").lines, (Lines{line("0", "= ", "* "), line("3", "+ ")}));
+    EXPECT_EQ(type("4 CM 7 +").lines, (Lines{line("", "C ", "M "), line("7", "+ ")}));
+    // "Ex" with nothing pending does nothing: the entry goes on.
+    EXPECT_EQ(type("5 Ex 3 +").lines, (Lines{line("53", "+ ")}));
+    Tape zero = type(". 2 3 S -", 0, kRoundHalf);
+    EXPECT_EQ(zero.lines, (Lines{line("0", "- ")}));
+    EXPECT_EQ(zero.lamp("NEG"), 0);
+    EXPECT_EQ(type("S +").lines, (Lines{line("0", "+ ")}));
+}
+
 }  // namespace
 }  // namespace tallivo::testing

@@ -17,7 +17,7 @@
 #include "asm/listing_reader.h"
 #include "tests/support/run_process.h"
 #include "tools/bitmap_file.h"
-#include "tools/flowchart_chart.h"
+#include "pictures/flowchart_chart.h"
 
 namespace tallivo::testing {
 namespace {

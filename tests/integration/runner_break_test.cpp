@@ -2,6 +2,9 @@
 // dump is the state there.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
+#include "tests/support/firmware_symbols.h"
 #include "tests/support/json.h"
 #include "tests/support/run_process.h"
 
@@ -16,16 +19,22 @@ Json lastLineJson(const ProcessResult& r) {
 }
 
 TEST(RunnerBreak, TheAddRoutineStopsWithTheEntryAndTheTotalInRam) {
-    // The firmware's add routine at 0x2A6 (adds) is first reached by the
-    // first "+": the entry 1 is in RAM 0 register 2, character 0.
-    const auto r = runProgram("tallivo-run", {"--type", "1 + 2 +", "--break", "2a6", "--break", "0xFFF",
+    // The firmware's add routine (adds) is first reached by the first "+":
+    // the entry 1 is in RAM 0 register 2, character 0. The breakpoint is
+    // given in lower case.
+    const int adds = firmwareSymbol("adds");
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%03x", adds);
+    const auto r = runProgram("tallivo-run", {"--type", "1 + 2 +", "--break", hex, "--break", "0xFFF",
                                               "--dump-state", "-"}, "break_adds");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const Json s = lastLineJson(r);
-    EXPECT_EQ(s["cpu"]["pc"].number, 0x2A6);
+    EXPECT_EQ(s["cpu"]["pc"].number, adds);
     EXPECT_EQ(s["stoppedBy"].text, "breakpoint");
     EXPECT_EQ(s["ram"][0]["mainMemory"][32].number, 1);
-    EXPECT_NE(r.err.find("stopped by breakpoint at 2A6 after "), std::string::npos) << r.err;
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "stopped by breakpoint at %03X after ", adds);
+    EXPECT_NE(r.err.find(expected), std::string::npos) << r.err;
     // Stopped before the second "+" was typed: the typed run is far longer.
     EXPECT_LT(s["periodsRun"].number, 600000);
 }

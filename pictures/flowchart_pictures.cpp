@@ -1,4 +1,4 @@
-#include "tools/flowchart_pictures.h"
+#include "pictures/flowchart_pictures.h"
 
 #include <QFont>
 #include <QFontMetrics>
@@ -133,7 +133,7 @@ private:
 // A group of arrows drawn as one tree of lines: the arrows from one box to
 // several (its sources hold that box alone), or the arrows from several boxes
 // into one (its targets hold that box alone).
-struct Net {
+struct ArrowTree {
     bool up = false;
     std::vector<int> sources;
     std::vector<int> targets;
@@ -161,10 +161,10 @@ public:
         // wrapping of the rows decides which arrows need a column.
         int right = 0;
         for (int attempt = 0; attempt < 4; ++attempt) {
-            const int left = static_cast<int>(std::count_if(nets_.begin(), nets_.end(), [](const Net& n) { return n.up; }));
+            const int left = static_cast<int>(std::count_if(nets_.begin(), nets_.end(), [](const ArrowTree& n) { return n.up; }));
             arrange(left, right);
             findChannels();
-            const int needed = static_cast<int>(std::count_if(nets_.begin(), nets_.end(), [](const Net& n) {
+            const int needed = static_cast<int>(std::count_if(nets_.begin(), nets_.end(), [](const ArrowTree& n) {
                 return !n.up && n.channels.size() > 1;
             }));
             if (needed <= right) break;
@@ -217,7 +217,7 @@ private:
     // spreads them from one line of its own (the key wait).
     void buildNets() {
         std::map<int, std::size_t> upNetOf, downNetOf;
-        auto gather = [](std::vector<Net>& nets, std::map<int, std::size_t>& netOf, int from, int to, bool up) {
+        auto gather = [](std::vector<ArrowTree>& nets, std::map<int, std::size_t>& netOf, int from, int to, bool up) {
             auto [it, added] = netOf.emplace(to, nets.size());
             if (added) {
                 nets.emplace_back();
@@ -439,7 +439,7 @@ private:
     // The channels a net runs in: the one below the row of each source and
     // the one above the row of each target.
     void findChannels() {
-        for (Net& net : nets_) {
+        for (ArrowTree& net : nets_) {
             net.channels.clear();
             for (int s : net.sources) net.channels.insert(rowOf(s));
             for (int t : net.targets) net.channels.insert(rowOf(t) - 1);
@@ -454,7 +454,7 @@ private:
         for (int c = -1; c < rowCount; ++c) {
             std::vector<std::pair<int, std::size_t>> here;
             for (std::size_t n = 0; n < nets_.size(); ++n) {
-                const Net& net = nets_[n];
+                const ArrowTree& net = nets_[n];
                 if (net.channels.count(c) == 0) continue;
                 const bool leaves = std::any_of(net.sources.begin(), net.sources.end(), [&](int s) { return rowOf(s) == c; });
                 const bool enters = std::any_of(net.targets.begin(), net.targets.end(), [&](int t) { return rowOf(t) - 1 == c; });
@@ -491,7 +491,7 @@ private:
         contentRight_ = areaLeft_;
         for (const QRect& r : rects_) contentRight_ = std::max(contentRight_, r.right() + 1);
         int left = 0, right = 0;
-        for (Net& net : nets_) {
+        for (ArrowTree& net : nets_) {
             if (net.channels.size() < 2) continue;
             net.column = net.up ? kMargin + kColumnGap * left++ : contentRight_ + kColumnGap * ++right - kLine;
         }
@@ -503,12 +503,12 @@ private:
         for (int i = 0; i < boxCount(); ++i) {
             std::vector<std::size_t> leaving, entering;
             for (std::size_t n = 0; n < nets_.size(); ++n) {
-                const Net& net = nets_[n];
+                const ArrowTree& net = nets_[n];
                 if (std::find(net.sources.begin(), net.sources.end(), i) != net.sources.end()) leaving.push_back(n);
                 if (std::find(net.targets.begin(), net.targets.end(), i) != net.targets.end()) entering.push_back(n);
             }
             auto meanSourceX = [&](std::size_t n) {
-                const Net& net = nets_[n];
+                const ArrowTree& net = nets_[n];
                 if (net.column >= 0 && net.up) return -1.0;
                 double sum = 0;
                 for (int s : net.sources) sum += rect(s).center().x();
@@ -528,14 +528,14 @@ private:
     // A line leaving a box must not run along an arrow entering one of the
     // row below in the same stretch of its channel: move such an arrow aside.
     void separateVerticals() {
-        for (Net& net : nets_) {
+        for (ArrowTree& net : nets_) {
             for (auto& [target, x] : net.entryX) {
                 const int c = rowOf(target) - 1;
                 const int laneY = net.lane[c];
                 const QRect& box = rect(target);
                 for (int tries = 0; tries < 8; ++tries) {
                     bool clash = false;
-                    for (const Net& other : nets_) {
+                    for (const ArrowTree& other : nets_) {
                         if (&other == &net || other.lane.count(c) == 0) continue;
                         for (const auto& [source, ox] : other.exitX) {
                             if (rowOf(source) != c || std::abs(ox - x) > kLine + 2) continue;
@@ -573,7 +573,7 @@ private:
         Canvas canvas(width, height);
         const Code quiet = visit(chart_.quietAddress);
 
-        for (const Net& net : nets_) drawNet(canvas, net, quiet);
+        for (const ArrowTree& net : nets_) drawNet(canvas, net, quiet);
         for (int i = 0; i < boxCount(); ++i) box(i).table ? drawTable(canvas, i, quiet) : drawRoutine(canvas, i, quiet);
         for (int k = 0; k < caption.size(); ++k)
             canvas.text(QRect(kMargin, captionTop + k * captionMetrics.height(), width - 2 * kMargin,
@@ -634,7 +634,7 @@ private:
         }
     }
 
-    void drawNet(Canvas& canvas, const Net& net, Code quiet) {
+    void drawNet(Canvas& canvas, const ArrowTree& net, Code quiet) {
         auto horizontal = [&](int x0, int x1, int y) {
             canvas.fill(QRect(std::min(x0, x1), y, std::abs(x1 - x0) + kLine, kLine), quiet, kTypeLine);
         };
@@ -679,7 +679,7 @@ private:
     QFontMetrics titleMetrics_, cellMetrics_;
     std::vector<int> layerOf_;
     std::vector<int> order_;  // the boxes in the order the layers reach them
-    std::vector<Net> upNets_, spreadNets_, downNets_, nets_;
+    std::vector<ArrowTree> upNets_, spreadNets_, downNets_, nets_;
     std::vector<std::vector<int>> rows_;
     std::vector<int> rowOf_;
     std::vector<QRect> rects_;

@@ -1,4 +1,4 @@
-#include "tools/flowchart_chart.h"
+#include "pictures/flowchart_chart.h"
 
 #include <algorithm>
 #include <cctype>

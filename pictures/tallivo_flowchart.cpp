@@ -1,8 +1,8 @@
 // tallivo-flowchart: draws the flowchart window's pictures, Flowchart.bmp and
 // types.bmp, from the listing and the symbol table of the firmware (the
 // build runs it whenever the firmware changes). The boxes and arrows come
-// from the @box and @next tags of the source; tools/flowchart_chart.h says
-// how they are read and tools/flowchart_pictures.h how they are drawn.
+// from the @box and @next tags of the source; pictures/flowchart_chart.h says
+// how they are read and pictures/flowchart_pictures.h how they are drawn.
 #include <QGuiApplication>
 #include <cstdio>
 #include <filesystem>
@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "asm/listing_reader.h"
-#include "tools/flowchart_chart.h"
-#include "tools/flowchart_pictures.h"
+#include "pictures/flowchart_chart.h"
+#include "pictures/flowchart_pictures.h"
 
 namespace {
 

@@ -31,7 +31,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/flowchart_chart.h"
+#include "pictures/flowchart_chart.h"
 
 namespace tallivo {
 

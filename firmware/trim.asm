@@ -1,0 +1,19 @@
+; Trailing zeros (arith.asm has the other routines on numbers; this one
+; lives in page 0 for want of room in page 2).
+
+; Trailing zeros of P4's decimals go; a zero has no sign.
+trim:   ldm 0
+        xch R9
+        src P4
+        rd1
+        jcn z, tr_zero
+        rdm
+        jcn nz, tr_zero
+        jms lower
+        jun trim
+tr_zero:
+        jms iszero
+        jcn nz, tr_x
+        src P4
+        wr3
+tr_x:   bbl 0
