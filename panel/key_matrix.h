@@ -39,12 +39,14 @@ class KeyMatrix : public Component {
     // Scan passes that begin at most this many clock periods after the one
     // before run back to back. A pass takes about 1000 periods; the key wait
     // and the printer's wait for a drum sector begin the next one within
-    // 1100, while loading the hammers (about 3600 between passes) and a
-    // multiplication or division (several thousand) break the chain.
+    // 1600, while loading a sector's hammers (3400 to 3900 between passes),
+    // a multiplication or division (several thousand) and a full key buffer
+    // (no pass at all) break the chain.
     static constexpr std::uint64_t kBackToBackPeriods = 2000;
     // Passes back to back for this long, with no press waiting: the firmware
     // is in its key wait. Only the printer's wait for drum sector 0, at most
-    // one revolution of 130000 periods, runs passes back to back as long.
+    // one revolution of 130000 periods, runs passes back to back nearly as
+    // long (at most 129960 periods measured).
     static constexpr std::uint64_t kKeyWaitPeriods = 150000;
 
     // Key k is the k-th key of the panel's layout.
