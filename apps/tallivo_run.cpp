@@ -427,10 +427,10 @@ int main(int argc, char** argv) {
     }
     if (gaveUp && keys.pressesWaiting() != 0) {
         std::fprintf(stderr,
-                     "tallivo-run: the calculator took no key for %llu periods; %zu typed keys "
-                     "were not taken\n",
+                     "tallivo-run: the calculator took no key for %llu periods; %zu typed %s not "
+                     "taken\n",
                      static_cast<unsigned long long>(tallivo::kTypingWaitLimit),
-                     keys.pressesWaiting());
+                     keys.pressesWaiting(), keys.pressesWaiting() == 1 ? "key was" : "keys were");
     } else if (gaveUp) {
         std::fprintf(stderr,
                      "tallivo-run: the calculator did not come back to its key wait within %llu "
