@@ -90,6 +90,8 @@ using tallivo::KeyHold;
 KeyHold parseKeyHold(const std::string& item) {
     KeyHold hold;
     if (!tallivo::parseKeyHold(item, hold)) usageError("bad key hold '" + item + "' (expected CAPTION@START-END)");
+    // Refused here, before the windows exist.
+    if (tallivo::KeyMatrix::keyIndex(hold.caption) < 0) usageError("no key with the caption '" + hold.caption + "'");
     return hold;
 }
 
