@@ -22,6 +22,7 @@
 #include "kernel/data_files.h"
 #include "kernel/key_schedule.h"
 #include "panel/keyboard_panel.h"
+#include "panel/machine_sound.h"
 #include "panel/printer_panel.h"
 #include "tools/flowchart_view.h"
 
@@ -57,6 +58,9 @@ constexpr const char* kUsage =
     "                       address and write the dump then (may be given more than once)\n"
     "  --step N             stop the run after N instructions\n"
     "  --dump-state FILE    write the final state as JSON ('-' for standard output)\n"
+    "  --audio FILE         write the machine's sound (hammers, paper feed, key clicks)\n"
+    "                       as a WAV file, 44100 Hz mono, from the first period on\n"
+    "  --paper-pdf FILE     write the paper as a PDF at the end of the run\n"
     "  --stats              print the run's speed on standard error\n"
     "  --help               show this text\n";
 
@@ -75,6 +79,8 @@ struct Options {
     std::optional<std::string> flowchartPng;
     bool paced = false;
     std::optional<std::string> dumpState;
+    std::optional<std::string> audio;
+    std::optional<std::string> paperPdf;
     bool stats = false;
     std::vector<int> breakpoints;
     std::optional<int> steps;
@@ -169,6 +175,10 @@ Options parseOptions(int argc, char** argv) {
             o.steps = static_cast<int>(number(10, 1, INT32_MAX));
         } else if (name == "--dump-state") {
             o.dumpState = value();
+        } else if (name == "--audio") {
+            o.audio = value();
+        } else if (name == "--paper-pdf") {
+            o.paperPdf = value();
         } else if (name == "--stats") {
             flag();
             o.stats = true;
@@ -177,6 +187,8 @@ Options parseOptions(int argc, char** argv) {
         }
     }
     std::sort(o.resets.begin(), o.resets.end());
+    if (o.audio && o.app.settings.clockRate <= 0)
+        usageError("--audio needs a clock rate above 0 (--rate)");
     if (o.flowchartPng && o.app.settings.hitValue == 0)
         usageError("--flowchart-png needs a flowchart: give --flowchart VALUE (for example 512)");
     return o;
@@ -270,6 +282,52 @@ std::string stopReason(const tallivo::RunControl& control) {
     return control.lastStop() == tallivo::RunControl::Stop::Breakpoint ? "breakpoint" : "step";
 }
 
+// The machine's sound of the run, rendered as the clock runs and written to
+// a WAV file whose header is completed at the end.
+class AudioFile {
+public:
+    AudioFile(const std::string& path, std::uint64_t periodsPerSecond)
+        : path_(path), sound_(periodsPerSecond), out_(path, std::ios::binary) {
+        const auto header = tallivo::wavHeader(tallivo::MachineSound::kSampleRate, 0);
+        out_.write(reinterpret_cast<const char*>(header.data()), header.size());
+    }
+    tallivo::MachineSound& sound() { return sound_; }
+    // Renders up to the drum's clock: called often enough that the sound's
+    // queue never fills (a simulated second holds at most a few hundred events).
+    void catchUp(const tallivo::PrinterDrum& drum) {
+        const std::uint64_t until = sound_.sampleAt(drum.periodsRun());
+        std::int16_t block[4096];
+        while (sound_.samplesRendered() < until) {
+            const auto n = static_cast<std::size_t>(
+                std::min<std::uint64_t>(until - sound_.samplesRendered(), std::size(block)));
+            sound_.render(block, n);
+            // A WAV file holds at most 4 GiB; a longer run's sound is cut there.
+            const std::uint64_t room = kMaxSamples - samples_;
+            const std::size_t kept = static_cast<std::size_t>(std::min<std::uint64_t>(n, room));
+            out_.write(reinterpret_cast<const char*>(block), static_cast<std::streamsize>(kept * 2));
+            samples_ += kept;
+        }
+    }
+    // True when the whole file was written.
+    bool finish() {
+        const auto header =
+            tallivo::wavHeader(tallivo::MachineSound::kSampleRate, static_cast<std::uint32_t>(samples_));
+        out_.seekp(0);
+        out_.write(reinterpret_cast<const char*>(header.data()), header.size());
+        out_.close();
+        return static_cast<bool>(out_);
+    }
+    bool opened() const { return out_.is_open() && out_.good(); }
+    const std::string& path() const { return path_; }
+
+private:
+    static constexpr std::uint64_t kMaxSamples = (0xFFFFFFFFull - 36) / 2;
+    std::string path_;
+    tallivo::MachineSound sound_;
+    std::ofstream out_;
+    std::uint64_t samples_ = 0;
+};
+
 std::string extraState(tallivo::CalculatorApp& app, std::uint64_t periodsRun) {
     std::vector<std::string> paper;
     for (const QString& line : app.printer()->paperLines()) paper.push_back(line.toStdString());
@@ -309,6 +367,19 @@ int main(int argc, char** argv) {
 
     tallivo::KeyboardPanel& keys = *app.keyboard();
     RunEnd end = RunEnd::Periods;
+    std::optional<AudioFile> audio;
+    if (options.audio) {
+        audio.emplace(*options.audio, static_cast<std::uint64_t>(options.app.settings.clockRate) * 1000);
+        if (!audio->opened()) {
+            std::fprintf(stderr, "tallivo-run: cannot write '%s'\n", options.audio->c_str());
+            return 1;
+        }
+        app.printer()->sound = &audio->sound();
+        app.keyboard()->sound = &audio->sound();
+    }
+    // A simulated second at most between two renderings of the sound.
+    const std::uint64_t audioStep = static_cast<std::uint64_t>(options.app.settings.clockRate) * 1000;
+
     std::uint64_t total = 0;
     const std::vector<KeyEvent> events = schedule(options, end, total);
     bool endKnown = end == RunEnd::Periods;
@@ -404,8 +475,13 @@ int main(int argc, char** argv) {
         // schedule is applied from the pacing itself, so that the run costs
         // what the calculator costs.
         applyDue(0);
+        std::uint64_t audioAt = 0;
         app.afterBurst = [&] {
             ran = static_cast<std::uint64_t>(app.pacer().cyclesRun);
+            if (audio && ran - audioAt >= audioStep / 20) {
+                audio->catchUp(*app.printer());
+                audioAt = ran;
+            }
             applyDue(ran);
             if (finished()) app.board().nets.QuitRequested = 1;
         };
@@ -419,7 +495,10 @@ int main(int argc, char** argv) {
         for (;;) {
             applyDue(ran);
             if (finished()) break;
-            ran += control.run(app.board(), nextStop() - ran);
+            std::uint64_t until = nextStop();
+            if (audio) until = std::min(until, ran + audioStep);
+            ran += control.run(app.board(), until - ran);
+            if (audio) audio->catchUp(*app.printer());
         }
         // The keys and resets as the schedule has them when the run ends: a
         // hold that ends at the last period is over, and a reset due at the
@@ -448,6 +527,21 @@ int main(int argc, char** argv) {
     app.board().monitor.flush();
 
     int status = refused || gaveUp ? 1 : 0;
+    if (audio) {
+        audio->catchUp(*app.printer());
+        if (!audio->finish()) {
+            std::fprintf(stderr, "tallivo-run: cannot write '%s'\n", audio->path().c_str());
+            status = 1;
+        }
+    }
+    if (options.paperPdf) {
+        QString error;
+        if (!app.printer()->savePaperPdf(QString::fromStdString(*options.paperPdf), &error)) {
+            std::fprintf(stderr, "tallivo-run: cannot write '%s': %s\n", options.paperPdf->c_str(),
+                         error.toLocal8Bit().constData());
+            status = 1;
+        }
+    }
     if (options.stats) {
         const double rate = seconds > 0 ? static_cast<double>(ran) / seconds : 0.0;
         std::fprintf(stderr,

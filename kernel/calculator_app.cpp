@@ -18,7 +18,9 @@
 #include "kernel/qt_platform.h"
 #include "panel/inspector_window.h"
 #include "panel/keyboard_panel.h"
+#include "panel/machine_sound.h"
 #include "panel/printer_panel.h"
+#include "panel/sound_output.h"
 #include "tools/flowchart_view.h"
 
 namespace tallivo {
@@ -143,10 +145,32 @@ bool CalculatorApp::startUp(const Options& options) {
     codeFilePath_ = chips.codeFile;
     if (board_->connectChips(chips) != 0) return false;
     keyboard_->inspectorOpener = [this] { showInspector(); };
+    // What a paste skipped is said under the paper, where the user looks.
+    keyboard_->pasteStatus = [this](const QString& text) { printer_->setStatus(text); };
+
+    if (options.sound) startSound(s);
 
     pacer_.start(s.clockRate, platform().utcNow());
     board_->warmUp();
     return true;
+}
+
+void CalculatorApp::startSound(const StartSettings& s) {
+    // The sound follows the simulated clock: at -c370 the drum turns, and
+    // is heard, at half speed. A clock that never runs makes no sound.
+    if (s.clockRate <= 0) return;
+    sound_ = std::make_unique<MachineSound>(static_cast<std::uint64_t>(s.clockRate) * 1000);
+    soundOutput_ = std::make_unique<SoundOutput>(*printer_, *sound_);
+    keyboard_->setSoundChoice(soundOutput_->available(), !s.quiet, [this](bool on) { setSoundOn(on); });
+    setSoundOn(!s.quiet);
+}
+
+void CalculatorApp::setSoundOn(bool on) {
+    if (!soundOutput_ || !soundOutput_->available()) return;
+    // Without a listener the drum and the keys tell nobody: no cost at all.
+    printer_->sound = on ? sound_.get() : nullptr;
+    keyboard_->sound = on ? sound_.get() : nullptr;
+    soundOutput_->setPlaying(on);
 }
 
 void CalculatorApp::placeFlowchart() {
@@ -321,6 +345,7 @@ void CalculatorApp::exitReport() {
 int CalculatorApp::shutdownAll() {
     tickTimer_.stop();
     idleDriver_.stop();
+    setSoundOn(false);
     // The inspector goes with the panels: a window left open would keep
     // the toolkit's event loop running after the calculator has ended.
     if (inspector_) inspector_->close();

@@ -20,6 +20,8 @@ class KeyboardPanel;
 class PrinterPanel;
 class FlowchartView;
 class InspectorWindow;
+class MachineSound;
+class SoundOutput;
 
 class CalculatorApp : public QObject {
     Q_OBJECT
@@ -31,6 +33,9 @@ public:
         // Keep the panels above other windows and place the windows and boxes
         // from their real frames (off for the headless runner).
         bool stayOnTop = true;
+        // The machine's sound on the audio output (the desktop; not the
+        // runner, which writes its own). -q starts it turned off.
+        bool sound = false;
         // What standard error gets beside a flowchart picture's message.
         std::string withoutFlowchartHint = "start with -f0 to run the calculator without the flowchart";
     };
@@ -59,6 +64,11 @@ public:
     RunControl& runControl() { return runControl_; }
     // The code file the ROMs loaded, as found.
     const std::string& codeFilePath() const { return codeFilePath_; }
+
+    // The machine's sound on the audio output: null when not asked for.
+    SoundOutput* soundOutput() const { return soundOutput_.get(); }
+    // Turns the sound on or off (the keyboard's "Sound" item).
+    void setSoundOn(bool on);
 
     // Opens the inspector (made at its first opening) and raises it.
     void showInspector();
@@ -107,12 +117,15 @@ private:
     void resumePaced();
     void clockStopped();
     void placeFlowchart();
+    void startSound(const StartSettings& settings);
 
     std::unique_ptr<Board> board_;
     std::unique_ptr<KeyboardPanel> keyboard_;
     std::unique_ptr<PrinterPanel> printer_;
     std::unique_ptr<FlowchartView> flowchart_;
     std::unique_ptr<InspectorWindow> inspector_;
+    std::unique_ptr<MachineSound> sound_;
+    std::unique_ptr<SoundOutput> soundOutput_;
     Pacer pacer_;
     RunControl runControl_;
     std::string codeFilePath_;

@@ -58,6 +58,9 @@ StartSettings parseCommandLine(const std::string& text, StartSettings s) {
             case 'v':
                 s.page3Filter = true;
                 continue;
+            case 'q':
+                s.quiet = true;
+                continue;
             case 'c': target = &s.clockRate; break;
             case 'f': target = &s.hitValue; break;
             case 'm': target = &s.traceLimit; break;

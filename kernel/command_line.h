@@ -14,12 +14,13 @@ struct StartSettings {
     int traceLimit = 0;    // -m
     int traceStart = 0;    // -s (hexadecimal)
     bool page3Filter = false;  // -v
+    bool quiet = false;        // -q: start with the sound off
     bool valid = true;
     std::string badSwitch;  // the text from the unrecognised '-' to the end
 };
 
 // Scans the text that follows the program's name. Every '-' in it starts a
-// switch; c, f, m take a decimal number, s a hexadecimal one, v none. A
+// switch; c, f, m take a decimal number, s a hexadecimal one, v and q none. A
 // missing number (or one that does not fit 32 bits) ends the scan with the
 // setting unchanged; any other letter makes the result invalid.
 StartSettings parseCommandLine(const std::string& text, StartSettings defaults = {});

@@ -80,6 +80,7 @@ void KeyMatrix::connect(Net* columnLines, Net* rowLines, Net* lampMLine, Net* la
     selected_ = lastColumns.size();
     passReachedLastKeys_ = passHadKey_ = false;
     chainStart_ = lastPassStart_ = lastTakenAt_ = longestWait_ = 0;
+    lastKeyRows_.fill(0);
 }
 
 void KeyMatrix::scanKeyMatrix() {
@@ -115,10 +116,16 @@ void KeyMatrix::scanKeyMatrix() {
                 }
             }
         }
+        std::uint8_t bits = 0;
         for (std::size_t row = 0; row < rows.size(); ++row) {
             rowNets[row] = rows[row];
-            if (rows[row] != 0) passHadKey_ = true;
+            bits = static_cast<std::uint8_t>(bits | rows[row] << row);
         }
+        if (bits != 0) passHadKey_ = true;
+        // A key found down that was up at its column's last scan has just
+        // gone down: the period it is heard in is the one under way.
+        if (sound != nullptr && (bits & ~lastKeyRows_[column]) != 0) sound->keyWentDown(periodCount_ - 1);
+        lastKeyRows_[column] = bits;
         if (column == kKeys.matrix.size() - 1) passReachedLastKeys_ = true;
         // Seen and already let go: the next press may follow.
         if (seen_ && queue_[head_].released != 0) finishPress();

@@ -26,6 +26,7 @@
 
 #include "kernel/component.h"
 #include "kernel/net.h"
+#include "panel/machine_sound.h"
 
 namespace tallivo {
 
@@ -112,6 +113,10 @@ class KeyMatrix : public Component {
     bool setDecimalPointIndex(int index);
     bool setRoundingIndex(int index);
 
+    // Where a key is heard going down, if anywhere: told when the scan first
+    // finds it down in its column.
+    MachineSound* sound = nullptr;
+
     // The lamps as the scan last lit them.
     bool lampM() const { return lastLamps[0] != 0; }
     bool lampOvf() const { return lastLamps[1] != 0; }
@@ -189,6 +194,8 @@ private:
     std::uint64_t lastPassStart_ = 0;
     std::uint64_t lastTakenAt_ = 0;
     std::uint64_t longestWait_ = 0;
+    // The rows of each key column at its last scan, for the key clicks.
+    std::array<std::uint8_t, 8> lastKeyRows_{};
 };
 
 inline int KeyMatrix::clockPhase1() {

@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
@@ -12,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTimer>
 
 #include <algorithm>
 #include <string_view>
@@ -67,6 +70,22 @@ KeyboardPanel::KeyboardPanel(QWidget* parent) : QDialog(parent) {
     QObject::connect(inspectorAction_, &QAction::triggered, this, [this] {
         if (inspectorOpener) inspectorOpener();
     });
+    soundAction_ = windowMenu_->addAction(tr("Sound"));
+    soundAction_->setCheckable(true);
+    soundAction_->setVisible(false);
+    QObject::connect(soundAction_, &QAction::toggled, this, [this](bool on) {
+        if (soundToggled_) soundToggled_(on);
+    });
+    // Ctrl+V anywhere in the keyboard window types the clipboard.
+    pasteAction_ = new QAction(tr("Paste"), this);
+    pasteAction_->setShortcut(QKeySequence::Paste);
+    pasteAction_->setShortcutContext(Qt::WindowShortcut);
+    addAction(pasteAction_);
+    QObject::connect(pasteAction_, &QAction::triggered, this,
+                     [this] { pasteText(QGuiApplication::clipboard()->text()); });
+    pasteTimer_ = new QTimer(this);
+    pasteTimer_->setInterval(10);
+    QObject::connect(pasteTimer_, &QTimer::timeout, this, [this] { typeNextPastedKey(); });
     aboutRunner = [this] {
         AboutBox box(this);
         box.exec();
@@ -158,6 +177,58 @@ void KeyboardPanel::connect(Net* columnLines, Net* rowLines, Net* lampMLine, Net
     isOpen = 1;
 }
 
+void KeyboardPanel::setSoundChoice(bool available, bool on, std::function<void(bool)> toggled) {
+    soundToggled_ = nullptr;
+    soundAction_->setVisible(true);
+    soundAction_->setEnabled(available);
+    soundAction_->setText(available ? tr("Sound") : tr("Sound (no audio output)"));
+    soundAction_->setChecked(available && on);
+    soundToggled_ = std::move(toggled);
+}
+
+namespace {
+
+QString keyCount(int keys) {
+    return keys == 1 ? KeyboardPanel::tr("1 key") : KeyboardPanel::tr("%1 keys").arg(keys);
+}
+
+}  // namespace
+
+void KeyboardPanel::pasteText(const QString& text) {
+    const TypedText typed = keysForText(text.toStdString());
+    for (const std::string_view caption : typed.keys) pasteKeys_.push_back(keyIndex(caption));
+    pasteSkipped_.clear();
+    if (!typed.skipped.empty()) {
+        QStringList named;
+        for (const std::string& character : typed.skipped) {
+            const QString c = QString::fromStdString(character);
+            // A control character is named by its code: it shows nothing.
+            named.append(c.size() == 1 && c[0].unicode() < 0x20
+                             ? QStringLiteral("U+%1").arg(c[0].unicode(), 4, 16, QLatin1Char('0'))
+                             : QLatin1Char('"') + c + QLatin1Char('"'));
+        }
+        pasteSkipped_ = tr("; skipped, no key: %1").arg(named.join(QStringLiteral(", ")));
+    }
+    if (pasteStatus) pasteStatus(tr("Pasting %1").arg(keyCount(keysToPaste())) + pasteSkipped_);
+    if (pasteNext_ < pasteKeys_.size() && !pasteTimer_->isActive()) pasteTimer_->start();
+}
+
+void KeyboardPanel::typeNextPastedKey() {
+    // The pasted keys join the keys' queue as it has room for them, and
+    // reach the firmware as fast as it takes them; with the clock stopped
+    // they wait in the queue.
+    while (pasteNext_ < pasteKeys_.size() && pressesWaiting() < kQueueLength) {
+        const int key = pasteKeys_[pasteNext_++];
+        pressKey(key);
+        releaseKey(key);
+    }
+    if (pasteNext_ < pasteKeys_.size()) return;
+    pasteTimer_->stop();
+    if (pasteStatus) pasteStatus(tr("Pasted %1").arg(keyCount(static_cast<int>(pasteKeys_.size()))) + pasteSkipped_);
+    pasteKeys_.clear();
+    pasteNext_ = 0;
+}
+
 void KeyboardPanel::lampsChanged() {
     lampOvf()->setChecked(lastLamps[1] != 0);
     lampNeg()->setChecked(lastLamps[2] != 0);
@@ -237,6 +308,7 @@ int KeyboardPanel::shutdown() {
     // request to quit.
     isOpen = 0;
     releaseAllPcKeys();
+    pasteTimer_->stop();
     close();
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "kernel/net.h"
 #include "panel/key_matrix.h"
@@ -20,6 +21,7 @@ class QCheckBox;
 class QKeyEvent;
 class QMenu;
 class QMessageBox;
+class QTimer;
 
 namespace tallivo {
 
@@ -66,6 +68,20 @@ public:
     QAction* inspectorAction() const { return inspectorAction_; }
     // The message that says a press was refused, once one was.
     QMessageBox* refusedMessage() const { return refusedBox_; }
+    // The "Sound" check item of the menu: checked as `on`, and `toggled`
+    // called when the user changes it. Without an audio output the item
+    // is there but greyed, and says why.
+    void setSoundChoice(bool available, bool on, std::function<void(bool)> toggled);
+    QAction* soundAction() const { return soundAction_; }
+
+    // Types the text through the PC keys (Ctrl+V types the clipboard's):
+    // the keys join the keys' queue as it has room for them (a timer adds
+    // more as the calculator takes them), so none is lost. Characters with
+    // no key are skipped and named to `pasteStatus`, with the count of keys.
+    void pasteText(const QString& text);
+    // Keys of pastes still to join the queue.
+    int keysToPaste() const { return static_cast<int>(pasteKeys_.size() - pasteNext_); }
+    std::function<void(const QString&)> pasteStatus;
 
     std::uint8_t isOpen = 0;
     Net* quitFlag = nullptr;
@@ -122,6 +138,16 @@ private:
     QAction* inspectorAction_ = nullptr;
     QMessageBox* refusedBox_ = nullptr;
     int refusedPresses_ = 0;
+    QAction* soundAction_ = nullptr;
+    std::function<void(bool)> soundToggled_;
+    QAction* pasteAction_ = nullptr;
+
+    // Put into the queue as it has room.
+    void typeNextPastedKey();
+    std::vector<int> pasteKeys_;
+    std::size_t pasteNext_ = 0;
+    QTimer* pasteTimer_ = nullptr;
+    QString pasteSkipped_;  // what the status says of skipped characters
 
     // Calculator keys held by PC keys, so that the release of the PC key (even
     // after its modifier has changed the key code) lets the same button go.

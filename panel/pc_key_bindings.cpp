@@ -46,6 +46,53 @@ std::string_view calculatorKeyFor(int keyCode) {
     return {};
 }
 
+TypedText keysForText(std::string_view text) {
+    TypedText typed;
+    bool inNumber = false;  // the keys since the last line end typed an entry
+    auto endLine = [&] {
+        if (inNumber) typed.keys.push_back("+");
+        inNumber = false;
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte == '\n') {
+            endLine();
+            ++i;
+            continue;
+        }
+        if (byte == ' ' || byte == '\t' || byte == '\r') {
+            ++i;
+            continue;
+        }
+        std::string_view key;
+        std::size_t length = 1;
+        if (text.substr(i, 2) == "<>") {
+            key = "<>";
+            length = 2;
+        } else if (byte < 0x80) {
+            // A letter's key code is its capital.
+            key = calculatorKeyFor(byte >= 'a' && byte <= 'z' ? byte - 'a' + 'A' : byte);
+        } else {
+            // A character beyond ASCII has no key: its whole UTF-8 sequence
+            // is skipped.
+            while (i + length < text.size() && (static_cast<unsigned char>(text[i + length]) & 0xC0) == 0x80)
+                ++length;
+        }
+        if (key.empty()) {
+            const std::string character(text.substr(i, length));
+            bool named = false;
+            for (const std::string& s : typed.skipped) named = named || s == character;
+            if (!named) typed.skipped.push_back(character);
+        } else {
+            typed.keys.push_back(key);
+            inNumber = key == "." || key == "00" || (key.size() == 1 && key[0] >= '0' && key[0] <= '9');
+        }
+        i += length;
+    }
+    if (text.find('\n') != std::string_view::npos) endLine();
+    return typed;
+}
+
 std::string pcKeyTooltipText(std::string_view caption) {
     for (const PcKeyBinding& binding : kPcKeyBindings) {
         if (binding.caption != caption) continue;

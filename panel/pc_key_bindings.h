@@ -10,6 +10,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tallivo {
 
@@ -32,6 +33,18 @@ extern const std::array<PcKeyBinding, 30> kPcKeyBindings;
 // The caption of the calculator key that the PC key `keyCode` holds; empty
 // for none.
 std::string_view calculatorKeyFor(int keyCode);
+
+// Text typed through the PC keys, as a paste does: the keys in order, by
+// caption, and the characters no key types (each named once, in order).
+// Blanks are only separators. A line that ends in the middle of a number
+// (its last key a digit, "00" or the point) is added: the end of the line
+// types "+", so a column of numbers, one a line, is summed; so is the end of
+// a text of several lines. "<>" is the one key of that name.
+struct TypedText {
+    std::vector<std::string_view> keys;
+    std::vector<std::string> skipped;
+};
+TypedText keysForText(std::string_view utf8);
 
 // The tooltip of a calculator key: its PC keys ("PC key: S"); empty for no
 // such key.

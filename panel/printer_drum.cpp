@@ -35,6 +35,7 @@ void PrinterDrum::connect(Net* hammerLines, Net* paperAdvanceLine, Net* hammerFi
     testNet = testLine;
     sectorClock = 0;
     sector = 0;
+    sectorsTurned_ = 0;
     clearLine();
 }
 
@@ -57,9 +58,17 @@ void PrinterDrum::strike() {
     if (hammerNets[kRightSymbolHammer] != 0) {
         std::memcpy(printLine + kRightSymbolColumn, kRightSymbols[sector], 2);
     }
+    if (sound != nullptr) {
+        // The firmware fires in every sector of a line; only the hammers
+        // whose lines are high move, and hammers 18 and 19 have no type.
+        int struck = 0;
+        for (int hammer = 0; hammer <= kLastDigitHammer; ++hammer) struck += hammerNets[hammer] != 0;
+        sound->hammersStruck(periodsRun(), struck);
+    }
 }
 
 void PrinterDrum::feedPaper() {
+    if (sound != nullptr) sound->paperFed(periodsRun());
     const bool red = redPending != 0;
     if (red) {
         for (int column = kRedMarkSearchStart; column >= 0; --column) {

@@ -21,6 +21,7 @@
 
 #include "kernel/component.h"
 #include "kernel/net.h"
+#include "panel/machine_sound.h"
 
 namespace tallivo {
 
@@ -46,6 +47,14 @@ public:
     // Blanks the print line and forgets the red ribbon.
     void clearLine();
 
+    // Clock periods since connect, as the drum has counted them.
+    std::uint64_t periodsRun() const {
+        return sectorsTurned_ * kPeriodsPerSector + static_cast<std::uint64_t>(sectorClock);
+    }
+    // Where the hammer blows and paper feeds are heard, if anywhere: told at
+    // the sector boundary each happens at, nothing in between.
+    MachineSound* sound = nullptr;
+
     std::uint8_t redPending = 0;
     char printLine[kLineLength + 1] = {};
     std::int32_t sector = 0;
@@ -66,6 +75,8 @@ protected:
 private:
     void strike();
     void feedPaper();
+
+    std::uint64_t sectorsTurned_ = 0;
 };
 
 inline int PrinterDrum::clockPhase1() {
@@ -86,6 +97,7 @@ inline int PrinterDrum::clockPhase2() {
     // Sector boundary: the hammers strike first, so a line fed at the same
     // boundary already carries the characters just struck.
     sectorClock = 0;
+    ++sectorsTurned_;
     if (hammerFireNet != nullptr && *hammerFireNet != 0) strike();
     if (paperAdvanceNet != nullptr && *paperAdvanceNet != 0) feedPaper();
     sector = (sector + 1) % kSectors;

@@ -7,9 +7,16 @@
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QKeySequence>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QSaveFile>
 #include <QStyledItemDelegate>
 
@@ -72,12 +79,25 @@ PrinterPanel::PrinterPanel(QWidget* parent) : QDialog(parent) {
     copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     paperList->addAction(copy);
     QObject::connect(copy, &QAction::triggered, this, [this] { copyToClipboard(); });
-    QAction* save = paperMenu_->addAction(tr("Save Paper As..."));
+    // Saving and printing work wherever the focus is in the printer window.
+    QAction* save = paperMenu_->addAction(tr("Save paper..."));
+    save->setShortcut(QKeySequence::Save);
+    save->setShortcutContext(Qt::WindowShortcut);
+    addAction(save);
     QObject::connect(save, &QAction::triggered, this, [this] { savePaperAs(); });
+    QAction* print = paperMenu_->addAction(tr("Print paper..."));
+    print->setShortcut(QKeySequence::Print);
+    print->setShortcutContext(Qt::WindowShortcut);
+    addAction(print);
+    QObject::connect(print, &QAction::triggered, this, [this] { printPaper(); });
     paperList->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(paperList, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         paperMenu_->popup(paperList->viewport()->mapToGlobal(at));
     });
+
+    status_ = new QLabel(this);
+    status_->setGeometry(units.rect(layout::kPaperStatus));
+    status_->setTextFormat(Qt::PlainText);
 }
 
 PrinterPanel::~PrinterPanel() = default;
@@ -186,18 +206,101 @@ bool PrinterPanel::savePaper(const QString& path, QString* error) const {
     return saved;
 }
 
+void PrinterPanel::setStatus(const QString& text) {
+    // A long text is cut at the window's edge; the whole of it is the tooltip.
+    status_->setToolTip(text);
+    status_->setText(status_->fontMetrics().elidedText(text, Qt::ElideRight, status_->width()));
+}
+
+QString PrinterPanel::status() const { return status_->toolTip(); }
+
+void PrinterPanel::paintPaper(QPagedPaintDevice& pages) const {
+    // The paper as the window shows it: its fixed-pitch font (at the size of
+    // a typewriter's type), every line's 24 columns as printed, red lines
+    // in red, one paper line per print line, page after page.
+    QPainter painter(&pages);
+    QFont font = paperFont;
+    font.setPointSizeF(10);
+    painter.setFont(font);
+    const QFontMetricsF metrics(font, &pages);
+    const double lineHeight = metrics.height() * layout::kPaperItemHeight / layout::kPaperFontPixels;
+    const QRectF area = pages.pageLayout().paintRectPixels(pages.logicalDpiY());
+    const double top = metrics.ascent();
+    const int perPage = std::max(1, static_cast<int>((area.height() - top) / lineHeight));
+    for (int row = 0; row < paperList->count(); ++row) {
+        if (row > 0 && row % perPage == 0) pages.newPage();
+        painter.setPen(isRedLine(row) ? redInk() : QColor(Qt::black));
+        painter.drawText(QPointF(0, top + (row % perPage) * lineHeight), paperList->item(row)->text());
+    }
+}
+
+namespace {
+
+void setUpPages(QPagedPaintDevice& pages) {
+    pages.setPageSize(QPageSize(QPageSize::A4));
+    pages.setPageMargins(QMarginsF(20, 15, 20, 15), QPageLayout::Millimeter);
+}
+
+}  // namespace
+
+bool PrinterPanel::savePaperPdf(const QString& path, QString* error) const {
+    // Written to a temporary file and renamed over the target, as the text.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error != nullptr) *error = file.errorString();
+        return false;
+    }
+    {
+        QPdfWriter pdf(&file);
+        pdf.setCreator(QStringLiteral("Tallivo 141DU"));
+        pdf.setTitle(tr("Tallivo 141DU paper"));
+        pdf.setResolution(600);
+        setUpPages(pdf);
+        paintPaper(pdf);
+    }
+    if (!file.commit()) {
+        if (error != nullptr) *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
 void PrinterPanel::savePaperAs() {
-    const QString path = QFileDialog::getSaveFileName(this, tr("Save Paper As"),
-                                                      QStringLiteral("paper.txt"),
-                                                      tr("Text files (*.txt);;All files (*)"));
+    const QString pdfFilter = tr("PDF files (*.pdf)");
+    QString chosen;
+    QString path = QFileDialog::getSaveFileName(
+        this, tr("Save paper"), QStringLiteral("paper.txt"),
+        tr("Text files (*.txt)") + QStringLiteral(";;") + pdfFilter + QStringLiteral(";;") + tr("All files (*)"),
+        &chosen);
     if (path.isEmpty()) return;
+    const bool pdf = path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive) ||
+                     (chosen == pdfFilter && !path.endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive));
+    if (pdf && !path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) {
+        // The PDF filter with the name the box offered: the name follows.
+        if (path.endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive)) path.chop(4);
+        path += QStringLiteral(".pdf");
+    }
     QString error;
-    if (!savePaper(path, &error)) {
+    if (!(pdf ? savePaperPdf(path, &error) : savePaper(path, &error))) {
         QMessageBox::critical(this, QCoreApplication::applicationName(),
                               tr("ERROR: The paper could not be saved to\n%1\n\n%2\n\n"
                                  "The paper is unchanged; try another file.")
                                   .arg(path, error));
+        return;
     }
+    setStatus(tr("Paper saved to %1").arg(path));
+}
+
+void PrinterPanel::printPaper() {
+    QPrinter printer(QPrinter::HighResolution);
+    setUpPages(printer);
+    printer.setDocName(tr("Tallivo 141DU paper"));
+    QPrintDialog dialog(&printer, this);
+    dialog.setWindowTitle(tr("Print paper"));
+    if (dialog.exec() != QDialog::Accepted) return;
+    paintPaper(printer);
+    setStatus(tr("Paper sent to %1").arg(printer.outputFileName().isEmpty() ? printer.printerName()
+                                                                             : printer.outputFileName()));
 }
 
 }  // namespace tallivo

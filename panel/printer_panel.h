@@ -11,8 +11,10 @@
 #include "kernel/net.h"
 #include "panel/printer_drum.h"
 
+class QLabel;
 class QListWidget;
 class QMenu;
+class QPagedPaintDevice;
 
 namespace tallivo {
 
@@ -43,8 +45,20 @@ public:
     // Writes every printed line, one per text line. On failure returns false
     // with a readable reason; an existing file is left as it was.
     bool savePaper(const QString& path, QString* error = nullptr) const;
-    // Asks for a file name and saves, reporting a failure in a message box.
+    // The same as a PDF: the paper's font and columns, red lines in red.
+    bool savePaperPdf(const QString& path, QString* error = nullptr) const;
+    // Draws the paper on the pages of a printer or PDF writer, starting on
+    // its current page.
+    void paintPaper(QPagedPaintDevice& pages) const;
+    // Asks for a file name and saves, as PDF when the name ends in ".pdf" or
+    // the PDF filter was chosen, else as text; a failure is shown in a box.
     void savePaperAs();
+    // The system's print dialog, then the paper on the printer chosen.
+    void printPaper();
+
+    // The line under the paper.
+    void setStatus(const QString& text);
+    QString status() const;
 
     // The colour of a line struck with the red ribbon, and whether line `row`
     // was (its text carries the "-" mark as well).
@@ -76,6 +90,7 @@ private:
     bool showsLastLine() const;
 
     QMenu* paperMenu_ = nullptr;
+    QLabel* status_ = nullptr;
 };
 
 }  // namespace tallivo

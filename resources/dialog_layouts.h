@@ -152,9 +152,12 @@ inline constexpr Rect kAboutOk{178, 7, 50, 14};
 
 inline constexpr std::string_view kPrinterCaption = "Tallivo 141DU Printer";
 inline constexpr int kPrinterWidth = 142;
-inline constexpr int kPrinterHeight = 156;
+inline constexpr int kPrinterHeight = 163;
 inline constexpr int kPaperId = 1045;
 inline constexpr Rect kPaperList{7, 7, 128, 142};
+// A line under the paper for what the window has to say (a pasted character
+// with no key, a paper saved).
+inline constexpr Rect kPaperStatus{7, 151, 128, 9};
 // The paper font: a fixed-pitch face, as small as the printer's type but
 // large enough to read, with 24 columns fitting the list.
 inline constexpr int kPaperFontPixels = 11;

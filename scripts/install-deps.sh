@@ -4,16 +4,19 @@
 set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
+  qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev fonts-dejavu-core poppler-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xdotool imagemagick x11-utils openbox desktop-file-utils
+  xvfb xdotool xclip imagemagick x11-utils openbox desktop-file-utils
   emscripten nodejs chromium python3
 )
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+# npm installs the browser tests' packages. Debian ships it apart from
+# nodejs; a nodejs that brings its own npm conflicts with that package.
+command -v npm >/dev/null || missing+=(npm)
 if [ ${#missing[@]} -eq 0 ]; then exit 0; fi
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi

@@ -193,7 +193,9 @@ std::string layoutJson() {
         json += std::string(lamp) + "\"" + name + "\":" + std::to_string(id);
         lamp = ",";
     }
-    return json + "}}";
+    // The About box's caption and text.
+    return json + "},\"about\":{\"caption\":" + jsonString(std::string(layout::kAboutCaption)) +
+           ",\"text\":" + jsonString(std::string(layout::kAboutText)) + "}}";
 }
 
 }  // namespace
@@ -208,7 +210,7 @@ EMSCRIPTEN_KEEPALIVE const char* tallivo_last_error() { return lastError.c_str()
 
 // The keyboard's layout in dialog units, as JSON: its size, and every control
 // with its id, kind, caption and rectangle; keys also carry their number and
-// PC-key tooltip.
+// PC-key tooltip. Then the lamps' ids and the About box's caption and text.
 EMSCRIPTEN_KEEPALIVE const char* tallivo_layout_json() { return hand(layoutJson()); }
 
 // Reads and checks the two flowchart pictures, the bytes of Flowchart.bmp and

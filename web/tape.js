@@ -8,24 +8,72 @@
 
 // The tape in the query string `search` ("?type=..."): {captions} with the
 // captions separated by single spaces, {captions: null} when the address
-// types nothing, or {error} for an address that cannot be read.
-function tapeFromQuery(search) {
+// types nothing, or {error} for an address that cannot be read. `name` is
+// the parameter that holds it ("demo" for a kiosk's demonstration).
+function tapeFromQuery(search, name = 'type') {
+  const raw = queryValue(search, name);
+  if (raw === null) return { captions: null };
+  const spaced = /%20| /i.test(raw);
+  const parts = spaced ? raw.split(/%20| /i) : raw.split('+');
+  try {
+    const captions = parts.map((part) => decodeURIComponent(part)).filter((part) => part.length > 0);
+    return { captions: captions.join(' ') };
+  } catch (e) {
+    return { error: 'the tape in the address is not readable: ' + raw };
+  }
+}
+
+// The raw value of a parameter of the query string, '' for one without a
+// value, null for one that is not there.
+function queryValue(search, name) {
   const query = search.startsWith('?') ? search.slice(1) : search;
   for (const pair of query.split('&')) {
     const equals = pair.indexOf('=');
-    const name = equals < 0 ? pair : pair.slice(0, equals);
-    if (name !== 'type') continue;
-    const raw = equals < 0 ? '' : pair.slice(equals + 1);
-    const spaced = /%20| /i.test(raw);
-    const parts = spaced ? raw.split(/%20| /i) : raw.split('+');
-    try {
-      const captions = parts.map((part) => decodeURIComponent(part)).filter((part) => part.length > 0);
-      return { captions: captions.join(' ') };
-    } catch (e) {
-      return { error: 'the tape in the address is not readable: ' + raw };
-    }
+    if ((equals < 0 ? pair : pair.slice(0, equals)) === name) return equals < 0 ? '' : pair.slice(equals + 1);
   }
-  return { captions: null };
+  return null;
+}
+
+// What the address asks of the page: the tape to type, the switches
+// (?dp=0-7, ?round=0-2 as tallivo-run's --dp and --round), and for a museum
+// ?kiosk, ?idle=SECONDS (3 minutes unless given) and ?demo=TAPE. A value
+// out of range is named in `errors` and the default taken.
+function pageOptions(search) {
+  const errors = [];
+  const whole = (name, low, high, fallback) => {
+    const raw = queryValue(search, name);
+    if (raw === null) return fallback;
+    if (/^[0-9]+$/.test(raw) && Number(raw) >= low && Number(raw) <= high) return Number(raw);
+    errors.push('?' + name + '=' + raw + ' is not a whole number from ' + low + ' to ' + high + '.');
+    return fallback;
+  };
+  const demo = tapeFromQuery(search, 'demo');
+  if (demo.error) errors.push(demo.error + '.');
+  return {
+    tape: tapeFromQuery(search),
+    dp: whole('dp', 0, 7, 0),
+    round: whole('round', 0, 2, 1),
+    kiosk: queryValue(search, 'kiosk') !== null,
+    idle: whole('idle', 1, 24 * 3600, 180),
+    demo: demo.captions || null,
+    errors,
+  };
+}
+
+// The address that types `captions` (an array, in order) with these
+// switches on a fresh page: `href` with its query replaced. Keys go between
+// %20, so '+' stays the plus key; a tape of one key has no %20 and spells
+// every character out.
+function linkForTape(href, captions, switches) {
+  const url = new URL(href);
+  const spaced = captions.length > 1;
+  const key = (caption) => {
+    const text = encodeURIComponent(caption);
+    return spaced ? text.replace(/%2B/g, '+').replace(/%3D/g, '=').replace(/%2F/g, '/') : text;
+  };
+  let query = '?dp=' + switches.decimal + '&round=' + switches.rounding;
+  if (captions.length > 0) query += '&type=' + captions.map(key).join('%20');
+  return url.origin + url.pathname + query;
 }
 
 // The key code of a key event as the calculator's PC-key bindings know it:
@@ -43,4 +91,4 @@ function pcKeyCode(event, codes) {
   }
 }
 
-if (typeof module !== 'undefined') module.exports = { tapeFromQuery, pcKeyCode };
+if (typeof module !== 'undefined') module.exports = { tapeFromQuery, queryValue, pageOptions, linkForTape, pcKeyCode };

@@ -29,12 +29,14 @@ TEST(CommandLine, DefaultsAndEverySwitch) {
     EXPECT_EQ(none.hitValue, 512);
     EXPECT_EQ(none.traceLimit, 0);
     EXPECT_FALSE(none.page3Filter);
+    EXPECT_FALSE(none.quiet);
 
-    const StartSettings all = parseCommandLine("-c370 -f0 -m100 -v");
+    const StartSettings all = parseCommandLine("-c370 -f0 -q -m100 -v");
     EXPECT_EQ(all.clockRate, 370);
     EXPECT_EQ(all.hitValue, 0);
     EXPECT_EQ(all.traceLimit, 100);
     EXPECT_TRUE(all.page3Filter);
+    EXPECT_TRUE(all.quiet);
 
     EXPECT_EQ(parseCommandLine("-s1ff").traceStart, 0x1FF);
     EXPECT_EQ(parseCommandLine("-s 0x20").traceStart, 0x20);
@@ -57,7 +59,7 @@ TEST(CommandLine, AMissingOrOversizedNumberEndsTheScan) {
 
 TEST(CommandLine, UnknownSwitchesKeepTheTextFromTheDash) {
     for (const auto& [text, rest] : std::vector<std::pair<std::string, std::string>>{
-             {"-x", "-x"}, {"-c100 -C740", "-C740"}, {"-m5 -", "-"}, {"-v -q1 -m2", "-q1 -m2"}}) {
+             {"-x", "-x"}, {"-c100 -C740", "-C740"}, {"-m5 -", "-"}, {"-v -Q -m2", "-Q -m2"}}) {
         const StartSettings s = parseCommandLine(text);
         EXPECT_FALSE(s.valid) << text;
         EXPECT_EQ(s.badSwitch, rest) << text;

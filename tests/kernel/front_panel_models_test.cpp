@@ -328,5 +328,29 @@ TEST(PanelStateJson, LampsKeysAndPaper) {
               "\"paper\":[\"  1 \\\"+\\\"\",\"2\"]");
 }
 
+// Text pasted through the PC keys: the keys it types and what it skips.
+TEST(PastedText, KeysOfATapeAndOfAColumnOfNumbers) {
+    using Keys = std::vector<std::string_view>;
+    const TypedText tape = keysForText("12.5+7,25=");
+    EXPECT_EQ(tape.keys, (Keys{"1", "2", ".", "5", "+", "7", ".", "2", "5", "="}));
+    EXPECT_TRUE(tape.skipped.empty());
+
+    // One number a line: each is added, the last one too; a line that ends
+    // with its own key keeps it, and blank lines and blanks type nothing.
+    const TypedText column = keysForText(" 12.5\r\n7.25 -\n\n 3\n");
+    EXPECT_EQ(column.keys, (Keys{"1", "2", ".", "5", "+", "7", ".", "2", "5", "-", "3", "+"}));
+    EXPECT_EQ(keysForText("1\n2").keys, (Keys{"1", "+", "2", "+"}));
+    // A single number is typed as the entry.
+    EXPECT_EQ(keysForText("42").keys, (Keys{"4", "2"}));
+
+    // Letters by their capitals; "<>" is one key, "<" or ">" alone too.
+    EXPECT_EQ(keysForText("3x4<>s>m").keys, (Keys{"3", "X", "4", "<>", "S", "<>", "M+"}));
+
+    // What has no key is named once each, in order, multi-byte characters whole.
+    const TypedText odd = keysForText("1a2\xE2\x82\xAC" "3a#");
+    EXPECT_EQ(odd.keys, (Keys{"1", "2", "3"}));
+    EXPECT_EQ(odd.skipped, (std::vector<std::string>{"a", "\xE2\x82\xAC", "#"}));
+}
+
 }  // namespace
 }  // namespace tallivo

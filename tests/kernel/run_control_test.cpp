@@ -13,6 +13,7 @@
 #include "kernel/run_control.h"
 #include "tests/support/test_board.h"
 #include "tools/monitor.h"
+#include "tests/support/firmware_symbols.h"
 
 namespace tallivo {
 namespace {
@@ -117,9 +118,9 @@ TEST(RunControl, ManyStepsAtOnceEndWhereSingleStepsEnd) {
 TEST(RunControl, StepOverReturnsToTheWordAfterTheJmsAtItsDepth) {
     FirmwareBoard f;
     RunControl control;
-    // The interpreter's loop calls the operation fetch at 0x300 from 0x100;
-    // the key wait at 0x38F calls the key scan, one level deeper.
-    for (const int call : {0x100, 0x38F}) {
+    // The interpreter's loop calls the operation fetch at 0x300; the key
+    // wait calls the key scan, one level deeper.
+    for (const int call : {testing::firmwareSymbol("loop"), testing::firmwareSymbol("key")}) {
         ASSERT_EQ(f.board.programWord(call) >> 4, 5) << "no JMS at " << call;
         control.runTo(call);
         runToStop(control, f.board);

@@ -7,7 +7,9 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -557,6 +559,37 @@ TEST_F(KeyboardPanelTest, WindowLayout) {
     EXPECT_LT(panel.decimalPointSwitch()->button(0)->geometry().bottom(), key("7")->y());
     EXPECT_TRUE(panel.rect().contains(panel.quitButton()->geometry()));
     EXPECT_TRUE(panel.rect().contains(key("M+")->geometry()));
+}
+
+// Ctrl+V types the clipboard through the keys' queue, and names what it
+// skipped.
+TEST_F(KeyboardPanelTest, PasteTypesTheClipboardKeyByKeyAndNamesWhatItSkips) {
+    QStringList said;
+    panel.pasteStatus = [&said](const QString& text) { said.append(text); };
+    QApplication::clipboard()->setText(QStringLiteral("7a+\x01"));
+    for (QAction* action : panel.actions())
+        if (action->shortcut() == QKeySequence(QKeySequence::Paste)) action->trigger();
+    ASSERT_EQ(panel.keysToPaste(), 2);
+    ASSERT_EQ(said.size(), 1);
+    EXPECT_EQ(said[0], QStringLiteral("Pasting 2 keys; skipped, no key: \"a\", U+0001"));
+
+    // Both join the keys' queue; the board is shown "7", and "+" from the
+    // next scan pass once the firmware has read "7".
+    const auto waitUntilLeft = [this](int keys) {
+        QElapsedTimer waited;
+        waited.start();
+        while (panel.keysToPaste() > keys && waited.elapsed() < 5000)
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        return panel.keysToPaste() == keys;
+    };
+    ASSERT_TRUE(waitUntilLeft(0));
+    EXPECT_EQ(panel.pressesWaiting(), 2u);
+    reselect(6);
+    EXPECT_EQ(rowBits(), 1) << "7";
+    reselect(3);
+    EXPECT_EQ(rowBits(), 2) << "+";
+    EXPECT_EQ(panel.pressesWaiting(), 0u);
+    EXPECT_EQ(said.back(), QStringLiteral("Pasted 2 keys; skipped, no key: \"a\", U+0001"));
 }
 
 }  // namespace

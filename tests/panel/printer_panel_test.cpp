@@ -249,7 +249,11 @@ TEST_F(PrinterPanelTest, CopyTakesTheSelectionInPaperOrderOrTheWholePaper) {
 
     QStringList menu;
     for (const QAction* action : printer.paperMenu()->actions()) menu.append(action->text());
-    EXPECT_EQ(menu, (QStringList{QStringLiteral("Copy"), QStringLiteral("Save Paper As...")}));
+    EXPECT_EQ(menu, (QStringList{QStringLiteral("Copy"), QStringLiteral("Save paper..."),
+                                 QStringLiteral("Print paper...")}));
+    // Saving and printing are the window's Ctrl+S and Ctrl+P.
+    EXPECT_EQ(printer.paperMenu()->actions()[1]->shortcut(), QKeySequence(QKeySequence::Save));
+    EXPECT_EQ(printer.paperMenu()->actions()[2]->shortcut(), QKeySequence(QKeySequence::Print));
 }
 
 TEST_F(PrinterPanelTest, SaveWritesOneLinePerPrintedLine) {
@@ -270,6 +274,16 @@ TEST_F(PrinterPanelTest, SaveWritesOneLinePerPrintedLine) {
     EXPECT_FALSE(printer.savePaper(dir.filePath(QStringLiteral("missing/paper.txt")), &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(printer.paperLines().size(), 2);
+
+    // The PDF: a failure says why and leaves no file; a saved one is a PDF.
+    error.clear();
+    EXPECT_FALSE(printer.savePaperPdf(dir.filePath(QStringLiteral("missing/paper.pdf")), &error));
+    EXPECT_FALSE(error.isEmpty());
+    const QString pdf = dir.filePath(QStringLiteral("paper.pdf"));
+    ASSERT_TRUE(printer.savePaperPdf(pdf, &error)) << error.toStdString();
+    QFile written(pdf);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(written.readAll().startsWith("%PDF-"));
 }
 
 // The paper as its reader sees it: it follows the newest line while the end
