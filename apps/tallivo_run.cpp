@@ -32,8 +32,10 @@ constexpr const char* kUsage =
     "usage: tallivo-run [options]\n"
     "  --code FILE          code file to load (default 4001.code)\n"
     "  --periods N          clock periods to run after the warm-up (default 740000);\n"
-    "                       with --type: periods to run after the last key is released\n"
-    "                       (default 2000000, time for the lines still to print)\n"
+    "                       with --type: periods to run after the calculator has taken the\n"
+    "                       last key (with --hold or --gap: after the last key is released);\n"
+    "                       without it, --type runs until the calculator has printed and\n"
+    "                       waits for a key again\n"
     "  --reset-at P         after P periods, hold Reset high for 12 periods as at start-up\n"
     "                       (not counted in the periods; may be given more than once)\n"
     "  --trace FILE         trace file (default 4004out.txt)\n"
@@ -41,9 +43,11 @@ constexpr const char* kUsage =
     "  --trace-start HEX    address at which tracing starts (default 0; as -s)\n"
     "  --page3              trace only addresses 0x300-0x3FF (as -v)\n"
     "  --keys SCHEDULE      CAPTION@START-END,...: hold a key for periods START <= p < END\n"
-    "  --type \"TOKENS\"      press the keys with these captions one after the other\n"
-    "  --hold P             periods each typed key is held (default 40000)\n"
-    "  --gap P              periods between typed keys (default 200000)\n"
+    "  --type \"TAPE\"        type these keys one after the other, as fast as the calculator\n"
+    "                       takes them: captions separated by spaces (\"1 2 . 5 + M+ CE\"),\n"
+    "                       or text typed through the PC keys (\"12.5+7.25=\")\n"
+    "  --hold P             type on a fixed schedule: periods each key is held (default 40000)\n"
+    "  --gap P              type on a fixed schedule: periods between keys (default 200000)\n"
     "  --dp INDEX           decimal-point switch position 0-7 (default 0)\n"
     "  --round INDEX        rounding switch position 0-2 (default 1, FL)\n"
     "  --flowchart VALUE    flowchart hit value, as -f (default 0: no flowchart)\n"
@@ -66,10 +70,10 @@ struct Options {
     tallivo::CalculatorApp::Options app;
     std::vector<tallivo::KeyHold> keys;
     std::vector<std::uint64_t> resets;  // periods after which Reset is held, ascending
-    std::vector<std::string> typed;
+    std::vector<int> typed;             // keys, in KeyMatrix's numbering
     bool typeGiven = false;
-    std::uint64_t hold = tallivo::kTypedHoldPeriods;
-    std::uint64_t gap = tallivo::kTypedGapPeriods;
+    std::optional<std::uint64_t> hold;
+    std::optional<std::uint64_t> gap;
     std::optional<int> decimalPoint;
     std::optional<int> rounding;
     std::optional<std::string> flowchartPng;
@@ -92,6 +96,8 @@ using tallivo::KeyHold;
 KeyHold parseKeyHold(const std::string& item) {
     KeyHold hold;
     if (!tallivo::parseKeyHold(item, hold)) usageError("bad key hold '" + item + "' (expected CAPTION@START-END)");
+    // Refused here, before the windows exist.
+    if (tallivo::KeyMatrix::keyIndex(hold.caption) < 0) usageError("no key with the caption '" + hold.caption + "'");
     return hold;
 }
 
@@ -143,7 +149,8 @@ Options parseOptions(int argc, char** argv) {
         } else if (name == "--keys") {
             for (const std::string& item : tallivo::splitList(value(), ',')) o.keys.push_back(parseKeyHold(item));
         } else if (name == "--type") {
-            o.typed = tallivo::splitList(value(), ' ');
+            std::string error;
+            if (!tallivo::tapeKeys(value(), o.typed, error)) usageError("--type: " + error);
             o.typeGiven = true;
         } else if (name == "--hold") {
             o.hold = static_cast<std::uint64_t>(number(10, 1, INT32_MAX));
@@ -187,30 +194,84 @@ Options parseOptions(int argc, char** argv) {
     return o;
 }
 
-// A button going down or up before the clock period `period` runs.
+// What the keyboard is told before the clock period `period` runs.
 struct KeyEvent {
+    enum Kind : std::uint8_t {
+        HoldUp,    // --keys: the button goes up
+        Release,   // a typed key is let go
+        HoldDown,  // --keys: the button goes down, read exactly while down
+        Press,     // a typed key is pressed: it joins the keys' queue
+    };
     std::uint64_t period;
-    bool down;
-    QAbstractButton* button;
+    Kind kind;
+    int key;
 };
 
-std::vector<KeyEvent> schedule(const Options& o, tallivo::KeyboardPanel& keyboard,
-                               std::uint64_t& totalPeriods) {
-    std::vector<KeyHold> holds = o.keys;
-    const std::uint64_t typingEnd = tallivo::appendTypedHolds(o.typed, o.hold, o.gap, holds);
+// How a run with the panels ends.
+enum class RunEnd {
+    Periods,     // after a known number of periods
+    AfterQueue,  // --periods after the calculator has taken the last typed key
+    KeyWait,     // once the calculator has taken every key, printed and waits again
+};
+
+// The key events of the options, in the order they happen: releases before
+// presses at the same period, so that back-to-back holds of one key work. A
+// tape typed as fast as the calculator takes it presses and lets go of each
+// key in turn before the first period. Sets how the run ends.
+std::vector<KeyEvent> schedule(const Options& o, RunEnd& end, std::uint64_t& totalPeriods) {
+    auto events = [](const std::vector<KeyHold>& holds, KeyEvent::Kind down, KeyEvent::Kind up) {
+        std::vector<tallivo::KeyChange> changes;
+        std::string unknown;
+        if (!tallivo::keyChanges(holds, changes, unknown))
+            usageError("no key with the caption '" + unknown + "'");
+        std::vector<KeyEvent> list;
+        for (const tallivo::KeyChange& c : changes)
+            list.push_back({c.period, c.down ? down : up, c.key});
+        return list;
+    };
+    const std::vector<KeyEvent> held = events(o.keys, KeyEvent::HoldDown, KeyEvent::HoldUp);
+    std::vector<KeyEvent> typed;
+    bool taps = false;
+
     const bool typing = o.typeGiven && !o.typed.empty();
-    totalPeriods = o.periods.value_or(typing ? tallivo::kAfterTypingPeriods : 740000);
-    if (typing) totalPeriods += typingEnd;
-    std::vector<tallivo::KeyChange> changes;
-    std::string unknown;
-    if (!tallivo::keyChanges(holds, changes, unknown)) usageError("no key with the caption '" + unknown + "'");
-    std::vector<KeyEvent> events;
-    for (const tallivo::KeyChange& c : changes) {
-        const std::string_view caption = tallivo::KeyMatrix::keyCaption(c.key);
-        events.push_back({c.period, c.down,
-                          keyboard.keyButton(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())))});
+    if (!typing) {
+        end = RunEnd::Periods;
+        totalPeriods = o.periods.value_or(740000);
+    } else if (o.hold || o.gap) {
+        std::vector<std::string> captions;
+        for (const int key : o.typed) captions.emplace_back(tallivo::KeyMatrix::keyCaption(key));
+        std::vector<KeyHold> holds;
+        const std::uint64_t typingEnd =
+            tallivo::appendTypedHolds(captions, o.hold.value_or(tallivo::kTypedHoldPeriods),
+                                      o.gap.value_or(tallivo::kTypedGapPeriods), holds);
+        typed = events(holds, KeyEvent::Press, KeyEvent::Release);
+        end = o.periods ? RunEnd::Periods : RunEnd::KeyWait;
+        totalPeriods = o.periods ? typingEnd + *o.periods : 0;
+    } else {
+        for (const int key : o.typed) {
+            typed.push_back({0, KeyEvent::Press, key});
+            typed.push_back({0, KeyEvent::Release, key});
+        }
+        taps = true;
+        end = o.periods ? RunEnd::AfterQueue : RunEnd::KeyWait;
+        totalPeriods = 0;
     }
-    return events;
+    // The taps come first, in the tape's order. Otherwise both lists are in
+    // order; merged, the typed keys come first at a period where both have
+    // events.
+    std::vector<KeyEvent> all;
+    if (taps) {
+        all = std::move(typed);
+        all.insert(all.end(), held.begin(), held.end());
+        return all;
+    }
+    std::merge(typed.begin(), typed.end(), held.begin(), held.end(), std::back_inserter(all),
+               [](const KeyEvent& a, const KeyEvent& b) {
+                   const bool aUp = a.kind == KeyEvent::HoldUp || a.kind == KeyEvent::Release;
+                   const bool bUp = b.kind == KeyEvent::HoldUp || b.kind == KeyEvent::Release;
+                   return a.period != b.period ? a.period < b.period : aUp && !bUp;
+               });
+    return all;
 }
 
 // Why the run stopped before its periods were over, for the dump and the
@@ -304,6 +365,8 @@ int main(int argc, char** argv) {
     if (options.decimalPoint) app.keyboard()->setDecimalPointIndex(*options.decimalPoint);
     if (options.rounding) app.keyboard()->setRoundingIndex(*options.rounding);
 
+    tallivo::KeyboardPanel& keys = *app.keyboard();
+    RunEnd end = RunEnd::Periods;
     std::optional<AudioFile> audio;
     if (options.audio) {
         audio.emplace(*options.audio, static_cast<std::uint64_t>(options.app.settings.clockRate) * 1000);
@@ -318,23 +381,88 @@ int main(int argc, char** argv) {
     const std::uint64_t audioStep = static_cast<std::uint64_t>(options.app.settings.clockRate) * 1000;
 
     std::uint64_t total = 0;
-    const std::vector<KeyEvent> events = schedule(options, *app.keyboard(), total);
+    const std::vector<KeyEvent> events = schedule(options, end, total);
+    bool endKnown = end == RunEnd::Periods;
     std::size_t next = 0;
     std::size_t nextReset = 0;
-    // Key changes and resets due by `period`. A reset is the warm-up over
+    std::uint64_t ran = 0;
+    // The run's period of the last key event or of the last press the
+    // calculator took: a typed run waits a limited time after it.
+    std::uint64_t lastProgress = 0;
+    int typedCount = 0;
+    bool refused = false;
+    bool gaveUp = false;
+
+    // Key events and resets due by `period`. A reset is the warm-up over
     // again: it runs its own periods, which the run does not count.
     auto applyDue = [&](std::uint64_t period) {
-        for (; next < events.size() && events[next].period <= period; ++next)
-            events[next].button->setDown(events[next].down);
-        for (; nextReset < options.resets.size() && options.resets[nextReset] <= period; ++nextReset)
+        for (; next < events.size() && events[next].period <= period && !refused; ++next) {
+            const KeyEvent& e = events[next];
+            const std::string_view caption = tallivo::KeyMatrix::keyCaption(e.key);
+            switch (e.kind) {
+                case KeyEvent::HoldDown:
+                case KeyEvent::HoldUp:
+                    keys.keyButton(QString::fromUtf8(caption.data(),
+                                                     static_cast<qsizetype>(caption.size())))
+                        ->setDown(e.kind == KeyEvent::HoldDown);
+                    break;
+                case KeyEvent::Press:
+                    ++typedCount;
+                    if (!keys.pressKey(e.key)) {
+                        std::fprintf(stderr,
+                                     "tallivo-run: typed key %d ('%.*s') refused: %zu presses were "
+                                     "already waiting "
+                                     "for the calculator\n",
+                                     typedCount, static_cast<int>(caption.size()), caption.data(),
+                                     keys.pressesWaiting());
+                        refused = true;
+                    }
+                    break;
+                case KeyEvent::Release:
+                    keys.releaseKey(e.key);
+                    break;
+            }
+            lastProgress = std::max(lastProgress, e.period);
+        }
+        for (; nextReset < options.resets.size() && options.resets[nextReset] <= period;
+             ++nextReset)
             app.board().warmUp();
     };
-    // The next period at which something is due, or `total`.
-    auto nextDue = [&] {
-        std::uint64_t until = total;
+    // Whether the run has come to its end. The matrix counts its periods
+    // from construction, warm-ups included.
+    auto finished = [&] {
+        if (refused || app.runControl().paused()) return true;
+        if (const std::uint64_t taken = keys.lastPressTakenAt();
+            taken != 0 && taken + ran >= keys.periodsSeen())
+            lastProgress = std::max(lastProgress, taken + ran - keys.periodsSeen());
+        const bool scheduled = next == events.size();
+        if (end == RunEnd::AfterQueue && !endKnown && scheduled && keys.pressesWaiting() == 0) {
+            total = lastProgress + *options.periods;
+            endKnown = true;
+        }
+        if (endKnown) return ran >= total;
+        if (end == RunEnd::KeyWait && scheduled && keys.keyWaitReached()) return true;
+        if (ran >= lastProgress + tallivo::kTypingWaitLimit) {
+            gaveUp = true;
+            return true;
+        }
+        return false;
+    };
+    // The next period at which something is due or may end the run: a run
+    // that ends when the calculator is back in its key wait stops at the
+    // very period it gets there.
+    auto nextStop = [&] {
+        std::uint64_t until = endKnown ? total : lastProgress + tallivo::kTypingWaitLimit;
         if (next < events.size()) until = std::min(until, events[next].period);
         if (nextReset < options.resets.size()) until = std::min(until, options.resets[nextReset]);
-        return until;
+        if (end == RunEnd::KeyWait) {
+            if (const std::uint64_t before = keys.periodsBeforeKeyWait(); before != 0)
+                until = std::min(until, ran + before);
+        }
+        // Not past the end, which is known once the last key is taken.
+        if (end == RunEnd::AfterQueue && !endKnown)
+            until = std::min(until, ran + std::max<std::uint64_t>(*options.periods, 1));
+        return std::max(until, ran + 1);
     };
 
     tallivo::RunControl& control = app.runControl();
@@ -342,7 +470,6 @@ int main(int argc, char** argv) {
     if (options.steps) control.step(*options.steps);
 
     const auto start = std::chrono::steady_clock::now();
-    std::uint64_t ran = 0;
     if (options.paced) {
         // The application's own pacing; keys change at the first burst
         // boundary at or after their period. The schedule is applied from
@@ -357,18 +484,19 @@ int main(int argc, char** argv) {
                 audioAt = ran;
             }
             applyDue(ran);
-            if (ran >= total || control.paused()) app.board().nets.QuitRequested = 1;
+            if (finished()) app.board().nets.QuitRequested = 1;
         };
         // exit, not quit: quit asks the windows to close, and the open panels refuse.
         app.onQuit = [] { QCoreApplication::exit(0); };
-        if (total == 0) app.board().nets.QuitRequested = 1;
+        if (finished()) app.board().nets.QuitRequested = 1;
         app.startPacing();
         qtApp.exec();
         ran = static_cast<std::uint64_t>(app.pacer().cyclesRun);
     } else {
-        while (ran < total && !control.paused()) {
+        for (;;) {
             applyDue(ran);
-            std::uint64_t until = nextDue();
+            if (finished()) break;
+            std::uint64_t until = nextStop();
             if (audio) until = std::min(until, ran + audioStep);
             ran += control.run(app.board(), until - ran);
             if (audio) audio->catchUp(*app.printer());
@@ -377,7 +505,20 @@ int main(int argc, char** argv) {
         // hold that ends at the last period is over, and a reset due at the
         // very end still happens, so its state can be dumped. A run stopped
         // at an instruction is dumped as it stands.
-        if (!control.paused()) applyDue(ran);
+        if (!control.paused() && !refused) applyDue(ran);
+    }
+    if (gaveUp && keys.pressesWaiting() != 0) {
+        std::fprintf(stderr,
+                     "tallivo-run: the calculator took no key for %llu periods; %zu typed %s not "
+                     "taken\n",
+                     static_cast<unsigned long long>(tallivo::kTypingWaitLimit),
+                     keys.pressesWaiting(), keys.pressesWaiting() == 1 ? "key was" : "keys were");
+    } else if (gaveUp) {
+        std::fprintf(stderr,
+                     "tallivo-run: the calculator did not come back to its key wait within %llu "
+                     "periods of the last "
+                     "key\n",
+                     static_cast<unsigned long long>(tallivo::kTypingWaitLimit));
     }
     if (control.paused())
         std::fprintf(stderr, "tallivo-run: stopped by %s at %03X after %llu periods\n",
@@ -386,7 +527,7 @@ int main(int argc, char** argv) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     app.board().monitor.flush();
 
-    int status = 0;
+    int status = refused || gaveUp ? 1 : 0;
     if (audio) {
         audio->catchUp(*app.printer());
         if (!audio->finish()) {
@@ -404,8 +545,11 @@ int main(int argc, char** argv) {
     }
     if (options.stats) {
         const double rate = seconds > 0 ? static_cast<double>(ran) / seconds : 0.0;
-        std::fprintf(stderr, "periods=%llu seconds=%.3f periods_per_second=%.0f realtime=%.2f\n",
-                     static_cast<unsigned long long>(ran), seconds, rate, rate / 740000.0);
+        std::fprintf(stderr,
+                     "periods=%llu seconds=%.3f periods_per_second=%.0f realtime=%.2f "
+                     "longest_key_wait=%llu\n",
+                     static_cast<unsigned long long>(ran), seconds, rate, rate / 740000.0,
+                     static_cast<unsigned long long>(keys.longestWaitPeriods()));
     }
     if (options.flowchartPng && !app.flowchart()->displayedImage().save(
                                     QString::fromStdString(*options.flowchartPng), "PNG")) {

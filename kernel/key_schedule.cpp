@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "panel/key_matrix.h"
+#include "panel/pc_key_bindings.h"
 
 namespace tallivo {
 
@@ -79,30 +80,48 @@ bool keyChanges(const std::vector<KeyHold>& holds, std::vector<KeyChange>& chang
     return true;
 }
 
-bool KeySchedule::type(const std::string& captions, std::uint64_t start, std::string& error) {
-    std::vector<KeyHold> holds;
-    const std::uint64_t lastEnd = appendTypedHolds(splitList(captions, ' '), kTypedHoldPeriods,
-                                                   kTypedGapPeriods, holds);
-    std::vector<KeyChange> changes;
-    std::string unknown;
-    if (!keyChanges(holds, changes, unknown)) {
-        error = "no key with the caption '" + unknown + "'";
-        return false;
+bool tapeKeys(const std::string& text, std::vector<int>& keys, std::string& error) {
+    std::vector<int> found;
+    for (const std::string& token : splitList(text, ' ')) {
+        if (const int key = KeyMatrix::keyIndex(token); key >= 0) {
+            found.push_back(key);
+            continue;
+        }
+        for (const char c : token) {
+            // A PC key is known by the upper-case character it types.
+            const std::string_view caption =
+                calculatorKeyFor(std::toupper(static_cast<unsigned char>(c)));
+            if (caption.empty()) {
+                error = "no key for '" + std::string(1, c) + "'" +
+                        (token.size() > 1 ? " in '" + token + "'" : std::string());
+                return false;
+            }
+            found.push_back(KeyMatrix::keyIndex(caption));
+        }
     }
-    for (KeyChange& change : changes) change.period += start;
-    changes_ = std::move(changes);
-    next_ = 0;
-    end_ = holds.empty() ? 0 : start + lastEnd + kAfterTypingPeriods;
+    keys = std::move(found);
     return true;
 }
 
-void KeySchedule::applyDue(std::uint64_t period, KeyMatrix& keys) {
-    for (; next_ < changes_.size() && changes_[next_].period <= period; ++next_)
-        keys.setKeyDown(changes_[next_].key, changes_[next_].down);
-}
-
-std::uint64_t KeySchedule::nextDue(std::uint64_t limit) const {
-    return next_ < changes_.size() ? std::min(limit, changes_[next_].period) : limit;
+bool typeTape(const std::string& text, KeyMatrix& keys, std::string& error) {
+    std::vector<int> typed;
+    if (!tapeKeys(text, typed, error)) return false;
+    const std::size_t room = KeyMatrix::kQueueLength - keys.pressesWaiting();
+    if (typed.size() > room) {
+        const std::string tape =
+            "the tape has " + std::to_string(typed.size()) + (typed.size() == 1 ? " key" : " keys");
+        const std::string most = std::to_string(KeyMatrix::kQueueLength);
+        error = room == KeyMatrix::kQueueLength
+                    ? tape + ", but the keyboard queues at most " + most + " presses"
+                    : tape + ", but the keyboard has room for " + std::to_string(room) +
+                          " more presses (it queues at most " + most + ")";
+        return false;
+    }
+    for (const int key : typed) {
+        keys.pressKey(key);
+        keys.releaseKey(key);
+    }
+    return true;
 }
 
 }  // namespace tallivo

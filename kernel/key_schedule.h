@@ -1,7 +1,6 @@
 #pragma once
-// Keys held on a schedule of clock periods, as the runner's --keys and --type
-// and the web page's typed tape give them: each key goes down before one
-// period runs and up before another.
+// Typed tapes and keys held on a schedule of clock periods, as the runner's
+// --type and --keys and the web page's typed tape give them.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,14 +9,16 @@ namespace tallivo {
 
 class KeyMatrix;
 
-// A typed key is held this long, and the next one follows after the gap:
-// the firmware takes a key in a few thousand periods but prints a line in one
-// or two drum revolutions (130000 periods each), so with a typed key every
-// 240000 periods its eight-key buffer does not fill.
+// With --hold or --gap, a typed key is held this long and the next one
+// follows after the gap (the one not given keeps its value here): the
+// firmware takes a key in a few thousand periods but prints a line in one or
+// two drum revolutions (130000 periods each).
 inline constexpr std::uint64_t kTypedHoldPeriods = 40000;
 inline constexpr std::uint64_t kTypedGapPeriods = 200000;
-// After the last typed key, time for the lines still waiting to print.
-inline constexpr std::uint64_t kAfterTypingPeriods = 2000000;
+// A typed tape waits at most this long for the calculator to take its next
+// press, or to come back to its key wait after the last one, before it gives
+// up: far longer than the longest division and two lines printed.
+inline constexpr std::uint64_t kTypingWaitLimit = 4000000;
 
 struct KeyHold {
     std::string caption;
@@ -54,27 +55,17 @@ std::uint64_t appendTypedHolds(const std::vector<std::string>& captions, std::ui
 // the caption in `unknown`, when a hold names no key.
 bool keyChanges(const std::vector<KeyHold>& holds, std::vector<KeyChange>& changes, std::string& unknown);
 
-// A typed tape of keys on the board: the changes applied as the periods run.
-class KeySchedule {
-public:
-    // Types these captions (separated by spaces) with the runner's hold and
-    // gap, the first key going down before period `start`. False, with a
-    // readable reason and nothing changed, when a caption names no key.
-    bool type(const std::string& captions, std::uint64_t start, std::string& error);
-    // Applies every change due by `period`.
-    void applyDue(std::uint64_t period, KeyMatrix& keys);
-    // The next period at which a change is due; `limit` when none is due
-    // before it.
-    std::uint64_t nextDue(std::uint64_t limit) const;
-    // The period by which the tape has typed its keys and printed its last
-    // lines, as the runner runs it; 0 for an empty tape.
-    std::uint64_t end() const { return end_; }
-    bool finished() const { return next_ == changes_.size(); }
+// The keys of a tape as --type and the page's ?type= write it, in order:
+// tokens separated by spaces, a token that is a key's caption ("7", "00",
+// "M+", "CE", "SQRT") that key, any other token typed character by character
+// through the PC keys ("12.5+7.25=", "3x4="). False, with a reason naming
+// the character, when a character has no key.
+bool tapeKeys(const std::string& text, std::vector<int>& keys, std::string& error);
 
-private:
-    std::vector<KeyChange> changes_;
-    std::size_t next_ = 0;
-    std::uint64_t end_ = 0;
-};
+// Types a tape as fast as the calculator takes its keys: every key is
+// pressed and let go at once, and the keys' queue shows them to the firmware
+// in turn. False, with a reason and nothing pressed, for a character with no
+// key or a tape longer than the room left in the queue.
+bool typeTape(const std::string& text, KeyMatrix& keys, std::string& error);
 
 }  // namespace tallivo

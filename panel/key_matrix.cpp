@@ -15,6 +15,9 @@ struct KeyTables {
     std::array<int, KeyMatrix::kKeyCount> ids{};
     // The key on each row of each key column; -1 where a row always reads 0.
     std::array<std::array<int, layout::kKeyRows>, layout::kKeyColumns> matrix{};
+    // The column and row of each key.
+    std::array<std::uint8_t, KeyMatrix::kKeyCount> column{};
+    std::array<std::uint8_t, KeyMatrix::kKeyCount> row{};
 };
 
 constexpr KeyTables makeKeyTables() {
@@ -30,8 +33,12 @@ constexpr KeyTables makeKeyTables() {
         for (std::size_t row = 0; row < layout::kKeyRows; ++row) {
             t.matrix[column][row] = -1;
             for (std::size_t k = 0; k < count; ++k) {
-                if (layout::kKeyMatrix[column][row] != 0 && t.ids[k] == layout::kKeyMatrix[column][row])
+                if (layout::kKeyMatrix[column][row] != 0 &&
+                    t.ids[k] == layout::kKeyMatrix[column][row]) {
                     t.matrix[column][row] = static_cast<int>(k);
+                    t.column[k] = static_cast<std::uint8_t>(column);
+                    t.row[k] = static_cast<std::uint8_t>(row);
+                }
             }
         }
     }
@@ -65,27 +72,63 @@ void KeyMatrix::connect(Net* columnLines, Net* rowLines, Net* lampMLine, Net* la
     lastColumns.fill(0);
     lastLamps.fill(0);
     down_.fill(0);
+    heldByPerson_.fill(0);
+    head_ = count_ = 0;
+    showing_ = seen_ = false;
+    lastKey_ = -1;
+    lastKeyForgotten_ = true;
+    selected_ = lastColumns.size();
+    passReachedLastKeys_ = passHadKey_ = false;
+    chainStart_ = lastPassStart_ = lastTakenAt_ = longestWait_ = 0;
     lastKeyRows_.fill(0);
 }
-
 
 void KeyMatrix::scanKeyMatrix() {
     // The selected column is the lowest one pulled low. With none low nothing
     // drives the rows, and they keep their levels.
     std::size_t column = 0;
     while (column < lastColumns.size() && columnNets[column] != 0) ++column;
+    const std::size_t before = selected_;
+    selected_ = column;
+    // The firmware's scan walks a low line up from column 0: column 0
+    // selected anew begins a pass.
+    if (column == 0 && before != 0) passBegins();
     if (column == lastColumns.size() || rowNets == nullptr) return;
 
     if (column < kKeys.matrix.size()) {
-        std::uint8_t rows = 0;
-        for (std::size_t row = 0; row < 4; ++row) {
-            rowNets[row] = keyDownForBoard(kKeys.matrix[column][row]) ? 1 : 0;
-            rows = static_cast<std::uint8_t>(rows | rowNets[row] << row);
+        std::array<Net, 4> rows{};
+        for (std::size_t row = 0; row < rows.size(); ++row) {
+            rows[row] = heldOutsideQueue(kKeys.matrix[column][row]) ? 1 : 0;
         }
+        if (showing_) {
+            const auto key = static_cast<std::size_t>(queue_[head_].key);
+            if (kKeys.column[key] == column) {
+                rows[kKeys.row[key]] = 1;
+                if (!seen_) {
+                    // The firmware reads these rows before it walks on: the
+                    // press reaches it now. It remembers the key as the last
+                    // one taken, and is busy with it, out of its key wait.
+                    seen_ = true;
+                    lastKey_ = static_cast<int>(key);
+                    lastKeyForgotten_ = false;
+                    chainStart_ = periodCount_;
+                    longestWait_ = std::max(longestWait_, periodCount_ - queue_[head_].pressedAt);
+                }
+            }
+        }
+        std::uint8_t bits = 0;
+        for (std::size_t row = 0; row < rows.size(); ++row) {
+            rowNets[row] = rows[row];
+            bits = static_cast<std::uint8_t>(bits | rows[row] << row);
+        }
+        if (bits != 0) passHadKey_ = true;
         // A key found down that was up at its column's last scan has just
         // gone down: the period it is heard in is the one under way.
-        if (sound != nullptr && (rows & ~lastKeyRows_[column]) != 0) sound->keyWentDown(periodCount_ - 1);
-        lastKeyRows_[column] = rows;
+        if (sound != nullptr && (bits & ~lastKeyRows_[column]) != 0) sound->keyWentDown(periodCount_ - 1);
+        lastKeyRows_[column] = bits;
+        if (column == kKeys.matrix.size() - 1) passReachedLastKeys_ = true;
+        // Seen and already let go: the next press may follow.
+        if (seen_ && queue_[head_].released != 0) finishPress();
         return;
     }
 
@@ -105,37 +148,91 @@ void KeyMatrix::scanKeyMatrix() {
     }
 }
 
-bool KeyMatrix::keyDownForBoard(int key) const {
-    if (!validKey(key)) return false;
-    // A key stays down for the firmware until its minimum hold has run out,
-    // even when the user has let go already.
-    const auto k = static_cast<std::size_t>(key);
-    return keyHeld(key) || (heldFrom_[k] < periodCount_ && periodCount_ <= heldUntil_[k]);
+void KeyMatrix::passBegins() {
+    // A whole pass over the key columns that saw no key down makes the
+    // firmware forget the last key it took.
+    if (passReachedLastKeys_ && !passHadKey_) lastKeyForgotten_ = true;
+    passReachedLastKeys_ = false;
+    passHadKey_ = false;
+    if (!chainAlive()) chainStart_ = periodCount_;
+    lastPassStart_ = periodCount_;
+    // After a key the firmware walks the later columns without reading them,
+    // so the next press is shown only from the start of a pass; the same key
+    // again only once the firmware has forgotten it, or it would take the
+    // press for the first one still held.
+    if (!showing_ && count_ != 0 && (queue_[head_].key != lastKey_ || lastKeyForgotten_)) {
+        showing_ = true;
+        seen_ = false;
+    }
 }
 
-bool KeyMatrix::keyHeld(int key) const { return down_[static_cast<std::size_t>(key)] != 0; }
+void KeyMatrix::finishPress() {
+    lastTakenAt_ = periodCount_;
+    head_ = (head_ + 1) % kQueueLength;
+    --count_;
+    showing_ = false;
+    seen_ = false;
+}
 
-bool KeyMatrix::keyIsDown(int key) const { return validKey(key) && keyHeld(key); }
+bool KeyMatrix::chainAlive() const {
+    return lastPassStart_ != 0 && periodCount_ - lastPassStart_ <= kBackToBackPeriods;
+}
+
+bool KeyMatrix::keyWaitReached() const {
+    return count_ == 0 && chainAlive() && periodCount_ - chainStart_ >= kKeyWaitPeriods;
+}
+
+std::uint64_t KeyMatrix::periodsBeforeKeyWait() const {
+    if (keyWaitReached()) return 0;
+    // A chain that lasts shows the key wait when it is old enough. Any other
+    // way there takes a new chain, or a press taken, from now on.
+    const std::uint64_t due = chainStart_ + kKeyWaitPeriods;
+    if (count_ == 0 && chainAlive() && due > periodCount_) return due - periodCount_;
+    return kKeyWaitPeriods;
+}
+
+bool KeyMatrix::pressKey(int key) {
+    if (!validKey(key)) return false;
+    const auto k = static_cast<std::size_t>(key);
+    if (heldByPerson_[k] != 0) return true;
+    if (count_ == kQueueLength) return false;
+    queue_[(head_ + count_) % kQueueLength] = {periodCount_, static_cast<std::uint8_t>(key), 0};
+    ++count_;
+    heldByPerson_[k] = 1;
+    return true;
+}
+
+void KeyMatrix::releaseKey(int key) {
+    if (!validKey(key) || heldByPerson_[static_cast<std::size_t>(key)] == 0) return;
+    heldByPerson_[static_cast<std::size_t>(key)] = 0;
+    // A person holds a key in one press at a time: the latest of that key.
+    for (std::size_t i = count_; i-- > 0;) {
+        Press& press = queue_[(head_ + i) % kQueueLength];
+        if (press.key != key) continue;
+        press.released = 1;
+        if (i == 0 && seen_) finishPress();
+        return;
+    }
+}
+
+int KeyMatrix::keyShown() const {
+    return showing_ ? queue_[head_].key : -1;
+}
+
+bool KeyMatrix::heldOutsideQueue(int key) const {
+    return validKey(key) && heldByPerson_[static_cast<std::size_t>(key)] == 0 && keyHeld(key);
+}
+
+bool KeyMatrix::keyHeld(int key) const {
+    return down_[static_cast<std::size_t>(key)] != 0;
+}
+
+bool KeyMatrix::keyIsDown(int key) const {
+    return validKey(key) && (heldByPerson_[static_cast<std::size_t>(key)] != 0 || keyHeld(key));
+}
 
 void KeyMatrix::setKeyDown(int key, bool down) {
     if (validKey(key)) down_[static_cast<std::size_t>(key)] = down ? 1 : 0;
-}
-
-void KeyMatrix::holdForBoard(int key) {
-    if (!validKey(key)) return;
-    // The press is seen from the next clock period on; the periods already
-    // run do not count. Keys pressed while an earlier press has still to
-    // reach the board (typed quickly, or while the clock stands still in the
-    // inspector) follow one another, each after the earlier one's hold and
-    // a scan with no key down: held together, the firmware would take them
-    // for two keys at once and keep one.
-    std::uint64_t start = periodCount_;
-    for (std::size_t other = 0; other < heldUntil_.size(); ++other) {
-        if (other != static_cast<std::size_t>(key) && heldUntil_[other] != 0 && heldUntil_[other] >= periodCount_)
-            start = std::max(start, heldUntil_[other] + kMinimumHoldPeriods);
-    }
-    heldFrom_[static_cast<std::size_t>(key)] = start;
-    heldUntil_[static_cast<std::size_t>(key)] = start + kMinimumHoldPeriods;
 }
 
 bool KeyMatrix::setDecimalPointIndex(int index) {

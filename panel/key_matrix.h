@@ -8,12 +8,18 @@
 // decimal-point switch as a binary number, column 9 the rounding switch. The
 // lamps follow RAM 1's output port.
 //
+// A person's presses wait in a queue and reach the board one at a time: each
+// is shown until the firmware has scanned its column, however short the
+// press (a click, a tap of a PC key, a typed tape), so no press is lost while
+// the firmware is busy or its key buffer is full, and none is doubled.
+//
 // As a component it works in phase 1 only (it is registered first, so it sees
 // what the shift register and RAM 1 drove in the previous period) and looks at
 // the keys and switches only when the column pattern changes. A window that
 // shows the keys overrides the three hooks at the end, so that its own
 // controls are what the scan reads and what the lamps light.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -25,14 +31,24 @@
 namespace tallivo {
 
 class KeyMatrix : public Component {
-public:
-    // However short a press of a key is (a click, a tap of a PC key), the
-    // firmware sees the key down for at least this many clock periods: the
-    // clock runs in bursts between window events, and a press that came and
-    // went between two bursts would otherwise never reach the board. 20000
-    // periods (27 ms at 740 kHz) cover a full scan of the ten columns.
-    static constexpr std::uint64_t kMinimumHoldPeriods = 20000;
+  public:
     static constexpr int kKeyCount = 30;
+    // Presses that a person has made and the firmware has still to take, the
+    // one on the keys included. The firmware's own buffer keeps eight; these
+    // wait on the keyboard for it. A press beyond them is refused.
+    static constexpr std::size_t kQueueLength = 256;
+    // Scan passes that begin at most this many clock periods after the one
+    // before run back to back. A pass takes about 1000 periods; the key wait
+    // and the printer's wait for a drum sector begin the next one within
+    // 1600, while loading a sector's hammers (3400 to 3900 between passes),
+    // a multiplication or division (several thousand) and a full key buffer
+    // (no pass at all) break the chain.
+    static constexpr std::uint64_t kBackToBackPeriods = 2000;
+    // Passes back to back for this long, with no press waiting: the firmware
+    // is in its key wait. Only the printer's wait for drum sector 0, at most
+    // one revolution of 130000 periods, runs passes back to back nearly as
+    // long (at most 129960 periods measured).
+    static constexpr std::uint64_t kKeyWaitPeriods = 150000;
 
     // Key k is the k-th key of the panel's layout.
     static std::string_view keyCaption(int key);
@@ -41,8 +57,10 @@ public:
     static int keyIndex(std::string_view caption);
 
     // `columnLines` and `rowLines` point at 10 and 4 consecutive Nets. Lets
-    // go of every key, forgets the last columns and lamps. Writes no Net.
-    void connect(Net* columnLines, Net* rowLines, Net* lampMLine, Net* lampOvfLine, Net* lampNegLine);
+    // go of every key, empties the queue, forgets the last columns, passes
+    // and lamps. Writes no Net.
+    void connect(Net* columnLines, Net* rowLines, Net* lampMLine, Net* lampOvfLine,
+                 Net* lampNegLine);
 
     // Final and inline, so that the board's run loop calls them directly.
     int clockPhase1() final;  // key matrix and lamp scan
@@ -52,14 +70,42 @@ public:
     // Clock periods run since construction, as the scan counts them.
     std::uint64_t periodsSeen() const { return periodCount_; }
 
-    // A key held down or let go (out-of-range keys change nothing). The
-    // firmware reads the key at the next pass of its column. A window whose
-    // keyHeld reads its own buttons is driven through them instead.
+    // A person presses a key (the mouse, a PC key, a typed tape). The press
+    // joins the queue; the keys show the board one press at a time, in
+    // order, each from the start of a scan pass until the firmware has
+    // selected its column, and for as long after that as the key is still
+    // held: a long hold is one press. False, changing nothing, when the
+    // queue is full or there is no such key; true for a key already held.
+    bool pressKey(int key);
+    // The person lets go of the key.
+    void releaseKey(int key);
+    // Presses the firmware has still to take, the one shown included.
+    std::size_t pressesWaiting() const { return count_; }
+
+    // True when the firmware is back in its key wait with every press taken:
+    // no press waits, and scan passes have run back to back for
+    // kKeyWaitPeriods since the last one was taken. Its lines are printed
+    // then, since the printer's waits are shorter.
+    bool keyWaitReached() const;
+    // Clock periods that can run before keyWaitReached() may turn true (1
+    // or more; 0 when it is true): a caller that stops after them finds the
+    // key wait at the very period it begins.
+    std::uint64_t periodsBeforeKeyWait() const;
+    // The period (in periodsSeen's count) at which the last press left the
+    // queue, 0 for none; and the longest time, in clock periods, that a
+    // press waited from its press until the firmware saw it.
+    std::uint64_t lastPressTakenAt() const { return lastTakenAt_; }
+    std::uint64_t longestWaitPeriods() const { return longestWait_; }
+
+    // A key held down or let go by a script, exactly while it is held (out-of-range
+    // keys change nothing): the runner's --keys. The firmware reads the key
+    // at the next pass of its column. A window whose keyHeld reads its own
+    // buttons is driven through them instead.
     void setKeyDown(int key, bool down);
-    // Whether the key is held now (its minimum hold aside).
+    // Whether the key is held now, by a person or a script.
     bool keyIsDown(int key) const;
-    // Starts the key's minimum hold from the next clock period on.
-    void holdForBoard(int key);
+    // The key the board is shown now from the queue, or -1.
+    int keyShown() const;
 
     // Turn a switch (index 0 to 7, or 0 to 2); the firmware reads it at the
     // next pass of the switch's column. Out-of-range indices change nothing
@@ -86,8 +132,10 @@ public:
     Net* lampOvfNet = nullptr;
     Net* lampNegNet = nullptr;
 
-protected:
-    // Whether key `key` is held; by default what setKeyDown said.
+  protected:
+    // Whether key `key` is held down outside the queue; by default what
+    // setKeyDown said. A window's buttons that a person holds are in the
+    // queue as well, and the queue alone shows them to the board.
     virtual bool keyHeld(int key) const;
     // Called before a switch column is read, to take the switch positions
     // from wherever the user turns them.
@@ -109,14 +157,43 @@ private:
         return now8 == last8 && now2 == last2;
     }
     void scanKeyMatrix();
-    bool keyDownForBoard(int key) const;
+    void passBegins();
+    void finishPress();
+    bool chainAlive() const;
+    // Held by a script, not by a person through the queue.
+    bool heldOutsideQueue(int key) const;
 
-    // Clock periods run so far, and for each key the periods of its minimum
-    // hold: after the first, up to and including the last.
+    struct Press {
+        std::uint64_t pressedAt = 0;  // periodsSeen when it was pressed
+        std::uint8_t key = 0;
+        std::uint8_t released = 0;
+    };
+
     std::uint64_t periodCount_ = 0;
-    std::array<std::uint64_t, kKeyCount> heldFrom_{};
-    std::array<std::uint64_t, kKeyCount> heldUntil_{};
     std::array<std::uint8_t, kKeyCount> down_{};
+    // The queue, a ring of presses from head_ on, and the keys a person holds.
+    std::array<Press, kQueueLength> queue_{};
+    std::size_t head_ = 0;
+    std::size_t count_ = 0;
+    std::array<std::uint8_t, kKeyCount> heldByPerson_{};
+    bool showing_ = false;  // the head press is shown to the board
+    bool seen_ = false;     // and the firmware has selected its column
+    // What the firmware remembers of the last key it took: it takes a key
+    // only when it differs from that, and forgets it after a whole pass that
+    // saw no key down.
+    int lastKey_ = -1;
+    bool lastKeyForgotten_ = true;
+    // The pass under way: which column is selected (10: none), whether its
+    // columns 0 to 7 have all been selected, and whether any showed a key.
+    std::size_t selected_ = 10;
+    bool passReachedLastKeys_ = false;
+    bool passHadKey_ = false;
+    // The chain of passes run back to back: when it began (or the last press
+    // was taken in it) and when its last pass began; 0 before the first pass.
+    std::uint64_t chainStart_ = 0;
+    std::uint64_t lastPassStart_ = 0;
+    std::uint64_t lastTakenAt_ = 0;
+    std::uint64_t longestWait_ = 0;
     // The rows of each key column at its last scan, for the key clicks.
     std::array<std::uint8_t, 8> lastKeyRows_{};
 };

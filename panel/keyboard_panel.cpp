@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -111,10 +112,13 @@ void KeyboardPanel::buildControls() {
             push->setDefault(control.id == layout::kEqualsId);
             if (control.kind == layout::ControlKind::Key) {
                 push->setToolTip(pcKeyTooltip(control.caption));
-                // A press by the mouse or the space bar: however short, the
-                // firmware gets to see it.
-                QObject::connect(push, &QAbstractButton::pressed, this,
-                                 [this, push] { holdButtonForBoard(push); });
+                // A press by the mouse or the space bar joins the keys'
+                // queue: however short, the firmware gets to see it.
+                QObject::connect(push, &QAbstractButton::pressed, this, [this, push] {
+                    if (!pressButton(push)) push->setDown(false);
+                });
+                QObject::connect(push, &QAbstractButton::released, this,
+                                 [this, push] { releaseKey(keyOfButton(push)); });
             }
             button = push;
             break;
@@ -206,20 +210,18 @@ void KeyboardPanel::pasteText(const QString& text) {
         pasteSkipped_ = tr("; skipped, no key: %1").arg(named.join(QStringLiteral(", ")));
     }
     if (pasteStatus) pasteStatus(tr("Pasting %1").arg(keyCount(keysToPaste())) + pasteSkipped_);
-    if (pasteNext_ < pasteKeys_.size() && !pasteTimer_->isActive()) {
-        pasteAt_ = periodsSeen();
-        pasteTimer_->start();
-    }
+    if (pasteNext_ < pasteKeys_.size() && !pasteTimer_->isActive()) pasteTimer_->start();
 }
 
 void KeyboardPanel::typeNextPastedKey() {
-    // The pasted keys follow the simulated clock, not the wall clock: at
-    // another rate, or with the clock stopped, they wait for it.
-    if (periodsSeen() < pasteAt_) return;
-    // Today's PC key press: the key is held for the board for its minimum
-    // hold, from the next period on.
-    holdForBoard(pasteKeys_[pasteNext_++]);
-    pasteAt_ = periodsSeen() + kPastePeriods;
+    // The pasted keys join the keys' queue as it has room for them, and
+    // reach the firmware as fast as it takes them; with the clock stopped
+    // they wait in the queue.
+    while (pasteNext_ < pasteKeys_.size() && pressesWaiting() < kQueueLength) {
+        const int key = pasteKeys_[pasteNext_++];
+        pressKey(key);
+        releaseKey(key);
+    }
     if (pasteNext_ < pasteKeys_.size()) return;
     pasteTimer_->stop();
     if (pasteStatus) pasteStatus(tr("Pasted %1").arg(keyCount(static_cast<int>(pasteKeys_.size()))) + pasteSkipped_);
@@ -238,10 +240,41 @@ bool KeyboardPanel::keyHeld(int key) const {
     return button != nullptr && button->isDown();
 }
 
-void KeyboardPanel::holdButtonForBoard(const QAbstractButton* button) {
+int KeyboardPanel::keyOfButton(const QAbstractButton* button) const {
     for (int key = 0; key < kKeyCount; ++key) {
-        if (keyButtons_[static_cast<std::size_t>(key)] == button) holdForBoard(key);
+        if (keyButtons_[static_cast<std::size_t>(key)] == button) return key;
     }
+    return -1;
+}
+
+bool KeyboardPanel::pressButton(const QAbstractButton* button) {
+    const int key = keyOfButton(button);
+    if (pressKey(key)) return true;
+    if (key >= 0) showRefusedPress(key);
+    return false;
+}
+
+void KeyboardPanel::showRefusedPress(int key) {
+    ++refusedPresses_;
+    if (refusedBox_ == nullptr) {
+        // Shown beside the keyboard without taking its focus: the keys still
+        // waiting go on reaching the calculator meanwhile.
+        refusedBox_ =
+            new QMessageBox(QMessageBox::Warning, windowTitle(), QString(), QMessageBox::Ok, this);
+        refusedBox_->setModal(false);
+        refusedBox_->setAttribute(Qt::WA_ShowWithoutActivating);
+        QObject::connect(refusedBox_, &QMessageBox::finished, this,
+                         [this] { refusedPresses_ = 0; });
+    }
+    const std::string_view caption = keyCaption(key);
+    refusedBox_->setText(
+        QStringLiteral(
+            "%1 presses are waiting for the calculator, as many as the keyboard keeps: the key "
+            "\"%2\" was not taken (%3 refused so far). Type it again once the paper has caught up.")
+            .arg(pressesWaiting())
+            .arg(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())))
+            .arg(refusedPresses_));
+    refusedBox_->show();
 }
 
 void KeyboardPanel::exchangeSwitches(bool fromControls) {
@@ -311,24 +344,27 @@ bool KeyboardPanel::pressPcKey(const QKeyEvent* event) {
     if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
     QAbstractButton* button = keyButton(layoutText(calculatorKeyFor(event->key())));
     if (button == nullptr) return false;
-    // Auto-repeat only says the key is still held.
-    if (event->isAutoRepeat()) return true;
+    // Auto-repeat only says the key is still held, unless it is the press of
+    // a key typed again at once (see releasePcKey).
+    const bool retyped = event->isAutoRepeat() && retypedScanCode_ == event->nativeScanCode() &&
+                         retypedKey_ == event->key();
+    retypedKey_ = 0;
+    if (event->isAutoRepeat() && !retyped) return true;
     for (int i = 0; i < heldKeyCount_; ++i) {
         const HeldKey& held = heldKeys_[static_cast<std::size_t>(i)];
         if (held.scanCode == event->nativeScanCode() && held.key == event->key()) return true;
     }
+    if (!pressButton(button)) return true;
     if (heldKeyCount_ < static_cast<int>(heldKeys_.size())) {
-        heldKeys_[static_cast<std::size_t>(heldKeyCount_++)] = {event->nativeScanCode(),
-                                                                event->key(), button};
+        heldKeys_[static_cast<std::size_t>(heldKeyCount_++)] = {event->nativeScanCode(), event->key(), button,
+                                                                event->timestamp()};
     }
     button->setDown(true);
-    holdButtonForBoard(button);
     return true;
 }
 
 bool KeyboardPanel::releasePcKey(const QKeyEvent* event) {
     const bool mapped = !calculatorKeyFor(event->key()).empty();
-    if (event->isAutoRepeat()) return mapped;
     // A physical key is known by its scan code where the platform gives one:
     // Shift released before "=" turns the release of "+" into one of "=".
     const quint32 scanCode = event->nativeScanCode();
@@ -336,19 +372,35 @@ bool KeyboardPanel::releasePcKey(const QKeyEvent* event) {
         const HeldKey held = heldKeys_[static_cast<std::size_t>(i)];
         const bool same = scanCode != 0 ? held.scanCode == scanCode : held.key == event->key();
         if (!same) continue;
+        if (event->isAutoRepeat()) {
+            // The window system calls a release and a press of one key at the
+            // same moment an auto-repeat. The keyboard's own repeat begins
+            // only after its delay; sooner, the key was let go and typed
+            // again as fast as a paste types (xdotool type --delay 0).
+            if (event->timestamp() - held.pressedAt >= kAutoRepeatDelayMs) return true;
+            retypedScanCode_ = scanCode;
+            retypedKey_ = event->key();
+        }
         heldKeys_[static_cast<std::size_t>(i)] = heldKeys_[static_cast<std::size_t>(--heldKeyCount_)];
         bool stillHeld = false;
         for (int j = 0; j < heldKeyCount_; ++j) {
             stillHeld = stillHeld || heldKeys_[static_cast<std::size_t>(j)].button == held.button;
         }
-        if (!stillHeld) held.button->setDown(false);
+        if (!stillHeld) {
+            held.button->setDown(false);
+            releaseKey(keyOfButton(held.button));
+        }
         return true;
     }
     return mapped;
 }
 
 void KeyboardPanel::releaseAllPcKeys() {
-    for (int i = 0; i < heldKeyCount_; ++i) heldKeys_[static_cast<std::size_t>(i)].button->setDown(false);
+    for (int i = 0; i < heldKeyCount_; ++i) {
+        QAbstractButton* button = heldKeys_[static_cast<std::size_t>(i)].button;
+        button->setDown(false);
+        releaseKey(keyOfButton(button));
+    }
     heldKeyCount_ = 0;
 }
 

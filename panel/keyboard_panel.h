@@ -6,7 +6,6 @@
 // lamps it lights.
 #include <QDialog>
 #include <QIcon>
-
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -21,6 +20,7 @@ class QButtonGroup;
 class QCheckBox;
 class QKeyEvent;
 class QMenu;
+class QMessageBox;
 class QTimer;
 
 namespace tallivo {
@@ -66,6 +66,8 @@ public:
     // this is set.
     std::function<void()> inspectorOpener;
     QAction* inspectorAction() const { return inspectorAction_; }
+    // The message that says a press was refused, once one was.
+    QMessageBox* refusedMessage() const { return refusedBox_; }
     // The "Sound" check item of the menu: checked as `on`, and `toggled`
     // called when the user changes it. Without an audio output the item
     // is there but greyed, and says why.
@@ -73,15 +75,13 @@ public:
     QAction* soundAction() const { return soundAction_; }
 
     // Types the text through the PC keys (Ctrl+V types the clipboard's):
-    // one key after the other, spaced as the calculator takes them, so its
-    // key buffer never fills while lines print. Characters with no key are
-    // skipped and named to `pasteStatus`, with the count of keys.
+    // the keys join the keys' queue as it has room for them (a timer adds
+    // more as the calculator takes them), so none is lost. Characters with
+    // no key are skipped and named to `pasteStatus`, with the count of keys.
     void pasteText(const QString& text);
-    // Keys of pastes still to type.
+    // Keys of pastes still to join the queue.
     int keysToPaste() const { return static_cast<int>(pasteKeys_.size() - pasteNext_); }
     std::function<void(const QString&)> pasteStatus;
-    // Clock periods from one pasted key to the next.
-    static constexpr std::uint64_t kPastePeriods = 240000;
 
     std::uint8_t isOpen = 0;
     Net* quitFlag = nullptr;
@@ -102,7 +102,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     // The matrix reads the buttons and radio buttons, and lights the check
-    // boxes.
+    // boxes. A button the mouse or a PC key holds is a person's press, which
+    // reaches the board through the keys' queue; one set down otherwise (a
+    // script) is read exactly while it is down.
     bool keyHeld(int key) const override;
     void readSwitches() override { exchangeSwitches(true); }
     void lampsChanged() override;
@@ -112,7 +114,11 @@ private:
     void exchangeSwitches(bool fromControls);
     QAbstractButton* controlById(int id) const;
 
-    void holdButtonForBoard(const QAbstractButton* button);
+    int keyOfButton(const QAbstractButton* button) const;
+    // A person presses the button's key: false when the queue refuses it,
+    // which a message beside the keyboard then says.
+    bool pressButton(const QAbstractButton* button);
+    void showRefusedPress(int key);
     // F1 opens the About box, F2 the inspector.
     bool helpKey(const QKeyEvent* event);
     bool pressPcKey(const QKeyEvent* event);
@@ -130,16 +136,16 @@ private:
     QMenu* windowMenu_ = nullptr;
     QAction* aboutAction_ = nullptr;
     QAction* inspectorAction_ = nullptr;
+    QMessageBox* refusedBox_ = nullptr;
+    int refusedPresses_ = 0;
     QAction* soundAction_ = nullptr;
     std::function<void(bool)> soundToggled_;
     QAction* pasteAction_ = nullptr;
 
-    // Pressed in turn as the clock runs: the next one once the clock has
-    // reached `pasteAt_`.
+    // Put into the queue as it has room.
     void typeNextPastedKey();
     std::vector<int> pasteKeys_;
     std::size_t pasteNext_ = 0;
-    std::uint64_t pasteAt_ = 0;
     QTimer* pasteTimer_ = nullptr;
     QString pasteSkipped_;  // what the status says of skipped characters
 
@@ -149,9 +155,16 @@ private:
         quint32 scanCode;
         int key;
         QAbstractButton* button;
+        ulong pressedAt;  // the press event's time, in milliseconds
     };
     std::array<HeldKey, 8> heldKeys_{};
     int heldKeyCount_ = 0;
+    // No keyboard repeats a held key sooner than this after its press.
+    static constexpr ulong kAutoRepeatDelayMs = 100;
+    // The key just let go as one typed again at once: the press that comes
+    // with its release is a new press.
+    quint32 retypedScanCode_ = 0;
+    int retypedKey_ = 0;
 };
 
 }  // namespace tallivo

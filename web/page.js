@@ -145,7 +145,7 @@
   function typeTape(view, captions) {
     const { m } = view;
     if (m.ccall('tallivo_type', 'number', ['string'], [captions]) !== 0) return false;
-    view.tape = { end: m._tallivo_tape_end(), captions };
+    view.tape = { captions };
     view.log.push(...captions.split(' ').filter((c) => c.length > 0));
     return true;
   }
@@ -253,8 +253,7 @@
       // A touch is otherwise held by the key it began on, and its leaving
       // would never be seen.
       if (element.hasPointerCapture(event.pointerId)) element.releasePointerCapture(event.pointerId);
-      view.pointerKeys.set(event.pointerId, key);
-      pressKey(view, key);
+      if (pressKey(view, key)) view.pointerKeys.set(event.pointerId, key);
     });
     const letGo = (event) => {
       if (view.pointerKeys.get(event.pointerId) !== key) return;
@@ -269,14 +268,19 @@
     });
   }
 
-  // A key goes down by pointer or PC key; the board holds it for its
-  // minimum however short the press is. It goes up when nothing holds it.
-  // Every press is kept for "Copy link".
+  // A key goes down by pointer or PC key: the press joins the keys' queue
+  // and reaches the firmware however short it is. A press the full queue
+  // refuses is said above the page (false). The key goes up when nothing
+  // holds it. Every press is kept for "Copy link".
   function pressKey(view, key) {
     const count = view.held.get(key) || 0;
+    if (count === 0 && view.m._tallivo_press_key(key) !== 0) {
+      showStatus(view.lastError() + '. Type it again once the paper has caught up.', true);
+      return false;
+    }
     view.held.set(key, count + 1);
     if (count === 0) view.log.push(view.captions[key]);
-    view.m._tallivo_press_key(key);
+    return true;
   }
 
   function releaseKey(view, key) {
@@ -308,8 +312,7 @@
       event.preventDefault();
       // Auto-repeat only says the key is still held.
       if (event.repeat || byPhysicalKey.has(event.code)) return;
-      byPhysicalKey.set(event.code, key);
-      pressKey(view, key);
+      if (pressKey(view, key)) byPhysicalKey.set(event.code, key);
     });
     document.addEventListener('keyup', (event) => {
       const key = byPhysicalKey.get(event.code);
@@ -461,7 +464,7 @@
     for (const type of ['pointerdown', 'keydown']) window.addEventListener(type, touched, true);
     setInterval(() => {
       const now = performance.now();
-      const typing = view.tape && view.m._tallivo_periods_run() < view.tape.end;
+      const typing = view.tape && view.m._tallivo_tape_end() === 0;
       if (typing) {
         lastTouch = now;
         return;
@@ -558,7 +561,7 @@
         }
       }
       last = now;
-      if (view.tape && m._tallivo_periods_run() >= view.tape.end) {
+      if (view.tape && m._tallivo_tape_end() > 0) {
         if (status.textContent.startsWith('Typing: ')) showStatus(status.textContent.replace('Typing: ', 'Typed: '));
         view.tape = null;
       }

@@ -1,7 +1,7 @@
 // The calculator's board for a web page: the same components in the same
 // order as the desktop program, behind a small C interface that the page's
 // script calls. The page paces the clock; the board runs the periods it asks
-// for, with a typed tape's keys changing exactly at their periods.
+// for, and a typed tape's end is found at the very period it comes.
 //
 // Strings handed back stay valid until the next call that returns a string.
 #include <emscripten/emscripten.h>
@@ -125,7 +125,8 @@ struct Calculator {
     KeyMatrix keys;
     WebPrinter printer;
     WebFlowchart flowchart;
-    KeySchedule tape;
+    bool typing = false;           // a typed tape has still to be typed and printed
+    std::uint64_t tapeEnd = 0;     // the period its last line was printed, 0 for none
     std::uint64_t periodsRun = 0;  // since the warm-up
 };
 
@@ -283,23 +284,33 @@ EMSCRIPTEN_KEEPALIVE int tallivo_start(const char* codeText, int hitValue) {
     return 0;
 }
 
-// Runs `periods` clock periods (a fraction is dropped), applying the typed tape's
-// key changes at their periods. Returns the periods run since the warm-up.
+// Runs `periods` clock periods (a fraction is dropped). A typed tape ends at
+// the period the calculator is back in its key wait with every key taken;
+// the run goes on past it. Returns the periods run since the warm-up.
 EMSCRIPTEN_KEEPALIVE double tallivo_run(double periods) {
     if (!calculator || !(periods > 0)) return calculator ? static_cast<double>(calculator->periodsRun) : 0;
     Calculator& c = *calculator;
     // A count past any run's length is taken as that length: converting a
     // larger double would be undefined.
     constexpr double kLongestRun = 1e15;
-    const std::uint64_t end = c.periodsRun + static_cast<std::uint64_t>(periods < kLongestRun ? periods : kLongestRun);
+    const std::uint64_t end =
+        c.periodsRun + static_cast<std::uint64_t>(periods < kLongestRun ? periods : kLongestRun);
+    auto tapeDone = [&] {
+        if (c.typing && c.keys.keyWaitReached()) {
+            c.typing = false;
+            c.tapeEnd = c.periodsRun;
+        }
+    };
     while (c.periodsRun < end) {
-        c.tape.applyDue(c.periodsRun, c.keys);
-        // Every change due by now is applied, so the next one lies ahead.
-        const std::uint64_t until = c.tape.nextDue(end);
+        tapeDone();
+        std::uint64_t until = end;
+        if (c.typing)
+            until = std::min(
+                until, c.periodsRun + std::max<std::uint64_t>(c.keys.periodsBeforeKeyWait(), 1));
         c.board.run(until - c.periodsRun);
         c.periodsRun = until;
     }
-    c.tape.applyDue(c.periodsRun, c.keys);
+    tapeDone();
     return static_cast<double>(c.periodsRun);
 }
 
@@ -307,38 +318,55 @@ EMSCRIPTEN_KEEPALIVE double tallivo_periods_run() {
     return calculator ? static_cast<double>(calculator->periodsRun) : 0;
 }
 
-// Types a tape: captions separated by spaces, as the runner's --type takes
-// them, each held 40000 periods with 200000 between keys, from the next
-// period on, in place of any tape still typing. 0 on success; 1 for an
-// unknown caption (nothing is typed).
-EMSCRIPTEN_KEEPALIVE int tallivo_type(const char* captions) {
+// Types a tape as tallivo-run --type takes it (captions separated by spaces,
+// or text typed through the PC keys), as fast as the calculator takes its
+// keys: they join the keys' queue at once, after any keys still waiting.
+// 0 on success; 1 for a character with no key or a tape longer than the
+// queue has room for (nothing is typed).
+EMSCRIPTEN_KEEPALIVE int tallivo_type(const char* text) {
     lastError.clear();
     if (!calculator) {
         lastError = "the calculator is not running";
         return 1;
     }
-    KeySchedule tape;
-    if (!tape.type(captions != nullptr ? captions : "", calculator->periodsRun, lastError)) return 1;
-    calculator->tape = std::move(tape);
+    if (!typeTape(text != nullptr ? text : "", calculator->keys, lastError)) return 1;
+    calculator->typing = true;
+    calculator->tapeEnd = 0;
     return 0;
 }
 
-// The period (counted since the warm-up) by which the typed tape has typed
-// its keys and printed its last lines; 0 for none.
+// The period (counted since the warm-up) at which the typed tape had typed
+// its keys and printed its last lines; 0 while it is still typing, or with
+// no tape.
 EMSCRIPTEN_KEEPALIVE double tallivo_tape_end() {
-    return calculator ? static_cast<double>(calculator->tape.end()) : 0;
+    return calculator ? static_cast<double>(calculator->tapeEnd) : 0;
 }
 
-// Key `key` (0 to 29, the layout's order) goes down; however soon it is let
-// go, the firmware sees it for the minimum hold.
-EMSCRIPTEN_KEEPALIVE void tallivo_press_key(int key) {
-    if (!calculator) return;
-    calculator->keys.setKeyDown(key, true);
-    calculator->keys.holdForBoard(key);
+// Presses waiting for the calculator, the one it is shown included.
+EMSCRIPTEN_KEEPALIVE int tallivo_keys_waiting() {
+    return calculator ? static_cast<int>(calculator->keys.pressesWaiting()) : 0;
+}
+
+// Key `key` (0 to 29, the layout's order) goes down: the press joins the
+// keys' queue and reaches the firmware however soon it is let go. 0 on
+// success; 1, with a reason, when the queue is full or there is no such key.
+EMSCRIPTEN_KEEPALIVE int tallivo_press_key(int key) {
+    lastError.clear();
+    if (!calculator) return 1;
+    if (calculator->keys.pressKey(key)) return 0;
+    if (key < 0 || key >= KeyMatrix::kKeyCount) {
+        lastError = "there is no key " + std::to_string(key);
+    } else {
+        lastError =
+            std::to_string(calculator->keys.pressesWaiting()) +
+            " presses are waiting for the calculator, as many as the keyboard keeps: the key \"" +
+            std::string(KeyMatrix::keyCaption(key)) + "\" was not taken";
+    }
+    return 1;
 }
 
 EMSCRIPTEN_KEEPALIVE void tallivo_release_key(int key) {
-    if (calculator) calculator->keys.setKeyDown(key, false);
+    if (calculator) calculator->keys.releaseKey(key);
 }
 
 // The key that a PC key holds, by its key code (the upper-case character, or
@@ -367,12 +395,14 @@ EMSCRIPTEN_KEEPALIVE int tallivo_set_switches(int decimalPoint, int rounding) {
     return 0;
 }
 
-// The keys held now, typed ones included: bit k for key k.
+// The keys held now and the key the board is shown from the queue (a typed
+// one too): bit k for key k.
 EMSCRIPTEN_KEEPALIVE int tallivo_keys_down() {
     if (!calculator) return 0;
     int bits = 0;
     for (int key = 0; key < KeyMatrix::kKeyCount; ++key)
         if (calculator->keys.keyIsDown(key)) bits |= 1 << key;
+    if (const int shown = calculator->keys.keyShown(); shown >= 0) bits |= 1 << shown;
     return bits;
 }
 

@@ -72,24 +72,14 @@ TEST_F(KeyMatrixTest, KeysHeldWithoutAWindowReachTheirMatrixCells) {
     }
 }
 
-TEST_F(KeyMatrixTest, AShortPressIsSeenForTheMinimumHoldOnly) {
-    keys.setKeyDown(key("7"), true);
-    keys.holdForBoard(key("7"));
-    keys.setKeyDown(key("7"), false);
-    EXPECT_FALSE(keys.keyIsDown(key("7")));
-    const std::uint64_t pressed = keys.periodsSeen();
-    EXPECT_EQ(rowsOf(6), 1);
-    while (keys.periodsSeen() < pressed + KeyMatrix::kMinimumHoldPeriods - 2) keys.clockPhase1();
-    EXPECT_EQ(rowsOf(6), 1);  // the last period of the hold
-    EXPECT_EQ(rowsOf(6), 0);
-}
-
 TEST_F(KeyMatrixTest, NumbersOutsideTheKeysAndSwitchesChangeNothing) {
     for (const int k : {-1, KeyMatrix::kKeyCount, 1 << 20}) {
         keys.setKeyDown(k, true);
-        keys.holdForBoard(k);
+        EXPECT_FALSE(keys.pressKey(k));
+        keys.releaseKey(k);
         EXPECT_FALSE(keys.keyIsDown(k));
     }
+    EXPECT_EQ(keys.pressesWaiting(), 0u);
     for (int column = 0; column < 8; ++column) EXPECT_EQ(rowsOf(column), 0) << column;
     EXPECT_FALSE(keys.setDecimalPointIndex(8));
     EXPECT_FALSE(keys.setDecimalPointIndex(-1));
@@ -311,32 +301,6 @@ TEST(KeyScheduleTest, KeyHoldsAreReadWhole) {
         EXPECT_FALSE(parseKeyHold(bad, hold)) << bad;
 }
 
-TEST(KeyScheduleTest, ATypedTapeHoldsEachKeyInTurnFromItsStart) {
-    KeySchedule tape;
-    std::string error;
-    ASSERT_TRUE(tape.type("  7 7  +", 1000, error));
-    EXPECT_EQ(tape.end(), 1000 + 2 * 240000 + 40000 + kAfterTypingPeriods);
-    KeyMatrix keys;
-    const int seven = KeyMatrix::keyIndex("7");
-    const int plus = KeyMatrix::keyIndex("+");
-    EXPECT_EQ(tape.nextDue(1u << 30), 1000u);
-    tape.applyDue(999, keys);
-    EXPECT_FALSE(keys.keyIsDown(seven));
-    tape.applyDue(1000, keys);
-    EXPECT_TRUE(keys.keyIsDown(seven));
-    EXPECT_EQ(tape.nextDue(1u << 30), 41000u);
-    EXPECT_EQ(tape.nextDue(500), 500u);
-    tape.applyDue(241000, keys);  // the first 7 up, the second down
-    EXPECT_TRUE(keys.keyIsDown(seven));
-    tape.applyDue(481000, keys);
-    EXPECT_FALSE(keys.keyIsDown(seven));
-    EXPECT_TRUE(keys.keyIsDown(plus));
-    EXPECT_FALSE(tape.finished());
-    tape.applyDue(521000, keys);
-    EXPECT_FALSE(keys.keyIsDown(plus));
-    EXPECT_TRUE(tape.finished());
-}
-
 TEST(KeyScheduleTest, ReleasesComeBeforePressesAtTheSamePeriod) {
     std::vector<KeyHold> holds{{"5", 100, 200}, {"5", 200, 300}};
     std::vector<KeyChange> changes;
@@ -347,19 +311,6 @@ TEST(KeyScheduleTest, ReleasesComeBeforePressesAtTheSamePeriod) {
     EXPECT_TRUE(changes[2].down);
     EXPECT_EQ(changes[1].period, 200u);
     EXPECT_EQ(changes[2].period, 200u);
-}
-
-TEST(KeyScheduleTest, AnUnknownCaptionKeepsTheTapeThereWas) {
-    KeySchedule tape;
-    std::string error;
-    ASSERT_TRUE(tape.type("1 +", 0, error));
-    const std::uint64_t end = tape.end();
-    EXPECT_FALSE(tape.type("1 PLUS", 0, error));
-    EXPECT_EQ(error, "no key with the caption 'PLUS'");
-    EXPECT_EQ(tape.end(), end);
-    ASSERT_TRUE(tape.type("", 0, error));
-    EXPECT_EQ(tape.end(), 0u);
-    EXPECT_TRUE(tape.finished());
 }
 
 TEST(PanelStateJson, LampsKeysAndPaper) {

@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMouseEvent>
 
 #include <array>
@@ -62,8 +63,9 @@ protected:
         return button;
     }
     void sendKey(QObject* target, QEvent::Type type, int qtKey, bool autoRepeat = false,
-                 quint32 scanCode = 0, const QString& text = {}) {
+                 quint32 scanCode = 0, const QString& text = {}, ulong timestamp = 0) {
         QKeyEvent event(type, qtKey, Qt::NoModifier, scanCode, 0, 0, text, autoRepeat);
+        event.setTimestamp(timestamp);
         QApplication::sendEvent(target, &event);
     }
 
@@ -309,7 +311,9 @@ TEST_F(KeyboardPanelTest, PcKeysHoldCalculatorKeys) {
     for (const auto& [qtKey, caption] : keys) {
         sendKey(&panel, QEvent::KeyPress, qtKey);
         EXPECT_TRUE(key(caption)->isDown()) << caption;
-        sendKey(&panel, QEvent::KeyRelease, qtKey, true);
+        // The keyboard's repeat, after its delay.
+        sendKey(&panel, QEvent::KeyRelease, qtKey, true, 0, {}, 500);
+        sendKey(&panel, QEvent::KeyPress, qtKey, true, 0, {}, 500);
         EXPECT_TRUE(key(caption)->isDown()) << caption << " after auto-repeat";
         sendKey(&panel, QEvent::KeyRelease, qtKey);
         EXPECT_FALSE(key(caption)->isDown()) << caption;
@@ -318,16 +322,8 @@ TEST_F(KeyboardPanelTest, PcKeysHoldCalculatorKeys) {
     EXPECT_TRUE(panel.isVisible());
     EXPECT_EQ(quit, 0);
 
-    // The firmware sees a PC-held key through the scan, and its release
-    // once the key's minimum hold has run out (as have the taps above).
-    idle(KeyboardPanel::kMinimumHoldPeriods);
-    sendKey(&panel, QEvent::KeyPress, Qt::Key_7);
-    reselect(6);
-    EXPECT_EQ(rowBits(), 0b0001);
-    sendKey(&panel, QEvent::KeyRelease, Qt::Key_7);
-    idle(KeyboardPanel::kMinimumHoldPeriods);
-    reselect(6);
-    EXPECT_EQ(rowBits(), 0);
+    // Each tap is a press in the keys' queue.
+    EXPECT_EQ(panel.pressesWaiting(), std::size(keys));
 }
 
 TEST_F(KeyboardPanelTest, EveryKeyHasAPcKeyShownInItsTooltip) {
@@ -387,26 +383,22 @@ TEST_F(KeyboardPanelTest, TheSwitchesSayWhatTheyAre) {
     }
 }
 
-// However short a press is, the firmware sees the key down for the minimum
-// hold, counted in clock periods from the press.
+// However short a press is, the firmware sees the key until the scan has
+// read its column: a press joins the keys' queue, which shows the board one
+// press at a time from the start of a scan pass.
 class ShortPressTest : public KeyboardPanelTest {
-protected:
-    // Runs `periods` clock periods in which column 1 is scanned every period
-    // (two patterns that both select it), and returns in how many of them
-    // "%" (row 1) read down, counting only an unbroken run from the first.
-    std::uint64_t periodsSeenDown(std::uint64_t periods) {
-        std::uint64_t down = 0;
-        bool broken = false;
-        for (std::uint64_t p = 0; p < periods; ++p) {
-            columns.fill(1);
-            columns[1] = 0;
-            if (p % 2 == 1) columns[5] = 0;
-            panel.clockPhase1();
-            const bool isDown = (rowBits() & 0b0010) != 0;
-            if (isDown && !broken) ++down;
-            if (!isDown) broken = true;
+  protected:
+    // One scan pass as the firmware walks it: a low line from column 0 to 9,
+    // a few periods each. Returns the rows read in column 1 ("SQRT" row 0,
+    // "%" row 1).
+    int passReadingColumn1() {
+        int read = 0;
+        for (int column = 0; column < 10; ++column) {
+            select(column);
+            if (column == 1) read = rowBits();
+            idle(50);
         }
-        return down;
+        return read;
     }
     void click(QAbstractButton* button) {
         const QPointF centre = QRectF(button->rect()).center();
@@ -419,56 +411,105 @@ protected:
     }
 };
 
-TEST_F(ShortPressTest, AClickBetweenTwoPeriodsIsSeenForTheMinimumHold) {
-    idle(1000);
+TEST_F(ShortPressTest, AClickBetweenTwoPeriodsIsShownUntilItsColumnIsScanned) {
+    passReadingColumn1();
     click(key("%"));
     EXPECT_FALSE(key("%")->isDown());
-    EXPECT_EQ(periodsSeenDown(KeyboardPanel::kMinimumHoldPeriods + 100), KeyboardPanel::kMinimumHoldPeriods);
+    EXPECT_EQ(panel.pressesWaiting(), 1u);
+    idle(100000);  // the firmware busy elsewhere: the press waits
+    EXPECT_EQ(passReadingColumn1(), 0b0010);
+    EXPECT_EQ(panel.pressesWaiting(), 0u);
+    EXPECT_EQ(passReadingColumn1(), 0);
 }
 
 TEST_F(ShortPressTest, KeysClickedBeforeTheBoardSawTheFirstFollowOneAnother) {
     // Two clicks with no clock period between them (quick typing, or the
-    // clock stopped in the inspector): "%" first, then "SQRT", never both.
-    idle(1000);
+    // clock stopped in the inspector): one key a pass, in order, never two
+    // at once, and "%" twice with a pass without a key between, so that the
+    // firmware takes it for two presses.
+    click(key("%"));
     click(key("%"));
     click(key("SQRT"));
-    std::uint64_t percent = 0, root = 0, both = 0, rootBeforePercentEnds = 0;
-    for (std::uint64_t p = 0; p < 4 * KeyboardPanel::kMinimumHoldPeriods; ++p) {
-        columns.fill(1);
-        columns[1] = 0;
-        if (p % 2 == 1) columns[5] = 0;
-        panel.clockPhase1();
-        const int bits = rowBits();
-        percent += (bits & 0b0010) != 0;
-        root += (bits & 0b0001) != 0;
-        both += bits == 0b0011;
-        if (p <= KeyboardPanel::kMinimumHoldPeriods && (bits & 0b0001) != 0) ++rootBeforePercentEnds;
+    std::vector<int> read;
+    for (int pass = 0; pass < 5; ++pass) read.push_back(passReadingColumn1());
+    EXPECT_EQ(read, (std::vector<int>{0b0010, 0, 0b0010, 0b0001, 0}));
+}
+
+TEST_F(ShortPressTest, ATapOfAPcKeyIsShownUntilItsColumnIsScanned) {
+    sendKey(&panel, QEvent::KeyPress, Qt::Key_P);
+    sendKey(&panel, QEvent::KeyRelease, Qt::Key_P);
+    EXPECT_EQ(passReadingColumn1(), 0b0010);
+    EXPECT_EQ(passReadingColumn1(), 0);
+}
+
+TEST_F(ShortPressTest, AKeyTypedAgainAtOnceIsANewPressNotARepeat) {
+    // xdotool type --delay 0 "%%%": each release and the next press come at
+    // the same millisecond, which the window system calls an auto-repeat.
+    const quint32 scanCode = 14;
+    sendKey(&panel, QEvent::KeyPress, Qt::Key_Percent, false, scanCode, {}, 5000);
+    for (int again = 0; again < 2; ++again) {
+        sendKey(&panel, QEvent::KeyRelease, Qt::Key_Percent, true, scanCode, {}, 5001);
+        sendKey(&panel, QEvent::KeyPress, Qt::Key_Percent, true, scanCode, {}, 5001);
     }
-    EXPECT_EQ(percent, KeyboardPanel::kMinimumHoldPeriods);
-    EXPECT_EQ(root, KeyboardPanel::kMinimumHoldPeriods);
-    EXPECT_EQ(both, 0u);
-    EXPECT_EQ(rootBeforePercentEnds, 0u);
+    sendKey(&panel, QEvent::KeyRelease, Qt::Key_Percent, false, scanCode, {}, 5002);
+    EXPECT_EQ(panel.pressesWaiting(), 3u);
+    // A key held down and repeated by the keyboard, past its delay: one press.
+    sendKey(&panel, QEvent::KeyPress, Qt::Key_Q, false, 15, {}, 6000);
+    for (ulong t = 6500; t < 7000; t += 40) {
+        sendKey(&panel, QEvent::KeyRelease, Qt::Key_Q, true, 15, {}, t);
+        sendKey(&panel, QEvent::KeyPress, Qt::Key_Q, true, 15, {}, t);
+    }
+    EXPECT_TRUE(key("SQRT")->isDown());
+    sendKey(&panel, QEvent::KeyRelease, Qt::Key_Q, false, 15, {}, 7000);
+    EXPECT_EQ(panel.pressesWaiting(), 4u);
+    std::vector<int> read;
+    for (int pass = 0; pass < 7; ++pass) read.push_back(passReadingColumn1());
+    EXPECT_EQ(read, (std::vector<int>{0b0010, 0, 0b0010, 0, 0b0010, 0b0001, 0}));
 }
 
-TEST_F(ShortPressTest, ATapOfAPcKeyIsSeenForTheMinimumHold) {
+TEST_F(ShortPressTest, ALongerHoldIsOnePressThatEndsWithTheRelease) {
     sendKey(&panel, QEvent::KeyPress, Qt::Key_P);
+    sendKey(&panel, QEvent::KeyPress, Qt::Key_Q);  // waits behind the held "%"
+    for (int pass = 0; pass < 5; ++pass) EXPECT_EQ(passReadingColumn1(), 0b0010) << pass;
     sendKey(&panel, QEvent::KeyRelease, Qt::Key_P);
-    EXPECT_EQ(periodsSeenDown(KeyboardPanel::kMinimumHoldPeriods + 100), KeyboardPanel::kMinimumHoldPeriods);
+    EXPECT_EQ(passReadingColumn1(), 0b0001);
+    sendKey(&panel, QEvent::KeyRelease, Qt::Key_Q);
+    EXPECT_EQ(passReadingColumn1(), 0);
+    EXPECT_EQ(panel.pressesWaiting(), 0u);
 }
 
-TEST_F(ShortPressTest, ALongerHoldEndsWithTheRelease) {
-    sendKey(&panel, QEvent::KeyPress, Qt::Key_P);
-    EXPECT_EQ(periodsSeenDown(KeyboardPanel::kMinimumHoldPeriods + 500), KeyboardPanel::kMinimumHoldPeriods + 500);
-    sendKey(&panel, QEvent::KeyRelease, Qt::Key_P);
-    EXPECT_EQ(periodsSeenDown(10), 0u);
+TEST_F(ShortPressTest, APressTheFullQueueRefusesIsSaidAndLeavesTheKeyUp) {
+    for (std::size_t i = 0; i < KeyboardPanel::kQueueLength; ++i)
+        click(key(i % 2 == 0 ? "7" : "8"));
+    EXPECT_EQ(panel.refusedMessage(), nullptr);
+    click(key("9"));
+    sendKey(&panel, QEvent::KeyPress, Qt::Key_4);
+    EXPECT_FALSE(key("9")->isDown());
+    EXPECT_FALSE(key("4")->isDown());
+    sendKey(&panel, QEvent::KeyRelease, Qt::Key_4);
+    ASSERT_NE(panel.refusedMessage(), nullptr);
+    EXPECT_TRUE(panel.refusedMessage()->isVisible());
+    const QString text = panel.refusedMessage()->text();
+    EXPECT_TRUE(text.contains(QStringLiteral("256 presses"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("\"4\""))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("2 refused"))) << text.toStdString();
+    EXPECT_EQ(panel.pressesWaiting(), KeyboardPanel::kQueueLength);
+    // Nothing is shown to the board outside the queue.
+    reselect(4);
+    EXPECT_EQ(rowBits(), 0);
+    panel.refusedMessage()->close();
 }
 
 TEST_F(ShortPressTest, AKeyHeldByAScriptIsSeenExactlyWhileHeld) {
-    // The runner sets keys down and up at given periods: no minimum there.
+    // The runner's --keys sets buttons down and up at given periods: read at
+    // any change of the columns while down, outside the queue.
     key("%")->setDown(true);
-    EXPECT_EQ(periodsSeenDown(300), 300u);
+    reselect(1);
+    EXPECT_EQ(rowBits(), 0b0010);
+    for (int pass = 0; pass < 3; ++pass) EXPECT_EQ(passReadingColumn1(), 0b0010);
     key("%")->setDown(false);
-    EXPECT_EQ(periodsSeenDown(10), 0u);
+    EXPECT_EQ(passReadingColumn1(), 0);
+    EXPECT_EQ(panel.pressesWaiting(), 0u);
 }
 
 TEST_F(KeyboardPanelTest, PcKeyReachesTheKeyboardWhenAButtonHasFocus) {
@@ -520,8 +561,8 @@ TEST_F(KeyboardPanelTest, WindowLayout) {
     EXPECT_TRUE(panel.rect().contains(key("M+")->geometry()));
 }
 
-// Ctrl+V types the clipboard one key after the other, spaced in clock
-// periods, and names what it skipped.
+// Ctrl+V types the clipboard through the keys' queue, and names what it
+// skipped.
 TEST_F(KeyboardPanelTest, PasteTypesTheClipboardKeyByKeyAndNamesWhatItSkips) {
     QStringList said;
     panel.pasteStatus = [&said](const QString& text) { said.append(text); };
@@ -532,8 +573,8 @@ TEST_F(KeyboardPanelTest, PasteTypesTheClipboardKeyByKeyAndNamesWhatItSkips) {
     ASSERT_EQ(said.size(), 1);
     EXPECT_EQ(said[0], QStringLiteral("Pasting 2 keys; skipped, no key: \"a\", U+0001"));
 
-    // "7" goes down for the board at once; "+" only a paste spacing later.
-    // The paste's timer presses a key once the clock has come far enough.
+    // Both join the keys' queue; the board is shown "7", and "+" from the
+    // next scan pass once the firmware has read "7".
     const auto waitUntilLeft = [this](int keys) {
         QElapsedTimer waited;
         waited.start();
@@ -541,19 +582,13 @@ TEST_F(KeyboardPanelTest, PasteTypesTheClipboardKeyByKeyAndNamesWhatItSkips) {
             QApplication::processEvents(QEventLoop::AllEvents, 10);
         return panel.keysToPaste() == keys;
     };
-    ASSERT_TRUE(waitUntilLeft(1));
+    ASSERT_TRUE(waitUntilLeft(0));
+    EXPECT_EQ(panel.pressesWaiting(), 2u);
     reselect(6);
     EXPECT_EQ(rowBits(), 1) << "7";
-    idle(KeyMatrix::kMinimumHoldPeriods + 10);
-    reselect(3);
-    EXPECT_EQ(rowBits(), 0) << "+ not yet";
-    // Without the clock running the paste waits.
-    QApplication::processEvents(QEventLoop::AllEvents, 30);
-    EXPECT_EQ(panel.keysToPaste(), 1);
-    idle(KeyboardPanel::kPastePeriods);
-    ASSERT_TRUE(waitUntilLeft(0));
     reselect(3);
     EXPECT_EQ(rowBits(), 2) << "+";
+    EXPECT_EQ(panel.pressesWaiting(), 0u);
     EXPECT_EQ(said.back(), QStringLiteral("Pasted 2 keys; skipped, no key: \"a\", U+0001"));
 }
 

@@ -164,6 +164,8 @@ async function keysGroup(browser, server) {
       ['1 2 + 3 4 + =', '1%202%20+%203%204%20+%20='],
       ['1 2 + 3 4 + =', '1+2+%2B+3+4+%2B+%3D'],
       ['5 - 9 = 7 M+ RM', '5 - 9 = 7 M+ RM'],
+      // Text as the PC keys type it.
+      ['1 2 . 5 + 7 . 2 5 + <> =', '12.5%2B7.25%2B%20%3C%3E%20%3D'],
     ]) {
       const page = await open(browser, server.base + '?type=' + query);
       await expectPaper(page, runnerPaper(tape), '?type=' + query);
@@ -220,6 +222,19 @@ async function keysGroup(browser, server) {
     await cdp.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [] });
     assert.strictEqual(await page.evaluate(() => window.scrollY), 0, 'the page did not scroll');
     assert.strictEqual(await page.evaluate(() => String(window.getSelection())), '', 'nothing was selected');
+    await page.close();
+  });
+
+  await check('72 PC keys pressed with no delay between them all reach the calculator, each once', async () => {
+    // Every key the firmware has; the page's queue of presses holds them
+    // while the calculator prints.
+    const tape = '1 2 . 5 + 3 4 + 5 6 7 - <> 8 9 0 0 0 + 00 . 2 5 - = 1 2 X 3 = 4 5 / 9 = 2 0 0 X 1 5 % ' +
+      '7 M+ 3 M- RM + CM 6 S + 9 X 2 Ex = 4 CE 5 + C 1 0 0 + 5 M+ 9 9 9 -';
+    const pcKey = { '00': 'z', '<>': 'd', X: 'x', 'M+': 'm', 'M-': 'n', RM: 'r', CM: 'l', S: 's', Ex: 'e',
+      CE: 'Backspace', C: 'Escape', '=': 'Enter' };
+    const page = await open(browser, server.base);
+    for (const caption of tape.split(' ')) await page.keyboard.press(pcKey[caption] || caption);
+    await expectPaper(page, runnerPaper(tape), 'PC keys with no delay');
     await page.close();
   });
 

@@ -56,8 +56,10 @@ function runnerResult(tape, options = []) {
 }
 
 // The module's paper and final state for a tape, run in slices the way the
-// page runs it (`slice` periods a frame).
-async function moduleResult(tape, { decimalPoint = 0, rounding = 1, slice = 12300, hitValue = 0, pictures = false } = {}) {
+// page runs it (`slice` periods a frame), to the period `until` (the runner's
+// end), by which the tape must be done; or, without it, until the tape is done.
+async function moduleResult(tape, { decimalPoint = 0, rounding = 1, slice = 12300, hitValue = 0, pictures = false,
+  until = null } = {}) {
   const m = await module();
   if (pictures) {
     const picture = fs.readFileSync(path.join(site, 'Flowchart.bmp'));
@@ -75,8 +77,12 @@ async function moduleResult(tape, { decimalPoint = 0, rounding = 1, slice = 1230
     m.UTF8ToString(m._tallivo_last_error()));
   assert.strictEqual(m._tallivo_set_switches(decimalPoint, rounding), 0);
   assert.strictEqual(m.ccall('tallivo_type', 'number', ['string'], [tape]), 0, m.UTF8ToString(m._tallivo_last_error()));
-  const end = m._tallivo_tape_end();
-  while (m._tallivo_periods_run() < end) m._tallivo_run(Math.min(slice, end - m._tallivo_periods_run()));
+  if (until === null) {
+    while (m._tallivo_tape_end() === 0 && m._tallivo_periods_run() < 50000000) m._tallivo_run(slice);
+  } else {
+    while (m._tallivo_periods_run() < until) m._tallivo_run(Math.min(slice, until - m._tallivo_periods_run()));
+    assert.strictEqual(m._tallivo_tape_end(), until, 'the tape ends where the runner ends it');
+  }
   const paper = [];
   for (let i = 0; i < m._tallivo_paper_count(); ++i) paper.push(m.UTF8ToString(m._tallivo_paper_line(i)));
   return { m, paper, state: JSON.parse(m.UTF8ToString(m._tallivo_state_json())) };
@@ -86,7 +92,7 @@ async function moduleResult(tape, { decimalPoint = 0, rounding = 1, slice = 1230
   await check('a sum prints and ends as in the runner', async () => {
     const tape = '1 2 + 3 4 + =';
     const expected = runnerResult(tape);
-    const got = await moduleResult(tape);
+    const got = await moduleResult(tape, { until: expected.state.periodsRun });
     assert.deepStrictEqual(got.paper, expected.paper);
     assert.deepStrictEqual(got.state, expected.state);
     assert.deepStrictEqual(got.paper.map((l) => l.trim()), ['12 +', '34 +', '46 =  *']);
@@ -96,7 +102,7 @@ async function moduleResult(tape, { decimalPoint = 0, rounding = 1, slice = 1230
     const tape = '9 9 9 X 9 9 9 = 5 -';
     const expected = runnerResult(tape);
     for (const slice of [100, 7777, 1000000]) {
-      const got = await moduleResult(tape, { slice });
+      const got = await moduleResult(tape, { slice, until: expected.state.periodsRun });
       assert.deepStrictEqual(got.paper, expected.paper, 'slice ' + slice);
       assert.deepStrictEqual(got.state, expected.state, 'slice ' + slice);
     }
@@ -105,7 +111,7 @@ async function moduleResult(tape, { decimalPoint = 0, rounding = 1, slice = 1230
   await check('the switches, red lines, memory and its lamp as in the runner', async () => {
     const tape = '2 / 3 = 5 - 9 = 7 M+ RM';
     const expected = runnerResult(tape, ['--dp', '2', '--round', '2']);
-    const got = await moduleResult(tape, { decimalPoint: 2, rounding: 2 });
+    const got = await moduleResult(tape, { decimalPoint: 2, rounding: 2, until: expected.state.periodsRun });
     assert.deepStrictEqual(got.paper, expected.paper);
     assert.deepStrictEqual(got.state, expected.state);
     const m = got.m;
@@ -145,8 +151,7 @@ async function moduleResult(tape, { decimalPoint = 0, rounding = 1, slice = 1230
       eachFrame(m);
       for (const key of ['2', '+', '=']) {
         m.ccall('tallivo_type', 'number', ['string'], [key]);
-        const end = m._tallivo_tape_end();
-        while (m._tallivo_periods_run() < end) {
+        while (m._tallivo_tape_end() === 0) {
           m._tallivo_run(12300);
           eachFrame(m);
         }
@@ -172,7 +177,7 @@ async function moduleResult(tape, { decimalPoint = 0, rounding = 1, slice = 1230
       }
       if (count > 0) ++frames;
     });
-    assert.ok(frames > 10, 'frames with recoloured areas: ' + frames);
+    assert.ok(frames > 5, 'frames with recoloured areas: ' + frames);
     assert.strictEqual(drawn._tallivo_flowchart_take_areas(), 0, 'nothing new without a clock period');
     const whole = await run(() => {});
     const at = whole._tallivo_flowchart_pixels();
@@ -201,26 +206,47 @@ async function moduleResult(tape, { decimalPoint = 0, rounding = 1, slice = 1230
     assert.strictEqual(m._tallivo_set_switches(0, 3), 1);
     assert.strictEqual(m.UTF8ToString(m._tallivo_paper_line(-1)), '');
     assert.strictEqual(m.UTF8ToString(m._tallivo_paper_line(1 << 30)), '');
-    m._tallivo_press_key(-1);
-    m._tallivo_press_key(30);
+    assert.strictEqual(m._tallivo_press_key(-1), 1);
+    assert.match(m.UTF8ToString(m._tallivo_last_error()), /no key -1/);
+    assert.strictEqual(m._tallivo_press_key(30), 1);
     assert.strictEqual(m._tallivo_keys_down(), 0);
+    assert.strictEqual(m._tallivo_keys_waiting(), 0);
+    // A tape longer than the keys' queue is refused whole.
+    assert.strictEqual(m.ccall('tallivo_type', 'number', ['string'], ['7'.repeat(257)]), 1);
+    assert.match(m.UTF8ToString(m._tallivo_last_error()), /257 keys.*at most 256 presses/);
+    assert.strictEqual(m._tallivo_keys_waiting(), 0);
   });
 
-  await check('a click shorter than a scan still reaches the firmware', async () => {
+  await check('clicks with no clock period between them all reach the firmware, each once', async () => {
     const m = await module();
     const code = fs.readFileSync(codeFile, 'latin1');
     assert.strictEqual(m.ccall('tallivo_start', 'number', ['string', 'number'], [code, 0]), 0);
     const key = (caption) => JSON.parse(m.UTF8ToString(m._tallivo_layout_json())).controls
       .find((c) => c.kind === 'key' && c.caption === caption).key;
-    for (const caption of ['7', '+', '=']) {
-      m._tallivo_press_key(key(caption));
+    for (const caption of ['7', '7', '+', '=']) {
+      assert.strictEqual(m._tallivo_press_key(key(caption)), 0);
       m._tallivo_release_key(key(caption));
-      m._tallivo_run(240000);
     }
+    assert.strictEqual(m._tallivo_keys_waiting(), 4);
     m._tallivo_run(2000000);
+    assert.strictEqual(m._tallivo_keys_waiting(), 0);
     const paper = [];
     for (let i = 0; i < m._tallivo_paper_count(); ++i) paper.push(m.UTF8ToString(m._tallivo_paper_line(i)).trim());
-    assert.deepStrictEqual(paper, ['7 +', '7 =  *']);
+    assert.deepStrictEqual(paper, ['77 +', '77 =  *']);
+    // Beyond the queue's length a press is refused, and said.
+    for (let i = 0; i < 256; ++i) {
+      assert.strictEqual(m._tallivo_press_key(key(i % 2 ? '1' : '2')), 0);
+      m._tallivo_release_key(key(i % 2 ? '1' : '2'));
+    }
+    assert.strictEqual(m._tallivo_press_key(key('3')), 1);
+    assert.match(m.UTF8ToString(m._tallivo_last_error()), /256 presses are waiting.*"3" was not taken/);
+  });
+
+  await check('a tape written as the PC keys type it prints as its captions do', async () => {
+    const expected = runnerResult('1 2 . 5 + 7 . 2 5 - <> =');
+    const got = await moduleResult('12.5+7,25- <> =', { until: expected.state.periodsRun });
+    assert.deepStrictEqual(got.paper, expected.paper);
+    assert.deepStrictEqual(got.state, expected.state);
   });
 
   await check('the layout has the panel: 30 keys with their PC keys, the switches and the lamps', async () => {
