@@ -475,7 +475,10 @@ int main(int argc, char** argv) {
         // boundary at or after their period. The schedule is applied from
         // the pacing itself, so that the run costs what the calculator costs.
         applyDue(0);
-        app.periodsToNextEvent = [&] { return nextDue() - std::min(ran, nextDue()); };
+        app.periodsToNextEvent = [&] {
+            const std::uint64_t due = nextStop();
+            return due - std::min(ran, due);
+        };
         std::uint64_t audioAt = 0;
         app.afterBurst = [&] {
             ran = static_cast<std::uint64_t>(app.pacer().cyclesRun);

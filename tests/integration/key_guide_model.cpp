@@ -136,32 +136,47 @@ KeyGuideModel::KeyGuideModel(int decimalPointIndex, int roundingIndex)
     : decimalsWanted_(kDecimalPointSwitch[std::clamp(decimalPointIndex, 0, 7)]),
       rounding_(static_cast<Rounding>(std::clamp(roundingIndex, 0, 2))) {}
 
-Decimal KeyGuideModel::fix(Decimal x) const {
+Decimal KeyGuideModel::fix(Decimal x, int keptDigit) const {
     if (rounding_ != kFloating) {
-        int firstCut = 0;
+        // The digit after the last: a result's first digit cut off, until
+        // fix cuts one of its own or pads a zero.
+        int after = keptDigit;
         while (x.decimals > decimalsWanted_) {
-            firstCut = static_cast<int>(x.mantissa % 10);
+            after = static_cast<int>(x.mantissa % 10);
             x.mantissa /= 10;
             --x.decimals;
         }
-        // At least one digit went, so the mantissa is below 10^14 here.
-        if (rounding_ == kHalfUp && firstCut >= 5) ++x.mantissa;
         while (x.decimals < decimalsWanted_ && x.mantissa < kFourteenDigits) {
             x.mantissa *= 10;
             ++x.decimals;
+            after = 0;
+        }
+        if (rounding_ == kHalfUp && after >= 5) {
+            ++x.mantissa;
+            // Fifteen nines rounded up give up a decimal.
+            if (x.mantissa >= kFifteenDigits && x.decimals > 0) {
+                x.mantissa /= 10;
+                --x.decimals;
+            }
         }
     }
     if (x.isZero()) x.negative = false;
     return x;
 }
 
-void KeyGuideModel::take() {
+void KeyGuideModel::takeEntry() {
     if (typed_) {
         last_ = entry_;
         lastIsResult_ = false;
-        typed_ = false;
+        lastKeptDigit_ = 0;
     }
-    last_ = fix(last_);
+}
+
+void KeyGuideModel::take() {
+    takeEntry();
+    typed_ = false;
+    last_ = fix(last_, lastKeptDigit_);
+    if (rounding_ != kFloating) lastKeptDigit_ = 0;  // used once
     entry_ = last_;
 }
 
@@ -206,18 +221,11 @@ bool KeyGuideModel::calculate(Pending op, const Decimal& a, const Decimal& b, bo
         return false;
     }
     Decimal r = c->value;
-    if (rounding_ == kHalfUp && c->cut && r.decimals <= decimalsWanted_ && c->firstCut >= 5) {
-        ++r.mantissa;
-        if (r.mantissa >= kFifteenDigits) {
-            if (r.decimals == 0) {
-                overflowed();
-                return false;
-            }
-            r.mantissa /= 10;
-            --r.decimals;
-        }
-    }
+    // The result keeps its first digit cut off, for the rounding when it is
+    // printed; trailing zeros that go take that place away.
+    const int decimalsCut = r.decimals;
     dropTrailingZeroDecimals(r);
+    lastKeptDigit_ = c->cut && r.decimals == decimalsCut ? c->firstCut : 0;
     r.negative = !r.isZero() && a.negative != b.negative;
     last_ = r;
     lastIsResult_ = true;
@@ -302,14 +310,19 @@ bool KeyGuideModel::press(const std::string& key) {
         printBare("C ", "M ");
         typed_ = false;
     } else if (key == "Ex") {
+        // The entry is taken as a printing key takes it, but nothing is
+        // printed, so nothing is fixed.
         if (pending_ == Pending::kNone) return true;
-        take();
+        takeEntry();
+        typed_ = false;
         std::swap(last_, pend_);
+        lastKeptDigit_ = 0;
     } else if (key == "CE") {
         entry_ = Decimal{};
         typed_ = false;
     } else if (key == "C") {
         entry_ = total_ = last_ = pend_ = Decimal{};
+        lastKeptDigit_ = 0;
         lastIsResult_ = false;
         pending_ = Pending::kNone;
         overflow_ = false;

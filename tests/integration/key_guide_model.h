@@ -52,7 +52,10 @@ class KeyGuideModel {
   private:
     enum class Pending { kNone, kMultiply, kDivide };
 
-    Decimal fix(Decimal x) const;
+    Decimal fix(Decimal x, int keptDigit = 0) const;
+    // A typed entry becomes the last number; then take fixes it (the
+    // printing keys), takeEntry alone does not ("Ex").
+    void takeEntry();
     void take();
     void print(const Decimal& x, const char* left, const char* right = "  ");
     void printBare(const char* left, const char* right) {
@@ -75,6 +78,7 @@ class KeyGuideModel {
     Decimal total_;
     Decimal last_;
     bool lastIsResult_ = false;
+    int lastKeptDigit_ = 0;  // a result's first digit cut off, 0 for others
     Decimal memory_;
     Decimal pend_;
     Pending pending_ = Pending::kNone;

@@ -196,15 +196,17 @@ struct FrontedBoard {
 void press(std::mt19937& random, FrontedBoard& a, FrontedBoard& b) {
     const int key = static_cast<int>(random() % KeyMatrix::kKeyCount);
     switch (random() % 6) {
-        case 0:
-        case 1:
-            for (FrontedBoard* f : {&a, &b}) {
-                f->keys.setKeyDown(key, true);
-                f->keys.holdForBoard(key);
-            }
+        case 0:  // a person's press, through the queue
+            for (FrontedBoard* f : {&a, &b}) f->keys.pressKey(key);
+            break;
+        case 1:  // a key held by a script
+            for (FrontedBoard* f : {&a, &b}) f->keys.setKeyDown(key, true);
             break;
         case 2:
-            for (FrontedBoard* f : {&a, &b}) f->keys.setKeyDown(key, false);
+            for (FrontedBoard* f : {&a, &b}) {
+                f->keys.releaseKey(key);
+                f->keys.setKeyDown(key, false);
+            }
             break;
         case 3: {
             const int dp = static_cast<int>(random() % 8), round = static_cast<int>(random() % 3);
