@@ -19,6 +19,7 @@
 #include "panel/printer_drum.h"
 #include "tools/bitmap_file.h"
 #include "tools/flowchart_recorder.h"
+#include "panel/paper_roll.h"
 
 namespace {
 
@@ -84,17 +85,11 @@ void BM_RunLoopWithBreakpoint(benchmark::State& state) {
 }
 BENCHMARK(BM_RunLoopWithBreakpoint)->Arg(100000);
 
-// The board as the calculator runs it: the keyboard's matrix and the
-// printer's drum in front of the chips, as the web page has them.
-class DiscardedPaper final : public tallivo::PrinterDrum {
-  protected:
-    void lineFed(std::string_view, bool) override {}
-};
 
 void BM_RunLoopWithPanels(benchmark::State& state) {
     static tallivo::Board board;
     static tallivo::KeyMatrix keys;
-    static DiscardedPaper printer;
+    static tallivo::PaperRoll printer;
     static bool ready = [] {
         board.connectKeyboard(keys);
         board.connectPrinter(printer);
@@ -116,7 +111,7 @@ std::filesystem::path besideBench(const char* name) {
 struct FirmwareBoard {
     tallivo::Board board;
     tallivo::KeyMatrix keys;
-    DiscardedPaper printer;
+    tallivo::PaperRoll printer;
     tallivo::FlowchartRecorder recorder;
 
     // False when the firmware or (with the recorder) its pictures are not

@@ -25,22 +25,11 @@
 #include "resources/dialog_layouts.h"
 #include "tools/bitmap_file.h"
 #include "tools/flowchart_recorder.h"
+#include "panel/paper_roll.h"
 
 namespace tallivo {
 namespace {
 
-// The page's copy of the paper: every line fed, oldest first.
-class WebPrinter final : public PrinterDrum {
-public:
-    std::vector<std::string> lines;
-    std::vector<std::uint8_t> red;
-
-protected:
-    void lineFed(std::string_view line, bool isRed) override {
-        lines.emplace_back(line);
-        red.push_back(isRed ? 1 : 0);
-    }
-};
 
 // The flowchart's display image as the canvas takes it: red, green, blue,
 // alpha. Only what the recorder has recoloured is converted again, and the
@@ -123,7 +112,7 @@ private:
 struct Calculator {
     Board board;
     KeyMatrix keys;
-    WebPrinter printer;
+    PaperRoll printer;  // the page's copy of the paper
     WebFlowchart flowchart;
     bool typing = false;           // a typed tape has still to be typed and printed
     std::uint64_t tapeEnd = 0;     // the period its last line was printed, 0 for none

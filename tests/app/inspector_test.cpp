@@ -25,18 +25,12 @@
 #include "panel/keyboard_panel.h"
 #include "panel/printer_panel.h"
 #include "tests/support/firmware_symbols.h"
+#include "tests/support/firmware_app.h"
 
 namespace tallivo {
 namespace {
 
-CalculatorApp::Options firmwareOptions() {
-    CalculatorApp::Options o;
-    o.settings.hitValue = 0;
-    o.codeFile = std::string(TALLIVO_BIN_DIR) + "/4001.code";
-    o.traceFile.clear();
-    o.stayOnTop = false;
-    return o;
-}
+using testing::firmwareOptions;
 
 bool spinUntil(const std::function<bool()>& done, int milliseconds = 10000) {
     QElapsedTimer waited;

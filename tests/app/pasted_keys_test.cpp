@@ -14,18 +14,12 @@
 #include "kernel/key_schedule.h"
 #include "panel/keyboard_panel.h"
 #include "panel/printer_panel.h"
+#include "tests/support/firmware_app.h"
 
 namespace tallivo {
 namespace {
 
-CalculatorApp::Options firmwareOptions() {
-    CalculatorApp::Options o;
-    o.settings.hitValue = 0;
-    o.codeFile = std::string(TALLIVO_BIN_DIR) + "/4001.code";
-    o.traceFile.clear();
-    o.stayOnTop = false;
-    return o;
-}
+using testing::firmwareOptions;
 
 // Runs the board until the calculator has taken every key, printed and waits
 // for a key again.

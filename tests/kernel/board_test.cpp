@@ -8,6 +8,7 @@
 #include "kernel/board_state.h"
 #include "tests/support/files.h"
 #include "tests/support/test_board.h"
+#include "panel/paper_roll.h"
 
 namespace tallivo::testing {
 namespace {
@@ -40,15 +41,6 @@ TEST(Board, TheRunLoopGivesTheSameTraceAndStateAsStepClock) {
     EXPECT_GT(fastTrace.size(), 10000u);
 }
 
-class CollectedPaper final : public PrinterDrum {
-public:
-    std::vector<std::string> lines;
-
-protected:
-    void lineFed(std::string_view line, bool red) override {
-        lines.emplace_back(std::string(line) + (red ? " red" : ""));
-    }
-};
 
 // The keyboard, the printer and the recorder in front of the chips, as the
 // calculator has them, each board in one of the ways the run loop can call
@@ -86,7 +78,7 @@ struct FrontBoard {
     }
     Registered how_;
     KeyMatrix keys;
-    CollectedPaper paper;
+    PaperRoll paper;
     FlowchartRecorder recorder;
     TestBoard t;
 };
@@ -117,6 +109,7 @@ TEST(Board, TheRunLoopCallsTheKeyboardPrinterAndRecorderAsStepClockDoes) {
     for (FrontBoard* b : {&byType, &asComponents}) {
         EXPECT_EQ(boardStateJson(b->t.board), boardStateJson(stepped.t.board));
         EXPECT_EQ(b->paper.lines, stepped.paper.lines);
+        EXPECT_EQ(b->paper.red, stepped.paper.red);
         EXPECT_EQ(b->keys.periodsSeen(), stepped.keys.periodsSeen());
         EXPECT_EQ(b->keys.lastColumns, stepped.keys.lastColumns);
         EXPECT_EQ(b->recorder.visitCounters, stepped.recorder.visitCounters);

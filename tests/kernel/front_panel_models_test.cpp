@@ -14,6 +14,7 @@
 #include "panel/printer_drum.h"
 #include "resources/dialog_layouts.h"
 #include "tools/flowchart_recorder.h"
+#include "panel/paper_roll.h"
 
 namespace tallivo {
 namespace {
@@ -127,16 +128,14 @@ TEST(KeyLayout, EveryKeyHasAPcKeyAndNoPcKeyHoldsTwo) {
     EXPECT_EQ(pcKeyTooltipText("S"), "PC key: S");
 }
 
-class PaperRoll final : public PrinterDrum {
+// The paper, and the print line as it stood when each line was fed.
+class WatchedRoll final : public PaperRoll {
 public:
-    std::vector<std::string> lines;
-    std::vector<bool> red;
     std::vector<std::string> printLineWhenFed;
 
 protected:
     void lineFed(std::string_view line, bool isRed) override {
-        lines.emplace_back(line);
-        red.push_back(isRed);
+        PaperRoll::lineFed(line, isRed);
         printLineWhenFed.emplace_back(printLine);
     }
 };
@@ -144,7 +143,7 @@ protected:
 TEST(PrinterDrumModel, FedLinesAreWholeAndThePrinterIsBlankForTheNext) {
     std::array<Net, 20> hammers{};
     Net advance = 0, fire = 0, ribbon = 0, index = 0, test = 0;
-    PaperRoll drum;
+    WatchedRoll drum;
     drum.connect(hammers.data(), &advance, &fire, &ribbon, &index, &test);
     auto sector = [&] {
         for (int p = 0; p < PrinterDrum::kPeriodsPerSector; ++p) {

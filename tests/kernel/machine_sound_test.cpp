@@ -12,6 +12,7 @@
 
 #include "panel/key_matrix.h"
 #include "panel/printer_drum.h"
+#include "panel/paper_roll.h"
 
 namespace tallivo {
 namespace {
@@ -110,15 +111,11 @@ TEST(MachineSoundSynth, WavHeaderDescribesSixteenBitMono) {
     EXPECT_EQ(h[40] | h[41] << 8, 2000);  // data bytes
 }
 
-class HeardDrum final : public PrinterDrum {
-  protected:
-    void lineFed(std::string_view, bool) override {}
-};
 
 TEST(MachineSoundSources, TheDrumTellsStrikesWithHammersAndFeedsAtTheirBoundary) {
     std::array<Net, 20> hammers{};
     Net advance = 0, fire = 0, red = 0, index = 0, test = 0;
-    HeardDrum drum;
+    PaperRoll drum;
     drum.connect(hammers.data(), &advance, &fire, &red, &index, &test);
     MachineSound sound;
     drum.sound = &sound;

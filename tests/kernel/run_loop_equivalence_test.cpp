@@ -10,19 +10,11 @@
 
 #include "tests/support/files.h"
 #include "tests/support/test_board.h"
+#include "panel/paper_roll.h"
 
 namespace tallivo::testing {
 namespace {
 
-class CollectedPaper final : public PrinterDrum {
-  public:
-    std::vector<std::string> lines;
-
-  protected:
-    void lineFed(std::string_view line, bool red) override {
-        lines.emplace_back(std::string(line) + (red ? " red" : ""));
-    }
-};
 
 // A program for the five ROMs, built from pieces that make the board busy:
 // port writes that walk the key columns, load and fire the hammers and feed
@@ -102,7 +94,7 @@ Blocks randomProgram(std::mt19937& random) {
 }
 
 // Everything that the two ways of running may differ in, as text.
-std::string snapshot(const Board& b, const KeyMatrix& keys, const CollectedPaper& paper,
+std::string snapshot(const Board& b, const KeyMatrix& keys, const PaperRoll& paper,
                      const FlowchartRecorder& recorder) {
     std::ostringstream out;
     const auto base = [&out](const char* name, const Component& c) {
@@ -187,7 +179,7 @@ struct FrontedBoard {
     std::string state() const { return snapshot(t.board, keys, paper, recorder); }
 
     KeyMatrix keys;
-    CollectedPaper paper;
+    PaperRoll paper;
     FlowchartRecorder recorder;
     TestBoard t;
 };
