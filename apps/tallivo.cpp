@@ -49,7 +49,8 @@ int main(int argc, char** argv) {
     // Declared after the QApplication, so its windows go before the toolkit does.
     tallivo::CalculatorApp calculator;
     // The toolkit's exit runs the shutdown walk a second time; it does nothing then.
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, [&calculator] { calculator.shutdownAll(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit,
+                     [&calculator] { calculator.shutdownAll(); });
     if (!calculator.startUp(options)) {
         calculator.shutdownAll();
         return 1;

@@ -66,17 +66,21 @@ std::optional<int> parseArguments(int argc, char** argv, Options& options) {
         } else if (options.input.empty()) {
             options.input = arg;
         } else {
-            return usageError("more than one input file ('" + options.input + "' and '" + arg + "')");
+            return usageError("more than one input file ('" + options.input + "' and '" + arg +
+                              "')");
         }
     }
     if (options.input.empty()) return usageError("no input file");
     if (options.disassemble && (!options.listing.empty() || !options.symbols.empty()))
         return usageError("--listing and --symbols belong to assembling");
-    if (!options.disassemble && options.output.empty()) return usageError("no code file named with -o");
+    if (!options.disassemble && options.output.empty())
+        return usageError("no code file named with -o");
     return std::nullopt;
 }
 
-std::optional<std::string> readWhole(const std::string& path) { return fileSystemReader()(path); }
+std::optional<std::string> readWhole(const std::string& path) {
+    return fileSystemReader()(path);
+}
 
 bool samePath(const std::string& a, const std::string& b) {
     std::error_code ec;
@@ -113,7 +117,8 @@ bool writeOutputs(const std::vector<Output>& outputs) {
         std::error_code ec;
         if (ok) fs::rename(temporary, path, ec);
         if (!ok || ec) {
-            if (ec) std::cerr << "tallivo-asm: can't write '" << path << "': " << ec.message() << "\n";
+            if (ec)
+                std::cerr << "tallivo-asm: can't write '" << path << "': " << ec.message() << "\n";
             std::remove(temporary.c_str());
             ok = false;
         }
@@ -149,8 +154,11 @@ int run(const Options& options) {
     if (options.disassemble) {
         const CodeFileContents contents = readCodeFile(*text, options.input);
         printDiagnostics(contents.diagnostics);
-        const std::string source = disassemble(contents.image, fs::path(options.input).filename().string());
-        return writeOutputs({{options.output.empty() ? "-" : options.output, source}}) ? 0 : kExitErrors;
+        const std::string source =
+            disassemble(contents.image, fs::path(options.input).filename().string());
+        return writeOutputs({{options.output.empty() ? "-" : options.output, source}})
+                   ? 0
+                   : kExitErrors;
     }
     const Assembly assembly = assemble(*text, options.input, fileSystemReader());
     printDiagnostics(assembly.diagnostics);

@@ -3,8 +3,8 @@
 // number of clock periods after the warm-up, can hold keys and turn the
 // switches on a schedule, prints every paper line as it is fed out, and
 // reports the final state for scripts and tests.
-#include <QApplication>
 #include <QAbstractButton>
+#include <QApplication>
 #include <QImage>
 #include <QStringList>
 #include <algorithm>
@@ -95,9 +95,11 @@ using tallivo::KeyHold;
 
 KeyHold parseKeyHold(const std::string& item) {
     KeyHold hold;
-    if (!tallivo::parseKeyHold(item, hold)) usageError("bad key hold '" + item + "' (expected CAPTION@START-END)");
+    if (!tallivo::parseKeyHold(item, hold))
+        usageError("bad key hold '" + item + "' (expected CAPTION@START-END)");
     // Refused here, before the windows exist.
-    if (tallivo::KeyMatrix::keyIndex(hold.caption) < 0) usageError("no key with the caption '" + hold.caption + "'");
+    if (tallivo::KeyMatrix::keyIndex(hold.caption) < 0)
+        usageError("no key with the caption '" + hold.caption + "'");
     return hold;
 }
 
@@ -147,7 +149,8 @@ Options parseOptions(int argc, char** argv) {
         } else if (name == "--reset-at") {
             o.resets.push_back(static_cast<std::uint64_t>(number(10, 0, INT64_MAX)));
         } else if (name == "--keys") {
-            for (const std::string& item : tallivo::splitList(value(), ',')) o.keys.push_back(parseKeyHold(item));
+            for (const std::string& item : tallivo::splitList(value(), ','))
+                o.keys.push_back(parseKeyHold(item));
         } else if (name == "--type") {
             std::string error;
             if (!tallivo::tapeKeys(value(), o.typed, error)) usageError("--type: " + error);
@@ -285,7 +288,7 @@ std::string stopReason(const tallivo::RunControl& control) {
 // The machine's sound of the run, rendered as the clock runs and written to
 // a WAV file whose header is completed at the end.
 class AudioFile {
-public:
+  public:
     AudioFile(const std::string& path, std::uint64_t periodsPerSecond)
         : path_(path), sound_(periodsPerSecond), out_(path, std::ios::binary) {
         const auto header = tallivo::wavHeader(tallivo::MachineSound::kSampleRate, 0);
@@ -304,14 +307,15 @@ public:
             // A WAV file holds at most 4 GiB; a longer run's sound is cut there.
             const std::uint64_t room = kMaxSamples - samples_;
             const std::size_t kept = static_cast<std::size_t>(std::min<std::uint64_t>(n, room));
-            out_.write(reinterpret_cast<const char*>(block), static_cast<std::streamsize>(kept * 2));
+            out_.write(reinterpret_cast<const char*>(block),
+                       static_cast<std::streamsize>(kept * 2));
             samples_ += kept;
         }
     }
     // True when the whole file was written.
     bool finish() {
-        const auto header =
-            tallivo::wavHeader(tallivo::MachineSound::kSampleRate, static_cast<std::uint32_t>(samples_));
+        const auto header = tallivo::wavHeader(tallivo::MachineSound::kSampleRate,
+                                               static_cast<std::uint32_t>(samples_));
         out_.seekp(0);
         out_.write(reinterpret_cast<const char*>(header.data()), header.size());
         out_.close();
@@ -320,7 +324,7 @@ public:
     bool opened() const { return out_.is_open() && out_.good(); }
     const std::string& path() const { return path_; }
 
-private:
+  private:
     static constexpr std::uint64_t kMaxSamples = (0xFFFFFFFFull - 36) / 2;
     std::string path_;
     tallivo::MachineSound sound_;
@@ -331,8 +335,8 @@ private:
 std::string extraState(tallivo::CalculatorApp& app, std::uint64_t periodsRun) {
     std::vector<std::string> paper;
     for (const QString& line : app.printer()->paperLines()) paper.push_back(line.toStdString());
-    return tallivo::runStateJson(periodsRun, stopReason(app.runControl()), app.printer()->sector) + "," +
-           tallivo::panelStateJson(*app.keyboard(), paper);
+    return tallivo::runStateJson(periodsRun, stopReason(app.runControl()), app.printer()->sector) +
+           "," + tallivo::panelStateJson(*app.keyboard(), paper);
 }
 
 }  // namespace
@@ -369,7 +373,8 @@ int main(int argc, char** argv) {
     RunEnd end = RunEnd::Periods;
     std::optional<AudioFile> audio;
     if (options.audio) {
-        audio.emplace(*options.audio, static_cast<std::uint64_t>(options.app.settings.clockRate) * 1000);
+        audio.emplace(*options.audio,
+                      static_cast<std::uint64_t>(options.app.settings.clockRate) * 1000);
         if (!audio->opened()) {
             std::fprintf(stderr, "tallivo-run: cannot write '%s'\n", options.audio->c_str());
             return 1;
@@ -378,7 +383,8 @@ int main(int argc, char** argv) {
         app.keyboard()->sound = &audio->sound();
     }
     // A simulated second at most between two renderings of the sound.
-    const std::uint64_t audioStep = static_cast<std::uint64_t>(options.app.settings.clockRate) * 1000;
+    const std::uint64_t audioStep =
+        static_cast<std::uint64_t>(options.app.settings.clockRate) * 1000;
 
     std::uint64_t total = 0;
     const std::vector<KeyEvent> events = schedule(options, end, total);
@@ -525,7 +531,8 @@ int main(int argc, char** argv) {
     }
     if (control.paused())
         std::fprintf(stderr, "tallivo-run: stopped by %s at %03X after %llu periods\n",
-                     stopReason(control).c_str(), app.board().cpu.pc(), static_cast<unsigned long long>(ran));
+                     stopReason(control).c_str(), app.board().cpu.pc(),
+                     static_cast<unsigned long long>(ran));
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     app.board().monitor.flush();
@@ -567,7 +574,8 @@ int main(int argc, char** argv) {
             std::ofstream out(*options.dumpState);
             out << json;
             if (!out) {
-                std::fprintf(stderr, "tallivo-run: cannot write '%s'\n", options.dumpState->c_str());
+                std::fprintf(stderr, "tallivo-run: cannot write '%s'\n",
+                             options.dumpState->c_str());
                 status = 1;
             }
         }

@@ -19,8 +19,7 @@ namespace {
 enum class Directive { None, Org, Db, Align, Include, Equ };
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::toupper(static_cast<unsigned char>(x)) ==
                       std::toupper(static_cast<unsigned char>(y));
            });
@@ -74,19 +73,21 @@ struct Statement {
 struct SymbolEntry {
     std::optional<std::int64_t> value;
     SymbolKind kind = SymbolKind::Label;
-    int line = 0;                        // where it was defined
-    std::optional<Expression> pending;   // a constant waiting for later names
-    std::int64_t here = 0;               // the address at its definition
+    int line = 0;                       // where it was defined
+    std::optional<Expression> pending;  // a constant waiting for later names
+    std::int64_t here = 0;              // the address at its definition
 };
 
-std::string hex3(std::int64_t value) { return "0x" + hexDigits(value, 3); }
+std::string hex3(std::int64_t value) {
+    return "0x" + hexDigits(value, 3);
+}
 
 std::string plural(std::size_t n, const char* word) {
     return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
 }
 
 class Assembler {
-public:
+  public:
     explicit Assembler(const FileReader& reader) : reader_(reader) { owner_.fill(-1); }
 
     Assembly run(std::string_view source, const std::string& fileName) {
@@ -104,14 +105,15 @@ public:
         return std::move(result_);
     }
 
-private:
+  private:
     // ---- messages ----
 
     void report(Severity severity, int line, std::string message) {
         if (stopped_) return;
         const SourceLine& source = result_.lines[static_cast<std::size_t>(line)];
-        result_.diagnostics.push_back(
-            {severity, result_.files[static_cast<std::size_t>(source.file)], source.number, std::move(message)});
+        result_.diagnostics.push_back({severity,
+                                       result_.files[static_cast<std::size_t>(source.file)],
+                                       source.number, std::move(message)});
         if (severity == Severity::Error && ++errorCount_ >= kMaxErrors) {
             result_.diagnostics.push_back({Severity::Error, result_.diagnostics.back().file,
                                            source.number, "too many errors; giving up"});
@@ -122,7 +124,8 @@ private:
 
     std::string where(int line) const {
         const SourceLine& source = result_.lines[static_cast<std::size_t>(line)];
-        return result_.files[static_cast<std::size_t>(source.file)] + ":" + std::to_string(source.number);
+        return result_.files[static_cast<std::size_t>(source.file)] + ":" +
+               std::to_string(source.number);
     }
 
     // ---- pass 1: reading, labels, addresses ----
@@ -238,7 +241,8 @@ private:
         symbols_.emplace(name, std::move(entry));
     }
 
-    void defineConstant(int line, const std::string& name, const std::vector<Token>& t, std::size_t pos) {
+    void defineConstant(int line, const std::string& name, const std::vector<Token>& t,
+                        std::size_t pos) {
         std::string message;
         std::optional<Expression> expression = parseExpression(t, pos, message);
         if (expression && t[pos].kind != TokenKind::End) {
@@ -278,7 +282,8 @@ private:
 
     // Operands follow each other separated by a comma or by blanks alone;
     // each one is a register name, a pair name, or the longest expression.
-    bool readOperands(int line, const std::vector<Token>& t, std::size_t pos, std::vector<Operand>& out) {
+    bool readOperands(int line, const std::vector<Token>& t, std::size_t pos,
+                      std::vector<Operand>& out) {
         while (t[pos].kind != TokenKind::End) {
             Operand operand;
             operand.text = t[pos].text;
@@ -292,11 +297,13 @@ private:
                 operand.kind = Operand::Kind::Pair;
                 operand.number = static_cast<int>(token.value);
                 ++pos;
-            } else if (alone && token.kind == TokenKind::Identifier && registerNumber(token.text, 'R') >= 0) {
+            } else if (alone && token.kind == TokenKind::Identifier &&
+                       registerNumber(token.text, 'R') >= 0) {
                 operand.kind = Operand::Kind::Register;
                 operand.number = registerNumber(token.text, 'R');
                 ++pos;
-            } else if (alone && token.kind == TokenKind::Identifier && registerNumber(token.text, 'P') >= 0) {
+            } else if (alone && token.kind == TokenKind::Identifier &&
+                       registerNumber(token.text, 'P') >= 0) {
                 operand.kind = Operand::Kind::Pair;
                 operand.number = registerNumber(token.text, 'P');
                 ++pos;
@@ -327,23 +334,27 @@ private:
 
     static std::size_t operandCount(OperandForm form) {
         switch (form) {
-            case OperandForm::None: return 0;
+            case OperandForm::None:
+                return 0;
             case OperandForm::PairData8:
             case OperandForm::ConditionAddress:
-            case OperandForm::RegisterAddress: return 2;
-            default: return 1;
+            case OperandForm::RegisterAddress:
+                return 2;
+            default:
+                return 1;
         }
     }
 
-    void readInstruction(int line, const Mnemonic& mnemonic, const std::vector<Token>& t, std::size_t pos) {
+    void readInstruction(int line, const Mnemonic& mnemonic, const std::vector<Token>& t,
+                         std::size_t pos) {
         Statement statement;
         statement.line = line;
         statement.mnemonic = &mnemonic;
         const bool readable = readOperands(line, t, pos, statement.operands);
         const std::size_t wanted = operandCount(mnemonic.form);
         if (readable && statement.operands.size() != wanted) {
-            error(line, std::string(mnemonic.name) + " takes " + plural(wanted, "operand") + ", found " +
-                            std::to_string(statement.operands.size()));
+            error(line, std::string(mnemonic.name) + " takes " + plural(wanted, "operand") +
+                            ", found " + std::to_string(statement.operands.size()));
         }
         const bool valid = readable && statement.operands.size() == wanted;
         // The instruction keeps its room even when it is wrong, so that the
@@ -351,7 +362,8 @@ private:
         place(statement, wordCount(mnemonic.form), valid);
     }
 
-    void readDirective(int line, Directive directive, const std::vector<Token>& t, std::size_t pos) {
+    void readDirective(int line, Directive directive, const std::vector<Token>& t,
+                       std::size_t pos) {
         std::vector<Operand> operands;
         if (!readOperands(line, t, pos, operands)) return;
         if (directive == Directive::Db) {
@@ -368,7 +380,8 @@ private:
         }
         const char* name = directive == Directive::Org ? "org" : "align";
         if (operands.size() != 1) {
-            error(line, std::string(name) + " takes 1 operand, found " + std::to_string(operands.size()));
+            error(line,
+                  std::string(name) + " takes 1 operand, found " + std::to_string(operands.size()));
             return;
         }
         const Operand& operand = operands[0];
@@ -387,10 +400,10 @@ private:
         }
         const Evaluation evaluation = evaluate(operand.expression, lookup(), address_);
         if (!evaluation.value) {
-            error(line, !evaluation.error.empty()
-                            ? evaluation.error
-                            : "org needs a value known at this point, but '" + evaluation.unknownName +
-                                  "' is defined further down or not at all");
+            error(line, !evaluation.error.empty() ? evaluation.error
+                                                  : "org needs a value known at this point, but '" +
+                                                        evaluation.unknownName +
+                                                        "' is defined further down or not at all");
             return;
         }
         if (*evaluation.value < 0 || *evaluation.value >= kRomEnd) {
@@ -409,8 +422,8 @@ private:
         const SourceLine& source = result_.lines[static_cast<std::size_t>(line)];
         const std::filesystem::path name(t[pos].text);
         const std::filesystem::path includer(result_.files[static_cast<std::size_t>(source.file)]);
-        const std::string path =
-            normalPath(name.is_absolute() ? name.string() : (includer.parent_path() / name).string());
+        const std::string path = normalPath(
+            name.is_absolute() ? name.string() : (includer.parent_path() / name).string());
         if (std::find(includeStack_.begin(), includeStack_.end(), path) != includeStack_.end()) {
             error(line, "'" + path + "' includes itself");
             return;
@@ -436,20 +449,23 @@ private:
         statement.address = address_;
         statement.placeable = valid;
         if (address_ + size > kRomEnd) {
-            error(statement.line, "code at " + hex3(address_) + " passes 0x4FF, the last ROM address");
+            error(statement.line,
+                  "code at " + hex3(address_) + " passes 0x4FF, the last ROM address");
             statement.placeable = false;
         } else {
             for (int a = address_; a < address_ + size; ++a) {
                 const int previous = owner_[static_cast<std::size_t>(a)];
                 if (previous >= 0) {
-                    error(statement.line, "code at " + hex3(a) + " overlaps the code placed there by " +
+                    error(statement.line, "code at " + hex3(a) +
+                                              " overlaps the code placed there by " +
                                               where(previous));
                     statement.placeable = false;
                     break;
                 }
             }
             if (statement.placeable) {
-                for (int a = address_; a < address_ + size; ++a) owner_[static_cast<std::size_t>(a)] = statement.line;
+                for (int a = address_; a < address_ + size; ++a)
+                    owner_[static_cast<std::size_t>(a)] = statement.line;
             }
         }
         // Past the end every further statement is reported too; the clamp
@@ -487,8 +503,8 @@ private:
             if (!entry.pending) continue;
             const std::string unknown = evaluate(*entry.pending, lookup(), entry.here).unknownName;
             error(entry.line, dependsOnItself(name) ? "'" + name + "' is defined in terms of itself"
-                                                    : "can't give '" + name + "' a value: " +
-                                                          unknownMessage(unknown));
+                                                    : "can't give '" + name +
+                                                          "' a value: " + unknownMessage(unknown));
         }
     }
 
@@ -516,18 +532,22 @@ private:
                                       std::int64_t low, std::int64_t high) {
         const std::string name = s.mnemonic ? std::string(s.mnemonic->name) : "db";
         if (operand.kind != Operand::Kind::Expression) {
-            const char* article = std::string_view("aeiou").find(what[0]) != std::string_view::npos ? "an " : "a ";
-            error(s.line, name + " takes " + article + what + ", not the register name '" + operand.text + "'");
+            const char* article =
+                std::string_view("aeiou").find(what[0]) != std::string_view::npos ? "an " : "a ";
+            error(s.line, name + " takes " + article + what + ", not the register name '" +
+                              operand.text + "'");
             return std::nullopt;
         }
         const Evaluation evaluation = evaluate(operand.expression, lookup(), s.address);
         if (!evaluation.value) {
-            error(s.line, !evaluation.error.empty() ? evaluation.error : unknownMessage(evaluation.unknownName));
+            error(s.line, !evaluation.error.empty() ? evaluation.error
+                                                    : unknownMessage(evaluation.unknownName));
             return std::nullopt;
         }
         if (*evaluation.value < low || *evaluation.value > high) {
-            error(s.line, std::string(what) + " " + std::to_string(*evaluation.value) + " out of range for " +
-                              name + " (" + std::to_string(low) + " to " + std::to_string(high) + ")");
+            error(s.line, std::string(what) + " " + std::to_string(*evaluation.value) +
+                              " out of range for " + name + " (" + std::to_string(low) + " to " +
+                              std::to_string(high) + ")");
             return std::nullopt;
         }
         return evaluation.value;
@@ -540,7 +560,8 @@ private:
             return std::nullopt;
         }
         if (operand.kind == Operand::Kind::Pair) {
-            error(s.line, std::string(s.mnemonic->name) + " takes a register, not the pair '" + operand.text + "'");
+            error(s.line, std::string(s.mnemonic->name) + " takes a register, not the pair '" +
+                              operand.text + "'");
             return std::nullopt;
         }
         const auto v = value(s, operand, "register", 0, 15);
@@ -553,7 +574,8 @@ private:
             error(s.line, "'" + operand.text + "' is no register pair (P0 to P7)");
             return std::nullopt;
         }
-        const std::string how = " names no register pair: use P0 to P7 or an even register (0 to 14)";
+        const std::string how =
+            " names no register pair: use P0 to P7 or an even register (0 to 14)";
         if (operand.kind == Operand::Kind::Register) {
             if (operand.number <= 14 && operand.number % 2 == 0) return operand.number / 2;
             error(s.line, "'" + operand.text + "'" + how);
@@ -616,7 +638,8 @@ private:
         SourceLine& line = result_.lines[static_cast<std::size_t>(s.line)];
         line.address = s.address;
         line.bytes = bytes;
-        for (std::size_t i = 0; i < bytes.size(); ++i) result_.image.set(s.address + static_cast<int>(i), bytes[i]);
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            result_.image.set(s.address + static_cast<int>(i), bytes[i]);
     }
 
     bool encodeInstruction(const Statement& s, std::vector<std::uint8_t>& bytes) {
@@ -641,8 +664,9 @@ private:
                 if ((s.address & 0xFF) == 0xFF) {
                     const char* what = m.name == "FIN" ? "reads its byte from" : "jumps within";
                     report(Severity::Warning, s.line,
-                           std::string(m.name) + " at " + hex3(s.address) + " ends its page, so it " + what +
-                               " page " + hex3((s.address + 1) & 0xF00) + ", not page " +
+                           std::string(m.name) + " at " + hex3(s.address) +
+                               " ends its page, so it " + what + " page " +
+                               hex3((s.address + 1) & 0xF00) + ", not page " +
                                hex3(s.address & 0xF00));
                 }
                 bytes = {word(m.opcode, 2 * *p)};
@@ -663,8 +687,9 @@ private:
             }
             case OperandForm::ConditionAddress:
             case OperandForm::RegisterAddress: {
-                const auto first = m.form == OperandForm::ConditionAddress ? conditionOperand(s, ops[0])
-                                                                           : registerOperand(s, ops[0]);
+                const auto first = m.form == OperandForm::ConditionAddress
+                                       ? conditionOperand(s, ops[0])
+                                       : registerOperand(s, ops[0]);
                 const auto target = inPageTarget(s, ops[1]);
                 if (!first || !target) return false;
                 bytes = {word(m.opcode, *first), static_cast<std::uint8_t>(*target)};
@@ -673,7 +698,8 @@ private:
             case OperandForm::Address12: {
                 const auto v = value(s, ops[0], "address", 0, 0xFFF);
                 if (!v) return false;
-                bytes = {word(m.opcode, static_cast<int>(*v >> 8)), static_cast<std::uint8_t>(*v & 0xFF)};
+                bytes = {word(m.opcode, static_cast<int>(*v >> 8)),
+                         static_cast<std::uint8_t>(*v & 0xFF)};
                 return true;
             }
         }
@@ -704,7 +730,8 @@ FileReader fileSystemReader() {
     };
 }
 
-Assembly assemble(std::string_view source, const std::string& fileName, const FileReader& readFile) {
+Assembly assemble(std::string_view source, const std::string& fileName,
+                  const FileReader& readFile) {
     return Assembler(readFile).run(source, fileName);
 }
 

@@ -16,7 +16,7 @@ namespace {
 constexpr int kMaxWarningsOfAKind = 20;
 
 class Reader {
-public:
+  public:
     explicit Reader(const std::string& fileName) : fileName_(fileName) { lineOf_.fill(0); }
 
     CodeFileContents run(std::string_view text) {
@@ -30,13 +30,14 @@ public:
         return std::move(result_);
     }
 
-private:
+  private:
     void warn(int line, std::string message) {
         result_.diagnostics.push_back({Severity::Warning, fileName_, line, std::move(message)});
     }
 
     void summarise(int count, const char* what) {
-        if (count > kMaxWarningsOfAKind) warn(0, std::to_string(count - kMaxWarningsOfAKind) + " " + what);
+        if (count > kMaxWarningsOfAKind)
+            warn(0, std::to_string(count - kMaxWarningsOfAKind) + " " + what);
     }
 
     void byte(std::int32_t address, std::uint8_t value, int line) {
@@ -51,7 +52,8 @@ private:
             result_.image.set(address_, value);
             lineOf_[index] = line_;
         } else if (++outside_ <= kMaxWarningsOfAKind) {
-            const std::string where = address_ < 0 ? std::to_string(address_) : "0x" + hexDigits(address_, 3);
+            const std::string where =
+                address_ < 0 ? std::to_string(address_) : "0x" + hexDigits(address_, 3);
             warn(line_, "byte at address " + where +
                             " is outside the ROMs (0x000 to 0x4FF) and is left out");
         }

@@ -36,10 +36,12 @@ Decoded decodeAt(const RomImage& image, int address) {
     return d;
 }
 
-std::string labelName(int address) { return "L" + hexDigits(address, 3); }
+std::string labelName(int address) {
+    return "L" + hexDigits(address, 3);
+}
 
 class Writer {
-public:
+  public:
     explicit Writer(const RomImage& image) : image_(image) {}
 
     std::string run(const std::string& title) {
@@ -63,7 +65,7 @@ public:
         return out_;
     }
 
-private:
+  private:
     // A jump target gets a label only where a line of the output starts.
     void findLabels() {
         std::bitset<kRomEnd> starts;
@@ -82,25 +84,33 @@ private:
     }
 
     std::string address(int target) const {
-        if (target < kRomEnd && labels_.test(static_cast<std::size_t>(target))) return labelName(target);
+        if (target < kRomEnd && labels_.test(static_cast<std::size_t>(target)))
+            return labelName(target);
         return "0x" + hexDigits(target, 3);
     }
 
     std::string operands(int at, const Decoded& d) const {
         const int opa = image_.at(at) & 0x0F;
         switch (d.mnemonic->form) {
-            case OperandForm::None: return "";
-            case OperandForm::Register: return "R" + std::to_string(opa);
-            case OperandForm::Pair: return "P" + std::to_string(opa / 2);
-            case OperandForm::Data4: return std::to_string(opa);
+            case OperandForm::None:
+                return "";
+            case OperandForm::Register:
+                return "R" + std::to_string(opa);
+            case OperandForm::Pair:
+                return "P" + std::to_string(opa / 2);
+            case OperandForm::Data4:
+                return std::to_string(opa);
             case OperandForm::PairData8:
                 return "P" + std::to_string(opa / 2) + ", 0x" + hexDigits(image_.at(at + 1), 2);
             case OperandForm::ConditionAddress: {
                 const std::string_view letters = conditionLetters(opa);
-                return (letters.empty() ? std::to_string(opa) : std::string(letters)) + ", " + address(*d.target);
+                return (letters.empty() ? std::to_string(opa) : std::string(letters)) + ", " +
+                       address(*d.target);
             }
-            case OperandForm::RegisterAddress: return "R" + std::to_string(opa) + ", " + address(*d.target);
-            case OperandForm::Address12: return address(*d.target);
+            case OperandForm::RegisterAddress:
+                return "R" + std::to_string(opa) + ", " + address(*d.target);
+            case OperandForm::Address12:
+                return address(*d.target);
         }
         return "";
     }
@@ -128,6 +138,8 @@ private:
 
 }  // namespace
 
-std::string disassemble(const RomImage& image, const std::string& title) { return Writer(image).run(title); }
+std::string disassemble(const RomImage& image, const std::string& title) {
+    return Writer(image).run(title);
+}
 
 }  // namespace tallivo::assembler

@@ -23,7 +23,7 @@ int precedence(const Token& token) {
 constexpr int kMaxDepth = 64;
 
 class Parser {
-public:
+  public:
     Parser(const std::vector<Token>& tokens, std::size_t& pos, std::string& error)
         : tokens_(tokens), pos_(pos), error_(error) {}
 
@@ -34,7 +34,7 @@ public:
         return std::move(expression_);
     }
 
-private:
+  private:
     const Token& peek() const { return tokens_[pos_]; }
 
     int add(ExpressionNode node) {
@@ -126,7 +126,7 @@ private:
 };
 
 class Evaluator {
-public:
+  public:
     Evaluator(const Expression& expression, const NameLookup& lookup, std::int64_t here)
         : expression_(expression), lookup_(lookup), here_(here) {}
 
@@ -136,7 +136,7 @@ public:
         return std::move(result_);
     }
 
-private:
+  private:
     std::optional<std::int64_t> fail(std::string message) {
         if (result_.error.empty()) result_.error = std::move(message);
         return std::nullopt;
@@ -159,7 +159,8 @@ private:
             case ExpressionNode::Kind::Negate: {
                 const std::optional<std::int64_t> operand = node(n.left);
                 if (!operand) return std::nullopt;
-                if (*operand == std::numeric_limits<std::int64_t>::min()) return fail("value overflows");
+                if (*operand == std::numeric_limits<std::int64_t>::min())
+                    return fail("value overflows");
                 return -*operand;
             }
             case ExpressionNode::Kind::Binary: {
@@ -188,14 +189,16 @@ private:
         }
         if (op == "/") {
             if (b == 0) return fail("division by zero");
-            if (a == std::numeric_limits<std::int64_t>::min() && b == -1) return fail("value overflows");
+            if (a == std::numeric_limits<std::int64_t>::min() && b == -1)
+                return fail("value overflows");
             return a / b;
         }
         if (op == "&") return a & b;
         if (op == "|") return a | b;
         // Shifts: counts outside 0..63 are undefined in C++, so refuse them;
         // a left shift is done unsigned so that it can't overflow.
-        if (b < 0 || b > 63) return fail("shift count " + std::to_string(b) + " out of range (0 to 63)");
+        if (b < 0 || b > 63)
+            return fail("shift count " + std::to_string(b) + " out of range (0 to 63)");
         if (op == "<<") return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) << b);
         return a >> b;
     }

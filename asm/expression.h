@@ -24,7 +24,7 @@ struct ExpressionNode {
 };
 
 class Expression {
-public:
+  public:
     // The name when the whole expression is one bare name, else nullptr.
     const std::string* bareName() const;
 

@@ -11,7 +11,8 @@ inline std::string hexDigits(std::int64_t value, int width) {
     static const char* const kDigits = "0123456789ABCDEF";
     const bool negative = value < 0;
     // Work on the unsigned magnitude so that the most negative value is safe.
-    std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    std::uint64_t magnitude =
+        negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
     std::string digits;
     do {
         digits.insert(digits.begin(), kDigits[magnitude & 15]);

@@ -100,7 +100,9 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-std::span<const Mnemonic> mnemonics() { return kMnemonics; }
+std::span<const Mnemonic> mnemonics() {
+    return kMnemonics;
+}
 
 const Mnemonic* findMnemonic(std::string_view name) {
     for (const Mnemonic& m : kMnemonics) {
@@ -126,10 +128,17 @@ std::optional<int> parseConditionLetters(std::string_view text) {
     for (; i < text.size(); ++i) {
         int bit = 0;
         switch (std::toupper(static_cast<unsigned char>(text[i]))) {
-            case 'T': bit = kConditionTestLow; break;
-            case 'C': bit = kConditionCarry; break;
-            case 'Z': bit = kConditionAccumulatorZero; break;
-            default: return std::nullopt;
+            case 'T':
+                bit = kConditionTestLow;
+                break;
+            case 'C':
+                bit = kConditionCarry;
+                break;
+            case 'Z':
+                bit = kConditionAccumulatorZero;
+                break;
+            default:
+                return std::nullopt;
         }
         if (condition & bit) return std::nullopt;
         condition |= bit;
@@ -139,7 +148,7 @@ std::optional<int> parseConditionLetters(std::string_view text) {
 
 std::string_view conditionLetters(int condition) {
     static constexpr std::array<std::string_view, 16> kLetters{
-        "", "T", "C", "TC", "Z", "TZ", "CZ", "TCZ",
+        "", "T",  "C",  "TC",  "Z",  "TZ",  "CZ",  "TCZ",
         "", "NT", "NC", "NTC", "NZ", "NTZ", "NCZ", "NTCZ"};
     return kLetters[static_cast<std::size_t>(condition & 15)];
 }

@@ -13,7 +13,9 @@ bool isIdentifierStart(char c) {
 bool isIdentifierChar(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.';
 }
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
+}
 
 int digitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -65,7 +67,8 @@ bool lexNumber(std::string_view run, Token& token, std::string& error) {
     }
     std::optional<std::int64_t> value;
     const char last = run.back();
-    if (run.size() > 1 && (last == 'h' || last == 'H') && allDigits(run.substr(0, run.size() - 1), 16)) {
+    if (run.size() > 1 && (last == 'h' || last == 'H') &&
+        allDigits(run.substr(0, run.size() - 1), 16)) {
         value = digitsValue(run.substr(0, run.size() - 1), 16);
     } else if (run.size() > 2 && run[0] == '0' && (run[1] == 'x' || run[1] == 'X') &&
                allDigits(run.substr(2), 16)) {
@@ -90,7 +93,8 @@ bool lexNumber(std::string_view run, Token& token, std::string& error) {
 
 // Reads 'c' or one of the escapes \\ \' \" \n \r \t \0 starting at the
 // opening quote; returns the length consumed or 0 on error.
-std::size_t lexCharacter(std::string_view line, std::size_t start, Token& token, std::string& error) {
+std::size_t lexCharacter(std::string_view line, std::size_t start, Token& token,
+                         std::string& error) {
     std::size_t i = start + 1;
     if (i >= line.size()) {
         error = "unterminated character constant";
@@ -104,15 +108,30 @@ std::size_t lexCharacter(std::string_view line, std::size_t start, Token& token,
             return 0;
         }
         switch (line[i]) {
-            case '\\': value = '\\'; break;
-            case '\'': value = '\''; break;
-            case '"': value = '"'; break;
-            case 'n': value = '\n'; break;
-            case 'r': value = '\r'; break;
-            case 't': value = '\t'; break;
-            case '0': value = 0; break;
+            case '\\':
+                value = '\\';
+                break;
+            case '\'':
+                value = '\'';
+                break;
+            case '"':
+                value = '"';
+                break;
+            case 'n':
+                value = '\n';
+                break;
+            case 'r':
+                value = '\r';
+                break;
+            case 't':
+                value = '\t';
+                break;
+            case '0':
+                value = 0;
+                break;
             default:
-                error = "unknown escape '\\" + std::string(1, line[i]) + "' in a character constant";
+                error =
+                    "unknown escape '\\" + std::string(1, line[i]) + "' in a character constant";
                 return 0;
         }
     }

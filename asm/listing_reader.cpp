@@ -83,7 +83,8 @@ bool readListing(std::string_view text, Listing& listing, std::string& error) {
 
         // A row of address and bytes only goes on with the line before it.
         if (row.size() <= kNumberColumn) {
-            if (bytes.empty() || address < 0) return fail("a row without a line number must hold an address and bytes");
+            if (bytes.empty() || address < 0)
+                return fail("a row without a line number must hold an address and bytes");
             if (listing.lines.empty()) return fail("the first row has no line number");
             SourceLine& previous = listing.lines.back();
             if (previous.address < 0 ||
@@ -92,15 +93,17 @@ bool readListing(std::string_view text, Listing& listing, std::string& error) {
             previous.bytes.insert(previous.bytes.end(), bytes.begin(), bytes.end());
             continue;
         }
-        if (bytes.size() < kBytesPerRow && !isBlank(row.substr(kBytesColumn + 3 * bytes.size(),
-                                                              kNumberColumn - kBytesColumn - 3 * bytes.size())))
+        if (bytes.size() < kBytesPerRow &&
+            !isBlank(row.substr(kBytesColumn + 3 * bytes.size(),
+                                kNumberColumn - kBytesColumn - 3 * bytes.size())))
             return fail("expected bytes of two hex digits");
 
         std::size_t i = kNumberColumn;
         while (i < row.size() && row[i] == ' ') ++i;
         const std::size_t digits = i;
         int number = 0;
-        while (i < row.size() && std::isdigit(static_cast<unsigned char>(row[i])) && number < 100000000)
+        while (i < row.size() && std::isdigit(static_cast<unsigned char>(row[i])) &&
+               number < 100000000)
             number = number * 10 + (row[i++] - '0');
         if (i == digits) return fail("expected a line number");
         SourceLine line;
@@ -125,7 +128,8 @@ bool readSymbols(std::string_view text, std::map<std::string, std::int64_t>& sym
         const std::string_view row = nextRow(text, at);
         ++rowNumber;
         const std::size_t blank = row.find(' ');
-        std::string_view value = blank == std::string_view::npos ? std::string_view() : row.substr(blank + 1);
+        std::string_view value =
+            blank == std::string_view::npos ? std::string_view() : row.substr(blank + 1);
         const bool negative = !value.empty() && value[0] == '-';
         if (negative) value.remove_prefix(1);
         // Twelve hex digits are far beyond any value the assembler keeps.
@@ -158,15 +162,17 @@ std::vector<std::string> lineLabels(const std::vector<Token>& t,
                                     std::size_t& next) {
     // Every token list ends with an End token, so t[pos + 1] is there
     // whenever t[pos] is an identifier.
-    auto isEqu = [&](std::size_t i) { return i < t.size() && (isPunct(t[i], "=") || isWord(t[i], "equ")); };
+    auto isEqu = [&](std::size_t i) {
+        return i < t.size() && (isPunct(t[i], "=") || isWord(t[i], "equ"));
+    };
     std::vector<std::string> labels;
     std::size_t pos = 0;
     while (pos + 1 < t.size() && t[pos].kind == TokenKind::Identifier && isPunct(t[pos + 1], ":")) {
         labels.push_back(t[pos].text);
         pos += 2;
     }
-    if (pos == 0 && !t.empty() && t[0].kind == TokenKind::Identifier && t[0].column == 0 && !isEqu(1) &&
-        symbols.count(t[0].text) != 0) {
+    if (pos == 0 && !t.empty() && t[0].kind == TokenKind::Identifier && t[0].column == 0 &&
+        !isEqu(1) && symbols.count(t[0].text) != 0) {
         labels.push_back(t[0].text);
         pos = 1;
     }

@@ -40,7 +40,8 @@ std::string formatCodeFile(const Assembly& assembly) {
         if (symbol.kind == SymbolKind::Label) labels.emplace(symbol.value, &symbol.name);
     }
 
-    std::string out = "/ assembled from " + shortName(assembly.files.empty() ? "" : assembly.files[0]);
+    std::string out =
+        "/ assembled from " + shortName(assembly.files.empty() ? "" : assembly.files[0]);
     out.resize(std::min(out.size(), kMaxCodeLine));
     out += '\n';
     int next = -1;  // the address the loader will store the next byte at
@@ -53,7 +54,8 @@ std::string formatCodeFile(const Assembly& assembly) {
         if (lineIndex >= 0) {
             const SourceLine& line = assembly.lines[static_cast<std::size_t>(lineIndex)];
             text += " ";
-            if (line.file != 0) text += shortName(assembly.files[static_cast<std::size_t>(line.file)]) + " ";
+            if (line.file != 0)
+                text += shortName(assembly.files[static_cast<std::size_t>(line.file)]) + " ";
             text += "line " + std::to_string(line.number);
         }
         const auto [first, last] = labels.equal_range(address);
@@ -89,7 +91,8 @@ std::string formatListing(const Assembly& assembly) {
             row += bytes;
             if (shown == 0) {
                 std::string number = std::to_string(line.number);
-                row += std::string(number.size() < 5 ? 5 - number.size() : 0, ' ') + number + "  " + line.text;
+                row += std::string(number.size() < 5 ? 5 - number.size() : 0, ' ') + number + "  " +
+                       line.text;
             }
             while (!row.empty() && row.back() == ' ') row.pop_back();
             out += row + "\n";
@@ -101,7 +104,8 @@ std::string formatListing(const Assembly& assembly) {
 
 std::string formatSymbols(const Assembly& assembly) {
     std::string out;
-    for (const Symbol& symbol : assembly.symbols) out += symbol.name + " " + hexValue(symbol.value) + "\n";
+    for (const Symbol& symbol : assembly.symbols)
+        out += symbol.name + " " + hexValue(symbol.value) + "\n";
     return out;
 }
 

@@ -55,7 +55,8 @@ bool ProgramListing::load(const std::string& listingPath, const std::string& sym
     return false;
 }
 
-bool ProgramListing::read(std::string_view listingText, std::string_view symbolsText, std::string& error) {
+bool ProgramListing::read(std::string_view listingText, std::string_view symbolsText,
+                          std::string& error) {
     *this = ProgramListing{};
     Listing listing;
     if (!readListing(listingText, listing, error)) return false;

@@ -13,7 +13,7 @@
 namespace tallivo::assembler {
 
 class ProgramListing {
-public:
+  public:
     static constexpr int kAddresses = 4096;
 
     struct Line {
@@ -45,7 +45,7 @@ public:
     // A symbol's value, when the symbol table has it.
     bool symbol(const std::string& name, std::int64_t& value) const;
 
-private:
+  private:
     std::vector<Line> lines_;
     std::array<int, kAddresses> lineIndex_{};  // index into lines_ + 1; 0: none
     std::map<int, std::vector<std::string>> labels_;

@@ -16,10 +16,10 @@
 #include "kernel/board.h"
 #include "kernel/run_control.h"
 #include "panel/key_matrix.h"
+#include "panel/paper_roll.h"
 #include "panel/printer_drum.h"
 #include "tools/bitmap_file.h"
 #include "tools/flowchart_recorder.h"
-#include "panel/paper_roll.h"
 
 namespace {
 
@@ -84,7 +84,6 @@ void BM_RunLoopWithBreakpoint(benchmark::State& state) {
     countPeriods(state, state.range(0));
 }
 BENCHMARK(BM_RunLoopWithBreakpoint)->Arg(100000);
-
 
 void BM_RunLoopWithPanels(benchmark::State& state) {
     static tallivo::Board board;

@@ -43,15 +43,17 @@ bool parseHex(const char* text, std::int32_t& value) {
         if (magnitude <= kLimit) magnitude = magnitude * 16 + static_cast<std::uint64_t>(d);
     }
     if (negative) {
-        value = magnitude >= kLimit ? INT32_MIN
-                                    : static_cast<std::int32_t>(-static_cast<std::int64_t>(magnitude));
+        value = magnitude >= kLimit
+                    ? INT32_MIN
+                    : static_cast<std::int32_t>(-static_cast<std::int64_t>(magnitude));
     } else {
         value = magnitude >= kLimit ? INT32_MAX : static_cast<std::int32_t>(magnitude);
     }
     return true;
 }
 
-void handleLine(char* line, int lineNumber, std::int32_t& loadAddress, const CodeByteHandler& onByte) {
+void handleLine(char* line, int lineNumber, std::int32_t& loadAddress,
+                const CodeByteHandler& onByte) {
     if (char* slash = std::strchr(line, '/')) *slash = '\0';
     std::int32_t number = 0;
     if (line[0] == '@') {
@@ -72,8 +74,8 @@ void scanCodeStream(std::istream& in, const CodeByteHandler& onByte) {
     std::int32_t loadAddress = 0;
     char piece[kMaxPiece + 1];
     std::size_t length = 0;
-    int line = 1;        // the physical line the next piece starts on
-    int pieceLine = 1;   // the line the current piece started on
+    int line = 1;       // the physical line the next piece starts on
+    int pieceLine = 1;  // the line the current piece started on
     char c;
     while (in.get(c)) {
         // A NUL ends the text of a piece as it would in a C string buffer.

@@ -53,8 +53,8 @@ void Cpu4004::execute() {
                 secondWordPending = true;  // FIN: the next cycle fetches the data byte
             } else {
                 // JIN stays in the page of the word after it.
-                jumpWithinPage(static_cast<std::uint8_t>(indexRegisters[opa - 1u] << 4 |
-                                                         indexRegisters[opa]));
+                jumpWithinPage(
+                    static_cast<std::uint8_t>(indexRegisters[opa - 1u] << 4 | indexRegisters[opa]));
             }
             break;
         case 6:  // INC

@@ -20,7 +20,8 @@ void check(bool condition) {
 
 void checkScaled(const ScaledBitmap& image, std::int32_t bytesPerPixel) {
     check(image.width >= 1 && image.height >= 1 && image.bytesPerPixel == bytesPerPixel);
-    check(image.bytes.size() == static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height) *
+    check(image.bytes.size() == static_cast<std::size_t>(image.width) *
+                                    static_cast<std::size_t>(image.height) *
                                     static_cast<std::size_t>(bytesPerPixel));
 }
 
@@ -52,7 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     picture.sourceWidth = header.width - shrink + 8;
     picture.sourceHeight = header.height - shrink + 8;
     if (picture.sourceWidth < 1 || picture.sourceHeight < 1) return 0;
-    picture.divisor = scaleDivisor(picture.sourceWidth, picture.sourceHeight, availableWidth, availableHeight);
+    picture.divisor =
+        scaleDivisor(picture.sourceWidth, picture.sourceHeight, availableWidth, availableHeight);
     picture.width = picture.sourceWidth / picture.divisor;
     picture.height = picture.sourceHeight / picture.divisor;
     ScaledBitmap types;
@@ -65,8 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The sampling itself, with a divisor and size taken from the input.
     ScaledBitmap sampled;
-    if (readScaledPixels(file, header, 1 + (data[0] & 7), availableWidth, availableHeight, sampled) ==
-        BitmapStatus::ok)
+    if (readScaledPixels(file, header, 1 + (data[0] & 7), availableWidth, availableHeight,
+                         sampled) == BitmapStatus::ok)
         checkScaled(sampled, 1);
     return 0;
 }

@@ -40,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!readSymbols(formatSymbols(assembly), backSymbols, error)) std::abort();
     if (back.lines.size() != assembly.lines.size()) std::abort();
     for (std::size_t i = 0; i < back.lines.size(); ++i)
-        if (back.lines[i].bytes != assembly.lines[i].bytes || back.lines[i].number != assembly.lines[i].number)
+        if (back.lines[i].bytes != assembly.lines[i].bytes ||
+            back.lines[i].number != assembly.lines[i].number)
             std::abort();
     ChartMessages backMessages;
     readChart(back, backSymbols, chart, backMessages);
@@ -52,7 +53,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!byAddress.read(formatListing(assembly), formatSymbols(assembly), error)) std::abort();
     for (int address = -1; address <= ProgramListing::kAddresses; ++address) {
         const ProgramListing::Line* line = byAddress.lineAt(address);
-        if (line != nullptr && (address < line->address || address >= line->address + line->byteCount)) std::abort();
+        if (line != nullptr &&
+            (address < line->address || address >= line->address + line->byteCount))
+            std::abort();
         (void)byAddress.placeOf(address);
         (void)byAddress.labelsAt(address);
     }

@@ -21,9 +21,13 @@ void writeArray(std::ostringstream& out, const Range& values, Convert convert) {
     out << ']';
 }
 
-int asInt(unsigned v) { return static_cast<int>(v); }
+int asInt(unsigned v) {
+    return static_cast<int>(v);
+}
 // An absent line reads as 0.
-int lineLevel(const Net* line) { return line ? *line : 0; }
+int lineLevel(const Net* line) {
+    return line ? *line : 0;
+}
 
 template <std::size_t N>
 void writeNets(std::ostringstream& out, const Net (&nets)[N]) {

@@ -2,15 +2,15 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
+#include <QWidget>
+#include <QWindow>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <QElapsedTimer>
-#include <QGuiApplication>
-#include <QWidget>
-#include <QWindow>
 #include <filesystem>
 #include <initializer_list>
 
@@ -140,7 +140,8 @@ bool CalculatorApp::startUp(const Options& options) {
     chips.codeFile = findDataFile(options.codeFile);
     // The user at a terminal learns where the code file was looked for; the
     // ROMs show their own message.
-    if (!std::filesystem::is_regular_file(chips.codeFile)) platform().detail(describeSearch(options.codeFile));
+    if (!std::filesystem::is_regular_file(chips.codeFile))
+        platform().detail(describeSearch(options.codeFile));
     chips.traceFile = options.traceFile;
     chips.traceLimit = s.traceLimit;
     chips.page3Filter = s.page3Filter;
@@ -164,7 +165,8 @@ void CalculatorApp::startSound(const StartSettings& s) {
     if (s.clockRate <= 0) return;
     sound_ = std::make_unique<MachineSound>(static_cast<std::uint64_t>(s.clockRate) * 1000);
     soundOutput_ = std::make_unique<SoundOutput>(*printer_, *sound_);
-    keyboard_->setSoundChoice(soundOutput_->available(), !s.quiet, [this](bool on) { setSoundOn(on); });
+    keyboard_->setSoundChoice(soundOutput_->available(), !s.quiet,
+                              [this](bool on) { setSoundOn(on); });
     setSoundOn(!s.quiet);
 }
 
@@ -190,7 +192,8 @@ void CalculatorApp::placeFlowchart() {
     int stable = 0;
     int moves = 0;
     while (stable < 3 && moves < 6 && waited.elapsed() < 1000) {
-        const QPoint corner = placeClearOfPanels(view.frameGeometry().size(), panelFrames(), Alignment::Start);
+        const QPoint corner =
+            placeClearOfPanels(view.frameGeometry().size(), panelFrames(), Alignment::Start);
         if (view.frameGeometry().topLeft() == corner) {
             ++stable;
         } else {
@@ -233,7 +236,8 @@ bool CalculatorApp::onIdle() {
         // A box shown from inside the clock (the monitor's note) has run its
         // own event loop: stop here, as between two idle calls.
     } while (pacer_.behind() && board_->nets.QuitRequested == 0 &&
-             QApplication::activeModalWidget() == nullptr && std::chrono::steady_clock::now() < sliceEnd);
+             QApplication::activeModalWidget() == nullptr &&
+             std::chrono::steady_clock::now() < sliceEnd);
     stepping_ = false;
     return true;
 }
@@ -241,10 +245,13 @@ bool CalculatorApp::onIdle() {
 std::uint64_t CalculatorApp::duePeriods() const {
     constexpr std::uint64_t burst = Pacer::kBurst;
     const auto bursts = [](double periods) {
-        return periods <= burst ? std::uint64_t{1} : static_cast<std::uint64_t>(std::ceil(periods / burst));
+        return periods <= burst ? std::uint64_t{1}
+                                : static_cast<std::uint64_t>(std::ceil(periods / burst));
     };
-    std::uint64_t count = std::min(bursts(pacer_.cycleTarget - pacer_.cyclesRun), kMostPeriodsAtOnce / burst);
-    if (periodsToNextEvent) count = std::min(count, bursts(static_cast<double>(periodsToNextEvent())));
+    std::uint64_t count =
+        std::min(bursts(pacer_.cycleTarget - pacer_.cyclesRun), kMostPeriodsAtOnce / burst);
+    if (periodsToNextEvent)
+        count = std::min(count, bursts(static_cast<double>(periodsToNextEvent())));
     return count * burst;
 }
 
@@ -331,11 +338,13 @@ void CalculatorApp::showInspector() {
             const int panelsBottom = std::max(frames.keyboard.bottom(), frames.printer.bottom());
             const int room = frames.area.bottom() - panelsBottom - 40;
             const QSize wanted(std::min(inspector_->width(), frames.area.width()),
-                               std::max(std::min(inspector_->height(), room), inspector_->minimumSizeHint().height()));
+                               std::max(std::min(inspector_->height(), room),
+                                        inspector_->minimumSizeHint().height()));
             inspector_->resize(wanted);
             inspector_->show();
             waitUntilExposed({inspector_.get()});
-            inspector_->move(placeClearOfPanels(inspector_->frameGeometry().size(), frames, Alignment::Start));
+            inspector_->move(
+                placeClearOfPanels(inspector_->frameGeometry().size(), frames, Alignment::Start));
         }
     }
     inspector_->show();

@@ -25,7 +25,7 @@ class SoundOutput;
 
 class CalculatorApp : public QObject {
     Q_OBJECT
-public:
+  public:
     struct Options {
         StartSettings settings;
         std::string codeFile = "4001.code";
@@ -37,7 +37,8 @@ public:
         // runner, which writes its own). -q starts it turned off.
         bool sound = false;
         // What standard error gets beside a flowchart picture's message.
-        std::string withoutFlowchartHint = "start with -f0 to run the calculator without the flowchart";
+        std::string withoutFlowchartHint =
+            "start with -f0 to run the calculator without the flowchart";
     };
 
     CalculatorApp();
@@ -111,7 +112,7 @@ public:
     // The work area and the panels' frames, as the windows are placed from.
     PanelFrames panelFrames() const;
 
-private:
+  private:
     void exitReport();
     // Runs at most `periods` periods under the run control and counts them;
     // when the clock stopped, pauses the pacing and shows where.

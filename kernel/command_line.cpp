@@ -10,9 +10,12 @@ namespace {
 
 int digitValue(char c, int base) {
     int v = -1;
-    if (c >= '0' && c <= '9') v = c - '0';
-    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        v = c - '0';
+    else if (c >= 'a' && c <= 'f')
+        v = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+        v = c - 'A' + 10;
     return v < base ? v : -1;
 }
 
@@ -31,8 +34,10 @@ bool readNumber(const std::string& text, std::size_t& pos, int base, int& value)
     long long magnitude = 0;
     bool overflow = false;
     for (int d; p < text.size() && (d = digitValue(text[p], base)) >= 0; ++p) {
-        if (magnitude <= (1LL << 32)) magnitude = magnitude * base + d;
-        else overflow = true;
+        if (magnitude <= (1LL << 32))
+            magnitude = magnitude * base + d;
+        else
+            overflow = true;
     }
     const long long v = negative ? -magnitude : magnitude;
     if (overflow || v > std::numeric_limits<std::int32_t>::max() ||
@@ -61,9 +66,15 @@ StartSettings parseCommandLine(const std::string& text, StartSettings s) {
             case 'q':
                 s.quiet = true;
                 continue;
-            case 'c': target = &s.clockRate; break;
-            case 'f': target = &s.hitValue; break;
-            case 'm': target = &s.traceLimit; break;
+            case 'c':
+                target = &s.clockRate;
+                break;
+            case 'f':
+                target = &s.hitValue;
+                break;
+            case 'm':
+                target = &s.traceLimit;
+                break;
             case 's':
                 target = &s.traceStart;
                 base = 16;
@@ -129,7 +140,8 @@ std::string Pacer::exitReport(UtcTime now) const {
         double seconds = secondsBeforePause;
         if (!paused) seconds += elapsedBetween(resumeTime, now).seconds();
         e.wholeSeconds = static_cast<std::int64_t>(seconds);
-        e.milliseconds = static_cast<std::int32_t>((seconds - static_cast<double>(e.wholeSeconds)) * 1000);
+        e.milliseconds =
+            static_cast<std::int32_t>((seconds - static_cast<double>(e.wholeSeconds)) * 1000);
     }
     // Under one whole second the exact elapsed time is the divisor, and with
     // none at all the rate is shown as 0: never "inf" or "nan".
@@ -137,7 +149,8 @@ std::string Pacer::exitReport(UtcTime now) const {
     if (e.wholeSeconds == 0) divisor = e.seconds();
     const double rate = divisor > 0 ? cyclesRun * 0.001 / divisor : 0.0;
     char text[160];
-    std::snprintf(text, sizeof text, "Exiting, executed %.2fM machine cycles in %d seconds\n%.2f kcyc/sec",
+    std::snprintf(text, sizeof text,
+                  "Exiting, executed %.2fM machine cycles in %d seconds\n%.2f kcyc/sec",
                   cyclesRun * 0.000001, static_cast<int>(e.wholeSeconds), rate);
     return text;
 }

@@ -9,10 +9,10 @@
 namespace tallivo {
 
 struct StartSettings {
-    int clockRate = 740;   // -c: thousands of clock periods per second
-    int hitValue = 512;    // -f: 0 = no flowchart window
-    int traceLimit = 0;    // -m
-    int traceStart = 0;    // -s (hexadecimal)
+    int clockRate = 740;       // -c: thousands of clock periods per second
+    int hitValue = 512;        // -f: 0 = no flowchart window
+    int traceLimit = 0;        // -m
+    int traceStart = 0;        // -s (hexadecimal)
     bool page3Filter = false;  // -v
     bool quiet = false;        // -q: start with the sound off
     bool valid = true;
@@ -30,13 +30,15 @@ StartSettings parseCommandLine(const std::string& text, StartSettings defaults =
 struct Elapsed {
     std::int64_t wholeSeconds = 0;
     std::int32_t milliseconds = 0;  // -999 .. 999
-    double seconds() const { return static_cast<double>(milliseconds) * 0.001 + static_cast<double>(wholeSeconds); }
+    double seconds() const {
+        return static_cast<double>(milliseconds) * 0.001 + static_cast<double>(wholeSeconds);
+    }
 };
 Elapsed elapsedBetween(UtcTime start, UtcTime now);
 
 // How many periods should have run by now, and whether the clock is behind.
 class Pacer {
-public:
+  public:
     static constexpr int kBurst = 100;
 
     void start(int clockRate, UtcTime now);

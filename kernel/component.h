@@ -25,7 +25,7 @@ enum CyclePhase : std::int32_t {
 };
 
 class Component {
-public:
+  public:
     Component() = default;
     Component(const Component&) = delete;
     Component& operator=(const Component&) = delete;
@@ -46,7 +46,7 @@ public:
     Net* syncIn = nullptr;
     std::uint8_t syncLatch = 0;
 
-protected:
+  protected:
     // The base's two steps, for the overrides of the bus chips, which run
     // them first without a virtual call.
     void latchSync() { syncLatch = *syncIn; }

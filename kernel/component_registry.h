@@ -9,7 +9,7 @@
 namespace tallivo {
 
 class ComponentRegistry {
-public:
+  public:
     static constexpr std::int32_t kCapacity = 64;
 
     // 0 on success; 1 when the table is full (the component is never clocked).
@@ -18,8 +18,10 @@ public:
     // One clock period: every phase 1 in order, then every phase 2 in order.
     // The count is read again before each call.
     void stepClock() {
-        for (std::int32_t i = 0; i < count_; ++i) entries_[static_cast<std::size_t>(i)]->clockPhase1();
-        for (std::int32_t i = 0; i < count_; ++i) entries_[static_cast<std::size_t>(i)]->clockPhase2();
+        for (std::int32_t i = 0; i < count_; ++i)
+            entries_[static_cast<std::size_t>(i)]->clockPhase1();
+        for (std::int32_t i = 0; i < count_; ++i)
+            entries_[static_cast<std::size_t>(i)]->clockPhase2();
     }
 
     // shutdown of every component in order, then the toolkit's exit hook,
@@ -29,7 +31,7 @@ public:
     std::int32_t count() const { return count_; }
     Component* at(std::int32_t index) const { return entries_[static_cast<std::size_t>(index)]; }
 
-private:
+  private:
     std::array<Component*, kCapacity> entries_{};
     std::int32_t count_ = 0;
 };

@@ -10,7 +10,8 @@
 
 namespace tallivo {
 
-bool parseWholeNumber(const std::string& text, int base, long long low, long long high, long long& value) {
+bool parseWholeNumber(const std::string& text, int base, long long low, long long high,
+                      long long& value) {
     if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return false;
     const char* begin = text.c_str();
     if (base == 16 && text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
@@ -62,7 +63,8 @@ std::uint64_t appendTypedHolds(const std::vector<std::string>& captions, std::ui
     return lastEnd;
 }
 
-bool keyChanges(const std::vector<KeyHold>& holds, std::vector<KeyChange>& changes, std::string& unknown) {
+bool keyChanges(const std::vector<KeyHold>& holds, std::vector<KeyChange>& changes,
+                std::string& unknown) {
     std::vector<KeyChange> all;
     for (const KeyHold& h : holds) {
         const int key = KeyMatrix::keyIndex(h.caption);

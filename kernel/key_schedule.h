@@ -35,7 +35,8 @@ struct KeyChange {
 
 // Whole-string numbers only: "12x", "", " 1" and values outside low..high are
 // refused. Base 16 takes an optional "0x".
-bool parseWholeNumber(const std::string& text, int base, long long low, long long high, long long& value);
+bool parseWholeNumber(const std::string& text, int base, long long low, long long high,
+                      long long& value);
 
 // The parts of `text` between separators, empty parts left out.
 std::vector<std::string> splitList(const std::string& text, char separator);
@@ -53,7 +54,8 @@ std::uint64_t appendTypedHolds(const std::vector<std::string>& captions, std::ui
 // The changes of the holds in the order they happen, releases before presses
 // at the same period, so that back-to-back holds of one key work. False, with
 // the caption in `unknown`, when a hold names no key.
-bool keyChanges(const std::vector<KeyHold>& holds, std::vector<KeyChange>& changes, std::string& unknown);
+bool keyChanges(const std::vector<KeyHold>& holds, std::vector<KeyChange>& changes,
+                std::string& unknown);
 
 // The keys of a tape as --type and the page's ?type= write it, in order:
 // tokens separated by spaces, a token that is a key's caption ("7", "00",

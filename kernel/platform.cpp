@@ -29,7 +29,9 @@ Platform& platform() {
     return instance;
 }
 
-void resetPlatform() { platform() = consoleDefaults(); }
+void resetPlatform() {
+    platform() = consoleDefaults();
+}
 
 UtcTime systemUtcNow() {
     using namespace std::chrono;

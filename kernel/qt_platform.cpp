@@ -8,7 +8,6 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
-
 #include <cstdio>
 
 #include "kernel/platform.h"
@@ -32,13 +31,13 @@ QPointer<QWidget>& printerWindow() {
 // it: the box's final size is known in its show event, before the window
 // system maps it.
 class PlacedMessageBox final : public QMessageBox {
-public:
+  public:
     PlacedMessageBox(const QString& caption, const QString& text)
         : QMessageBox(QMessageBox::NoIcon, caption, text, QMessageBox::Ok) {
         if (keyboardWindow() || printerWindow()) setWindowFlag(Qt::WindowStaysOnTopHint, true);
     }
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override {
         QMessageBox::showEvent(event);
         QWidget* keyboard = keyboardWindow();
@@ -46,15 +45,18 @@ protected:
         if (keyboard == nullptr && printer == nullptr) return;
         PanelFrames frames;
         QWidget* reference = keyboard != nullptr ? keyboard : printer;
-        const QScreen* display = reference->screen() ? reference->screen() : QGuiApplication::primaryScreen();
+        const QScreen* display =
+            reference->screen() ? reference->screen() : QGuiApplication::primaryScreen();
         if (display == nullptr) return;
         frames.area = display->availableGeometry();
-        if (keyboard != nullptr && keyboard->isVisible()) frames.keyboard = keyboard->frameGeometry();
+        if (keyboard != nullptr && keyboard->isVisible())
+            frames.keyboard = keyboard->frameGeometry();
         if (printer != nullptr && printer->isVisible()) frames.printer = printer->frameGeometry();
         // The box is not framed yet: the window manager will give it the
         // frame it gave the panel.
         const QSize decoration = reference->frameGeometry().size() - reference->geometry().size();
-        const QPoint clientOffset = reference->geometry().topLeft() - reference->frameGeometry().topLeft();
+        const QPoint clientOffset =
+            reference->geometry().topLeft() - reference->frameGeometry().topLeft();
         // Room for the box and for the border it may be moved down by.
         const QSize room = size() + decoration + QSize(clientOffset.x(), clientOffset.y());
         const QPoint wanted = placeClearOfPanels(room, frames, Alignment::Centre);

@@ -10,7 +10,8 @@ void RunControl::setBreakpoint(int address, bool on) {
 }
 
 bool RunControl::hasBreakpoint(int address) const {
-    return address >= 0 && address < kAddresses && breakpoints_.test(static_cast<std::size_t>(address));
+    return address >= 0 && address < kAddresses &&
+           breakpoints_.test(static_cast<std::size_t>(address));
 }
 
 void RunControl::start(Goal goal) {
@@ -18,7 +19,9 @@ void RunControl::start(Goal goal) {
     paused_ = false;
 }
 
-void RunControl::resume() { start(Goal::Free); }
+void RunControl::resume() {
+    start(Goal::Free);
+}
 
 void RunControl::pause() {
     if (!paused_) start(Goal::Pause);
@@ -104,7 +107,8 @@ std::uint64_t RunControl::run(Board& board, std::uint64_t periods) {
         const bool afterReset = board.cpu.phase == kNotSynchronised;
         board.run(chunk);
         ran += chunk;
-        if (board.atCycleStart() && !board.cpu.secondWordPending && stopsAt(board, !afterReset)) break;
+        if (board.atCycleStart() && !board.cpu.secondWordPending && stopsAt(board, !afterReset))
+            break;
     }
     return ran;
 }

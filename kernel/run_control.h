@@ -23,7 +23,7 @@
 namespace tallivo {
 
 class RunControl {
-public:
+  public:
     // Why the clock stopped last.
     enum class Stop : std::uint8_t {
         None,        // it has not stopped
@@ -67,7 +67,7 @@ public:
     // them (counted only while a check was needed).
     std::uint64_t instructionsSeen() const { return instructionsSeen_; }
 
-private:
+  private:
     enum class Goal : std::uint8_t { Free, Pause, Steps, Return, Address };
 
     // Whether the clock must be looked at once per cycle.

@@ -23,7 +23,9 @@ QPoint clampedInto(QPoint corner, QSize size, const QRect& area) {
     return {x, y};
 }
 
-bool inside(const QRect& window, const QRect& area) { return area.contains(window); }
+bool inside(const QRect& window, const QRect& area) {
+    return area.contains(window);
+}
 
 }  // namespace
 
@@ -39,7 +41,8 @@ QPoint placeClearOfPanels(QSize frame, const PanelFrames& p, Alignment alignment
     const QRect panels = p.keyboard.united(p.printer);
     if (panels.isEmpty()) {
         const QPoint centre = p.area.center() - QPoint(frame.width() / 2, frame.height() / 2);
-        return clampedInto(alignment == Alignment::Centre ? centre : p.area.topLeft(), frame, p.area);
+        return clampedInto(alignment == Alignment::Centre ? centre : p.area.topLeft(), frame,
+                           p.area);
     }
 
     // Below both panels.

@@ -10,12 +10,12 @@ namespace tallivo {
 
 class AboutBox final : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit AboutBox(QWidget* parent = nullptr);
 
     QPushButton* okButton() const { return okButton_; }
 
-private:
+  private:
     QPushButton* okButton_ = nullptr;
 };
 

@@ -19,7 +19,8 @@ int mulDiv(int a, int b, int c) {
 
 DialogUnits::DialogUnits(const QFont& font) {
     const QFontMetrics metrics(font);
-    static const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    static const QString letters =
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     const int letterCount = static_cast<int>(letters.size());
     baseWidth_ = (metrics.horizontalAdvance(letters) + letterCount / 2) / letterCount;
     baseHeight_ = metrics.height();
@@ -35,7 +36,11 @@ QFont dialogFont() {
     return font;
 }
 
-int DialogUnits::toPixelsX(int units) const { return mulDiv(units, baseWidth_, 4); }
-int DialogUnits::toPixelsY(int units) const { return mulDiv(units, baseHeight_, 8); }
+int DialogUnits::toPixelsX(int units) const {
+    return mulDiv(units, baseWidth_, 4);
+}
+int DialogUnits::toPixelsY(int units) const {
+    return mulDiv(units, baseHeight_, 8);
+}
 
 }  // namespace tallivo

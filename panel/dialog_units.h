@@ -7,7 +7,6 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
-
 #include <string_view>
 
 #include "resources/dialog_layouts.h"
@@ -15,7 +14,7 @@
 namespace tallivo {
 
 class DialogUnits {
-public:
+  public:
     explicit DialogUnits(const QFont& font);
 
     int toPixelsX(int units) const;
@@ -27,7 +26,7 @@ public:
     int baseWidth() const { return baseWidth_; }
     int baseHeight() const { return baseHeight_; }
 
-private:
+  private:
     int baseWidth_;
     int baseHeight_;
 };

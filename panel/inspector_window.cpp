@@ -37,9 +37,17 @@ QGridLayout* compactGrid(QWidget* box) {
 constexpr int kProgramWords = 5 * 256;
 
 // Columns of the disassembly.
-enum Column { kMarkColumn, kAddressColumn, kLabelColumn, kBytesColumn, kInstructionColumn, kSourceColumn };
+enum Column {
+    kMarkColumn,
+    kAddressColumn,
+    kLabelColumn,
+    kBytesColumn,
+    kInstructionColumn,
+    kSourceColumn
+};
 
-const char* const kRegisterNames[8] = {"LINE", "KEYS", "ENTRY", "TOTAL", "LAST", "MEM", "WORK", "PEND"};
+const char* const kRegisterNames[8] = {"LINE", "KEYS", "ENTRY", "TOTAL",
+                                       "LAST", "MEM",  "WORK",  "PEND"};
 
 QString hex(unsigned value, int digits) {
     return QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper();
@@ -69,28 +77,38 @@ QString markedText(const QString& now, const QString& before) {
         if (!differs && open) html += QStringLiteral("</span>");
         open = differs;
         const QChar c = now[i];
-        if (c == QLatin1Char(' ')) html += QStringLiteral("&nbsp;");
-        else html += QString(c).toHtmlEscaped();
+        if (c == QLatin1Char(' '))
+            html += QStringLiteral("&nbsp;");
+        else
+            html += QString(c).toHtmlEscaped();
     }
     if (open) html += QStringLiteral("</span>");
     return html;
 }
 
 QString instructionAt(const Board& board, int address) {
-    if ((address >> 8) >= static_cast<int>(board.roms.size())) return QStringLiteral("(no ROM at this address)");
+    if ((address >> 8) >= static_cast<int>(board.roms.size()))
+        return QStringLiteral("(no ROM at this address)");
     char text[32];
-    formatInstruction(board.programWord(address), board.programWord((address + 1) & 0xFFF), text, sizeof text);
+    formatInstruction(board.programWord(address), board.programWord((address + 1) & 0xFFF), text,
+                      sizeof text);
     return QString::fromLatin1(text);
 }
 
 const char* stopText(RunControl::Stop stop) {
     switch (stop) {
-        case RunControl::Stop::Paused: return "paused";
-        case RunControl::Stop::Step: return "step";
-        case RunControl::Stop::Breakpoint: return "breakpoint";
-        case RunControl::Stop::Return: return "returned";
-        case RunControl::Stop::Target: return "reached the cursor";
-        case RunControl::Stop::None: break;
+        case RunControl::Stop::Paused:
+            return "paused";
+        case RunControl::Stop::Step:
+            return "step";
+        case RunControl::Stop::Breakpoint:
+            return "breakpoint";
+        case RunControl::Stop::Return:
+            return "returned";
+        case RunControl::Stop::Target:
+            return "reached the cursor";
+        case RunControl::Stop::None:
+            break;
     }
     return "stopped";
 }
@@ -109,7 +127,8 @@ InspectorWindow::InspectorWindow(CalculatorApp& app, QWidget* parent) : QWidget(
     stepOverButton_ = new QPushButton(QStringLiteral("Step &over (F10)"), this);
     runToCursorButton_ = new QPushButton(QStringLiteral("Run to &cursor (Ctrl+F10)"), this);
     auto* clearButton = new QPushButton(QStringLiteral("C&lear breakpoints"), this);
-    for (QPushButton* button : {runButton_, stepButton_, stepOverButton_, runToCursorButton_, clearButton}) {
+    for (QPushButton* button :
+         {runButton_, stepButton_, stepOverButton_, runToCursorButton_, clearButton}) {
         button->setAutoDefault(false);
         controls->addWidget(button);
     }
@@ -121,8 +140,10 @@ InspectorWindow::InspectorWindow(CalculatorApp& app, QWidget* parent) : QWidget(
     status_ = new QLabel(this);
     controls->addWidget(status_, 1);
     QObject::connect(runButton_, &QPushButton::clicked, this, [this] {
-        if (app_.clockPaused()) app_.resumeClock();
-        else app_.pauseClock();
+        if (app_.clockPaused())
+            app_.resumeClock();
+        else
+            app_.pauseClock();
         updateControls();
     });
     QObject::connect(stepButton_, &QPushButton::clicked, this, [this] { app_.stepInstruction(); });
@@ -175,15 +196,19 @@ void InspectorWindow::loadListing() {
     listingPath.replace_extension(".lst");
     symbolsPath.replace_extension(".sym");
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(listingPath, ec) || !std::filesystem::is_regular_file(symbolsPath, ec)) {
-        listingNote_ = QStringLiteral("No listing beside %1: the disassembly has no source lines or labels.")
-                           .arg(QString::fromStdString(code.filename().string()));
+    if (!std::filesystem::is_regular_file(listingPath, ec) ||
+        !std::filesystem::is_regular_file(symbolsPath, ec)) {
+        listingNote_ =
+            QStringLiteral("No listing beside %1: the disassembly has no source lines or labels.")
+                .arg(QString::fromStdString(code.filename().string()));
         return;
     }
     std::string error;
     if (!listing_.load(listingPath.string(), symbolsPath.string(), error)) {
-        listingNote_ = QStringLiteral("The listing was not read (%1): the disassembly has no source lines or labels.")
-                           .arg(QString::fromStdString(error));
+        listingNote_ =
+            QStringLiteral(
+                "The listing was not read (%1): the disassembly has no source lines or labels.")
+                .arg(QString::fromStdString(error));
         return;
     }
     for (std::size_t r = 0; r < registerNames_.size(); ++r) {
@@ -193,7 +218,8 @@ void InspectorWindow::loadListing() {
     }
 }
 
-QLabel* InspectorWindow::addField(const QString& name, std::function<QString()> read, bool byCharacter) {
+QLabel* InspectorWindow::addField(const QString& name, std::function<QString()> read,
+                                  bool byCharacter) {
     auto* label = new QLabel(this);
     label->setTextFormat(Qt::RichText);
     label->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
@@ -201,7 +227,8 @@ QLabel* InspectorWindow::addField(const QString& name, std::function<QString()> 
     // Texts whose length changes from one instruction to the next (the label,
     // the source line, what a register holds) are cut at the pane's edge
     // instead of widening it: the panes keep their widths while the clock runs.
-    if (name == QLatin1String("label") || name == QLatin1String("source") || name.endsWith(QLatin1String(".reads")))
+    if (name == QLatin1String("label") || name == QLatin1String("source") ||
+        name.endsWith(QLatin1String(".reads")))
         label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     fields_.push_back({name, label, std::move(read), QString(), false, byCharacter});
     return label;
@@ -217,23 +244,38 @@ QWidget* InspectorWindow::buildCpuView() {
         grid->addWidget(new QLabel(caption, box), row, column);
         grid->addWidget(field, row, column + 1, 1, span);
     };
-    put(QStringLiteral("ACC"), addField(QStringLiteral("accumulator"), [&cpu] { return hex(cpu.accumulator, 1); }), 0);
-    put(QStringLiteral("CY"), addField(QStringLiteral("carry"), [&cpu] { return QString::number(cpu.carry); }), 2);
-    put(QStringLiteral("DCL bank"), addField(QStringLiteral("dclBank"), [&cpu] {
-        // DCL 0 raises CM-RAM0 alone; banks 1-7 raise CM-RAM1-3 by their bits.
-        const unsigned bank = cpu.cmRamSelect == 1 ? 0u : cpu.cmRamSelect >> 1u;
-        return QString::number(bank);
-    }), 4);
+    put(QStringLiteral("ACC"),
+        addField(QStringLiteral("accumulator"), [&cpu] { return hex(cpu.accumulator, 1); }), 0);
+    put(QStringLiteral("CY"),
+        addField(QStringLiteral("carry"), [&cpu] { return QString::number(cpu.carry); }), 2);
+    put(QStringLiteral("DCL bank"),
+        addField(QStringLiteral("dclBank"),
+                 [&cpu] {
+                     // DCL 0 raises CM-RAM0 alone; banks 1-7 raise CM-RAM1-3 by their bits.
+                     const unsigned bank = cpu.cmRamSelect == 1 ? 0u : cpu.cmRamSelect >> 1u;
+                     return QString::number(bank);
+                 }),
+        4);
     ++row;
-    put(QStringLiteral("PC"), addField(QStringLiteral("pc"), [&cpu] { return hex(cpu.pc(), 3); }), 0);
-    put(QStringLiteral("SP"), addField(QStringLiteral("stackPointer"), [&cpu] { return QString::number(cpu.stackPointer); }), 2);
+    put(QStringLiteral("PC"), addField(QStringLiteral("pc"), [&cpu] { return hex(cpu.pc(), 3); }),
+        0);
+    put(QStringLiteral("SP"),
+        addField(QStringLiteral("stackPointer"),
+                 [&cpu] { return QString::number(cpu.stackPointer); }),
+        2);
     ++row;
     // The four address registers: the one at the stack pointer is the PC;
     // the others are the stack, the latest return address one below it.
     for (int level = 1; level <= 3; ++level) {
-        put(QStringLiteral("Stack %1").arg(level), addField(QStringLiteral("stack%1").arg(level), [&cpu, level] {
-            return hex(cpu.addressStack[static_cast<std::size_t>((cpu.stackPointer - level) & 3)], 3);
-        }), 2 * (level - 1));
+        put(QStringLiteral("Stack %1").arg(level),
+            addField(
+                QStringLiteral("stack%1").arg(level),
+                [&cpu, level] {
+                    return hex(
+                        cpu.addressStack[static_cast<std::size_t>((cpu.stackPointer - level) & 3)],
+                        3);
+                }),
+            2 * (level - 1));
     }
     ++row;
     auto* registers = new QGridLayout;
@@ -242,35 +284,55 @@ QWidget* InspectorWindow::buildCpuView() {
         for (int i = 0; i < 8; ++i) {
             const int r = half * 8 + i;
             registers->addWidget(new QLabel(QStringLiteral("R%1").arg(r), box), half * 4, i);
-            registers->addWidget(addField(QStringLiteral("r%1").arg(r), [&cpu, r] {
-                return hex(cpu.indexRegisters[static_cast<std::size_t>(r)], 1);
-            }), half * 4 + 1, i);
+            registers->addWidget(
+                addField(
+                    QStringLiteral("r%1").arg(r),
+                    [&cpu, r] { return hex(cpu.indexRegisters[static_cast<std::size_t>(r)], 1); }),
+                half * 4 + 1, i);
         }
         for (int i = 0; i < 4; ++i) {
             const int p = half * 4 + i;
-            registers->addWidget(new QLabel(QStringLiteral("P%1 (R%2R%3)").arg(p).arg(2 * p).arg(2 * p + 1), box), half * 4 + 2, 2 * i, 1, 2);
-            registers->addWidget(addField(QStringLiteral("p%1").arg(p), [&cpu, p] {
-                return hex(static_cast<unsigned>(cpu.indexRegisters[static_cast<std::size_t>(2 * p)] << 4 |
-                                                 cpu.indexRegisters[static_cast<std::size_t>(2 * p + 1)]), 2);
-            }), half * 4 + 3, 2 * i, 1, 2);
+            registers->addWidget(
+                new QLabel(QStringLiteral("P%1 (R%2R%3)").arg(p).arg(2 * p).arg(2 * p + 1), box),
+                half * 4 + 2, 2 * i, 1, 2);
+            registers->addWidget(
+                addField(QStringLiteral("p%1").arg(p),
+                         [&cpu, p] {
+                             return hex(
+                                 static_cast<unsigned>(
+                                     cpu.indexRegisters[static_cast<std::size_t>(2 * p)] << 4 |
+                                     cpu.indexRegisters[static_cast<std::size_t>(2 * p + 1)]),
+                                 2);
+                         }),
+                half * 4 + 3, 2 * i, 1, 2);
         }
     }
     grid->addLayout(registers, row, 0, 1, 6);
     ++row;
-    put(QStringLiteral("At PC"), addField(QStringLiteral("instruction"), [&board, &cpu] {
-        return instructionAt(board, cpu.pc());
-    }, false), 0, 5);
+    put(QStringLiteral("At PC"),
+        addField(
+            QStringLiteral("instruction"),
+            [&board, &cpu] { return instructionAt(board, cpu.pc()); }, false),
+        0, 5);
     ++row;
-    put(QStringLiteral("Label"), addField(QStringLiteral("label"), [this, &cpu] {
-        return QString::fromStdString(listing_.placeOf(cpu.pc()));
-    }, false), 0, 5);
+    put(QStringLiteral("Label"),
+        addField(
+            QStringLiteral("label"),
+            [this, &cpu] { return QString::fromStdString(listing_.placeOf(cpu.pc())); }, false),
+        0, 5);
     ++row;
-    put(QStringLiteral("Source"), addField(QStringLiteral("source"), [this, &cpu] {
-        const assembler::ProgramListing::Line* line = listing_.lineAt(cpu.pc());
-        if (line == nullptr) return QString();
-        return QStringLiteral("%1:%2  %3").arg(QString::fromStdString(line->file), QString::number(line->number),
-                                               QString::fromStdString(line->text).trimmed());
-    }, false), 0, 5);
+    put(QStringLiteral("Source"),
+        addField(
+            QStringLiteral("source"),
+            [this, &cpu] {
+                const assembler::ProgramListing::Line* line = listing_.lineAt(cpu.pc());
+                if (line == nullptr) return QString();
+                return QStringLiteral("%1:%2  %3")
+                    .arg(QString::fromStdString(line->file), QString::number(line->number),
+                         QString::fromStdString(line->text).trimmed());
+            },
+            false),
+        0, 5);
     return box;
 }
 
@@ -286,7 +348,10 @@ QString InspectorWindow::ramReads(int chip, int reg) const {
         QString line;
         for (int c = 15; c >= 0; --c) {
             const int v = main(c);
-            line += v <= 9 ? QChar(u'0' + v) : v == 10 ? QLatin1Char('.') : v == 15 ? QLatin1Char(' ') : QLatin1Char('?');
+            line += v <= 9    ? QChar(u'0' + v)
+                    : v == 10 ? QLatin1Char('.')
+                    : v == 15 ? QLatin1Char(' ')
+                              : QLatin1Char('?');
         }
         return QStringLiteral("line \"%1\"").arg(line);
     }
@@ -311,7 +376,8 @@ QString InspectorWindow::ramReads(int chip, int reg) const {
 
 QWidget* InspectorWindow::buildRamView() {
     const Board& board = app_.board();
-    auto* box = new QGroupBox(QStringLiteral("4002 RAMs: main characters 15 to 0, status 0 to 3"), this);
+    auto* box =
+        new QGroupBox(QStringLiteral("4002 RAMs: main characters 15 to 0, status 0 to 3"), this);
     auto* grid = compactGrid(box);
     for (int chip = 0; chip < 2; ++chip) {
         const Ram4002& ram = board.rams[static_cast<std::size_t>(chip)];
@@ -323,22 +389,35 @@ QWidget* InspectorWindow::buildRamView() {
             if (!registerNames_[static_cast<std::size_t>(number)].isEmpty())
                 caption += QLatin1Char(' ') + registerNames_[static_cast<std::size_t>(number)];
             grid->addWidget(new QLabel(caption, box), row, 0);
-            grid->addWidget(addField(name, [&ram, reg] {
-                QString text;
-                for (int c = 15; c >= 0; --c) text += hex(ram.mainMemory[static_cast<std::size_t>(reg * 16 + c)], 1);
-                return text;
-            }), row, 1);
-            grid->addWidget(addField(name + QStringLiteral(".status"), [&ram, reg] {
-                QString text;
-                for (int c = 0; c < 4; ++c) text += hex(ram.statusMemory[static_cast<std::size_t>(reg * 4 + c)], 1);
-                return text;
-            }), row, 2);
-            grid->addWidget(addField(name + QStringLiteral(".reads"), [this, chip, reg] { return ramReads(chip, reg); }), row, 3);
+            grid->addWidget(
+                addField(name,
+                         [&ram, reg] {
+                             QString text;
+                             for (int c = 15; c >= 0; --c)
+                                 text +=
+                                     hex(ram.mainMemory[static_cast<std::size_t>(reg * 16 + c)], 1);
+                             return text;
+                         }),
+                row, 1);
+            grid->addWidget(
+                addField(name + QStringLiteral(".status"),
+                         [&ram, reg] {
+                             QString text;
+                             for (int c = 0; c < 4; ++c)
+                                 text += hex(
+                                     ram.statusMemory[static_cast<std::size_t>(reg * 4 + c)], 1);
+                             return text;
+                         }),
+                row, 2);
+            grid->addWidget(addField(name + QStringLiteral(".reads"),
+                                     [this, chip, reg] { return ramReads(chip, reg); }),
+                            row, 3);
         }
         const QString port = chip == 0 ? QStringLiteral("RAM 0 out (red ribbon, fire, -, paper)")
                                        : QStringLiteral("RAM 1 out (M, OVF, NEG, -)");
         grid->addWidget(new QLabel(port, box), chip * 5 + 4, 0);
-        grid->addWidget(addField(QStringLiteral("ram%1.out").arg(chip), [&ram] { return levels(ram.outputLines); }),
+        grid->addWidget(addField(QStringLiteral("ram%1.out").arg(chip),
+                                 [&ram] { return levels(ram.outputLines); }),
                         chip * 5 + 4, 1);
     }
     grid->setColumnStretch(3, 1);
@@ -351,21 +430,31 @@ QWidget* InspectorWindow::buildPortView() {
     auto* box = new QGroupBox(QStringLiteral("Ports and lines (line 0 first)"), this);
     auto* grid = compactGrid(box);
     for (int chip = 0; chip < 5; ++chip) {
-        grid->addWidget(new QLabel(QStringLiteral("ROM %1 port").arg(chip), box), chip / 3, (chip % 3) * 2);
-        grid->addWidget(addField(QStringLiteral("rom%1.port").arg(chip), [&board, chip] {
-            return levels(board.roms[static_cast<std::size_t>(chip)].portLines);
-        }), chip / 3, (chip % 3) * 2 + 1);
+        grid->addWidget(new QLabel(QStringLiteral("ROM %1 port").arg(chip), box), chip / 3,
+                        (chip % 3) * 2);
+        grid->addWidget(
+            addField(QStringLiteral("rom%1.port").arg(chip),
+                     [&board, chip] {
+                         return levels(board.roms[static_cast<std::size_t>(chip)].portLines);
+                     }),
+            chip / 3, (chip % 3) * 2 + 1);
     }
     grid->addWidget(new QLabel(QStringLiteral("Hammers 0-19"), box), 2, 0);
-    grid->addWidget(addField(QStringLiteral("hammers"), [&n] { return levels(n.HammerLine, 20); }), 2, 1, 1, 3);
+    grid->addWidget(addField(QStringLiteral("hammers"), [&n] { return levels(n.HammerLine, 20); }),
+                    2, 1, 1, 3);
     grid->addWidget(new QLabel(QStringLiteral("Key columns 0-9"), box), 3, 0);
-    grid->addWidget(addField(QStringLiteral("keyColumns"), [&n] { return levels(n.KeyColumn, 10); }), 3, 1);
+    grid->addWidget(
+        addField(QStringLiteral("keyColumns"), [&n] { return levels(n.KeyColumn, 10); }), 3, 1);
     grid->addWidget(new QLabel(QStringLiteral("Key rows 0-3"), box), 3, 2);
-    grid->addWidget(addField(QStringLiteral("keyRows"), [&n] { return levels(n.KeyRow, 4); }), 3, 3);
+    grid->addWidget(addField(QStringLiteral("keyRows"), [&n] { return levels(n.KeyRow, 4); }), 3,
+                    3);
     grid->addWidget(new QLabel(QStringLiteral("Drum sector"), box), 4, 0);
-    grid->addWidget(addField(QStringLiteral("drumSector"), [this] { return QString::number(app_.printer()->sector); }), 4, 1);
+    grid->addWidget(addField(QStringLiteral("drumSector"),
+                             [this] { return QString::number(app_.printer()->sector); }),
+                    4, 1);
     grid->addWidget(new QLabel(QStringLiteral("TEST"), box), 4, 2);
-    grid->addWidget(addField(QStringLiteral("test"), [&n] { return QString::number(n.Test); }), 4, 3);
+    grid->addWidget(addField(QStringLiteral("test"), [&n] { return QString::number(n.Test); }), 4,
+                    3);
     return box;
 }
 
@@ -373,13 +462,15 @@ void InspectorWindow::buildDisassembly() {
     const Board& board = app_.board();
     disassembly_ = new QTreeWidget(this);
     disassembly_->setColumnCount(6);
-    disassembly_->setHeaderLabels({QStringLiteral("Break"), QStringLiteral("Addr"), QStringLiteral("Label"),
-                                   QStringLiteral("Bytes"), QStringLiteral("Instruction"), QStringLiteral("Source")});
+    disassembly_->setHeaderLabels({QStringLiteral("Break"), QStringLiteral("Addr"),
+                                   QStringLiteral("Label"), QStringLiteral("Bytes"),
+                                   QStringLiteral("Instruction"), QStringLiteral("Source")});
     disassembly_->setRootIsDecorated(false);
     disassembly_->setUniformRowHeights(true);
     disassembly_->setAllColumnsShowFocus(true);
     disassembly_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    disassembly_->setToolTip(QStringLiteral("Click a line's Break column (or press F9) to set or clear its breakpoint"));
+    disassembly_->setToolTip(
+        QStringLiteral("Click a line's Break column (or press F9) to set or clear its breakpoint"));
 
     // One row a listing line where the listing has one, else one row an
     // instruction, read from the ROMs as the CPU would fetch it.
@@ -396,28 +487,35 @@ void InspectorWindow::buildDisassembly() {
             row.bytes = 2;
         }
         QString bytes;
-        for (int b = 0; b < row.bytes && b < 4; ++b) bytes += hex(board.programWord(address + b), 2) + QLatin1Char(' ');
+        for (int b = 0; b < row.bytes && b < 4; ++b)
+            bytes += hex(board.programWord(address + b), 2) + QLatin1Char(' ');
         if (row.bytes > 4) bytes += QStringLiteral("...");
         QString labels;
         for (const std::string& label : listing_.labelsAt(address))
-            labels += (labels.isEmpty() ? QString() : QStringLiteral(" ")) + QString::fromStdString(label);
-        QString instruction = fromListing && line->data ? QStringLiteral("db") : instructionAt(board, address);
+            labels += (labels.isEmpty() ? QString() : QStringLiteral(" ")) +
+                      QString::fromStdString(label);
+        QString instruction =
+            fromListing && line->data ? QStringLiteral("db") : instructionAt(board, address);
         // A jump names the label it goes to.
         const std::uint8_t word = board.programWord(address);
         const int opr = word >> 4;
         if (!(fromListing && line->data) && (opr == 4 || opr == 5)) {
             const int target = (word & 15) << 8 | board.programWord(address + 1);
             const std::string place = listing_.placeOf(target);
-            if (!place.empty()) instruction += QStringLiteral("  -> ") + QString::fromStdString(place);
+            if (!place.empty())
+                instruction += QStringLiteral("  -> ") + QString::fromStdString(place);
         }
         QString source;
         if (fromListing) source = QString::fromStdString(line->text).trimmed();
-        auto* item = new QTreeWidgetItem({QString(), hex(static_cast<unsigned>(address), 3), labels, bytes.trimmed(),
-                                          instruction, source});
+        auto* item = new QTreeWidgetItem({QString(), hex(static_cast<unsigned>(address), 3), labels,
+                                          bytes.trimmed(), instruction, source});
         if (fromListing)
-            item->setToolTip(kSourceColumn, QStringLiteral("%1:%2").arg(QString::fromStdString(line->file), QString::number(line->number)));
+            item->setToolTip(kSourceColumn,
+                             QStringLiteral("%1:%2").arg(QString::fromStdString(line->file),
+                                                         QString::number(line->number)));
         items.append(item);
-        for (int b = 0; b < row.bytes; ++b) rowOfAddress_[static_cast<std::size_t>(address + b)] = static_cast<int>(rows_.size());
+        for (int b = 0; b < row.bytes; ++b)
+            rowOfAddress_[static_cast<std::size_t>(address + b)] = static_cast<int>(rows_.size());
         rows_.push_back(row);
         address += row.bytes;
     }
@@ -426,12 +524,16 @@ void InspectorWindow::buildDisassembly() {
     disassembly_->header()->setStretchLastSection(true);
     for (int row = 0; row < static_cast<int>(rows_.size()); ++row) markRow(row);
 
-    QObject::connect(disassembly_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int column) {
-        if (column == kMarkColumn) toggleBreakpoint(disassembly_->indexOfTopLevelItem(item));
-    });
-    QObject::connect(disassembly_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int column) {
-        if (column != kMarkColumn) toggleBreakpoint(disassembly_->indexOfTopLevelItem(item));
-    });
+    QObject::connect(disassembly_, &QTreeWidget::itemClicked, this,
+                     [this](QTreeWidgetItem* item, int column) {
+                         if (column == kMarkColumn)
+                             toggleBreakpoint(disassembly_->indexOfTopLevelItem(item));
+                     });
+    QObject::connect(disassembly_, &QTreeWidget::itemDoubleClicked, this,
+                     [this](QTreeWidgetItem* item, int column) {
+                         if (column != kMarkColumn)
+                             toggleBreakpoint(disassembly_->indexOfTopLevelItem(item));
+                     });
 }
 
 int InspectorWindow::rowOf(int address) const {
@@ -489,7 +591,8 @@ bool InspectorWindow::goTo(const QString& text) {
 }
 
 void InspectorWindow::runCursor() {
-    const int address = addressOfRow(disassembly_->indexOfTopLevelItem(disassembly_->currentItem()));
+    const int address =
+        addressOfRow(disassembly_->indexOfTopLevelItem(disassembly_->currentItem()));
     if (address >= 0) app_.runToAddress(address);
 }
 
@@ -501,7 +604,9 @@ void InspectorWindow::updateControls() {
     runToCursorButton_->setEnabled(paused);
     const Cpu4004& cpu = app_.board().cpu;
     if (paused) {
-        status_->setText(QStringLiteral("Stopped at %1 (%2)").arg(hex(cpu.pc(), 3), QLatin1String(stopText(app_.runControl().lastStop()))));
+        status_->setText(
+            QStringLiteral("Stopped at %1 (%2)")
+                .arg(hex(cpu.pc(), 3), QLatin1String(stopText(app_.runControl().lastStop()))));
     } else {
         status_->setText(QStringLiteral("Running"));
     }
@@ -513,8 +618,10 @@ void InspectorWindow::refresh() {
         field.changed = !field.shown.isEmpty() && now != field.shown;
         // A text of its own (an instruction, a source line) is marked as a
         // whole; the rest character by character, in place.
-        const QString& before = field.byCharacter || !field.changed ? field.shown : QString(now.size(), QChar());
-        if (field.changed || field.label->text().isEmpty() || field.label->text().contains(QLatin1String("<span")))
+        const QString& before =
+            field.byCharacter || !field.changed ? field.shown : QString(now.size(), QChar());
+        if (field.changed || field.label->text().isEmpty() ||
+            field.label->text().contains(QLatin1String("<span")))
             field.label->setText(markedText(now, before));
         field.shown = now;
     }
@@ -551,8 +658,10 @@ void InspectorWindow::keyPressEvent(QKeyEvent* event) {
             runButton_->click();
             return;
         case Qt::Key_F10:
-            if (control) runCursor();
-            else app_.stepOver();
+            if (control)
+                runCursor();
+            else
+                app_.stepOver();
             return;
         case Qt::Key_F11:
             app_.stepInstruction();

@@ -32,7 +32,7 @@ class CalculatorApp;
 
 class InspectorWindow final : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit InspectorWindow(CalculatorApp& app, QWidget* parent = nullptr);
     ~InspectorWindow() override;
 
@@ -70,10 +70,10 @@ public:
     QPushButton* runToCursorButton() const { return runToCursorButton_; }
     QLabel* statusLabel() const { return status_; }
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     struct Field {
         QString name;
         QLabel* label = nullptr;

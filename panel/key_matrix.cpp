@@ -47,7 +47,9 @@ constexpr KeyTables makeKeyTables() {
 
 constexpr KeyTables kKeys = makeKeyTables();
 
-bool validKey(int key) { return key >= 0 && key < KeyMatrix::kKeyCount; }
+bool validKey(int key) {
+    return key >= 0 && key < KeyMatrix::kKeyCount;
+}
 
 }  // namespace
 
@@ -124,7 +126,8 @@ void KeyMatrix::scanKeyMatrix() {
         if (bits != 0) passHadKey_ = true;
         // A key found down that was up at its column's last scan has just
         // gone down: the period it is heard in is the one under way.
-        if (sound != nullptr && (bits & ~lastKeyRows_[column]) != 0) sound->keyWentDown(periodCount_ - 1);
+        if (sound != nullptr && (bits & ~lastKeyRows_[column]) != 0)
+            sound->keyWentDown(periodCount_ - 1);
         lastKeyRows_[column] = bits;
         if (column == kKeys.matrix.size() - 1) passReachedLastKeys_ = true;
         // Seen and already let go: the next press may follow.

@@ -63,7 +63,7 @@ class KeyMatrix : public Component {
                  Net* lampNegLine);
 
     // Final and inline, so that the board's run loop calls them directly.
-    int clockPhase1() final;  // key matrix and lamp scan
+    int clockPhase1() final;               // key matrix and lamp scan
     int clockPhase2() final { return 0; }  // nothing: the rows are driven in phase 1
     int shutdown() override { return 0; }
 
@@ -143,7 +143,7 @@ class KeyMatrix : public Component {
     // Called when a lamp has changed; lastLamps holds the new levels.
     virtual void lampsChanged() {}
 
-private:
+  private:
     static Net level(const Net* line) { return line != nullptr ? *line : Net{0}; }
     // The ten column lines as two words, compared in two instructions: this
     // runs in every clock period.

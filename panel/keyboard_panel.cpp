@@ -4,9 +4,9 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QClipboard>
-#include <QGuiApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -15,7 +15,6 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTimer>
-
 #include <algorithm>
 #include <string_view>
 
@@ -32,13 +31,13 @@ namespace {
 // A lamp is a check box that only the program sets: a click must not toggle
 // it, whichever way the click reaches it.
 class LampBox final : public QCheckBox {
-public:
+  public:
     explicit LampBox(QWidget* parent) : QCheckBox(parent) {
         setAttribute(Qt::WA_TransparentForMouseEvents);
         setFocusPolicy(Qt::NoFocus);
     }
 
-protected:
+  protected:
     void nextCheckState() override {}
 };
 
@@ -104,42 +103,45 @@ void KeyboardPanel::buildControls() {
         const QString caption = layoutText(control.caption);
         QAbstractButton* button = nullptr;
         switch (control.kind) {
-        case layout::ControlKind::Key:
-        case layout::ControlKind::QuitButton: {
-            auto* push = new QPushButton(caption, this);
-            // Enter is the "=" key, not "click the focused button".
-            push->setAutoDefault(false);
-            push->setDefault(control.id == layout::kEqualsId);
-            if (control.kind == layout::ControlKind::Key) {
-                push->setToolTip(pcKeyTooltip(control.caption));
-                // A press by the mouse or the space bar joins the keys'
-                // queue: however short, the firmware gets to see it.
-                QObject::connect(push, &QAbstractButton::pressed, this, [this, push] {
-                    if (!pressButton(push)) push->setDown(false);
-                });
-                QObject::connect(push, &QAbstractButton::released, this,
-                                 [this, push] { releaseKey(keyOfButton(push)); });
+            case layout::ControlKind::Key:
+            case layout::ControlKind::QuitButton: {
+                auto* push = new QPushButton(caption, this);
+                // Enter is the "=" key, not "click the focused button".
+                push->setAutoDefault(false);
+                push->setDefault(control.id == layout::kEqualsId);
+                if (control.kind == layout::ControlKind::Key) {
+                    push->setToolTip(pcKeyTooltip(control.caption));
+                    // A press by the mouse or the space bar joins the keys'
+                    // queue: however short, the firmware gets to see it.
+                    QObject::connect(push, &QAbstractButton::pressed, this, [this, push] {
+                        if (!pressButton(push)) push->setDown(false);
+                    });
+                    QObject::connect(push, &QAbstractButton::released, this,
+                                     [this, push] { releaseKey(keyOfButton(push)); });
+                }
+                button = push;
+                break;
             }
-            button = push;
-            break;
-        }
-        case layout::ControlKind::DecimalSwitch:
-            button = new QRadioButton(this);
-            decimalSwitch_->addButton(button, decimalSwitch_->buttons().size());
-            break;
-        case layout::ControlKind::RoundingSwitch:
-            button = new QRadioButton(this);
-            roundingSwitch_->addButton(button, roundingSwitch_->buttons().size());
-            break;
-        case layout::ControlKind::Lamp: button = new LampBox(this); break;
-        case layout::ControlKind::Label: {
-            auto* label = new QLabel(caption, this);
-            label->setGeometry(units.rect(control.rect));
-            continue;
-        }
+            case layout::ControlKind::DecimalSwitch:
+                button = new QRadioButton(this);
+                decimalSwitch_->addButton(button, decimalSwitch_->buttons().size());
+                break;
+            case layout::ControlKind::RoundingSwitch:
+                button = new QRadioButton(this);
+                roundingSwitch_->addButton(button, roundingSwitch_->buttons().size());
+                break;
+            case layout::ControlKind::Lamp:
+                button = new LampBox(this);
+                break;
+            case layout::ControlKind::Label: {
+                auto* label = new QLabel(caption, this);
+                label->setGeometry(units.rect(control.rect));
+                continue;
+            }
         }
         QRect area = units.rect(control.rect);
-        if (control.kind != layout::ControlKind::Key && control.kind != layout::ControlKind::QuitButton) {
+        if (control.kind != layout::ControlKind::Key &&
+            control.kind != layout::ControlKind::QuitButton) {
             // A switch or lamp indicator taller than its 8-unit slot would be
             // clipped: let it grow about the slot's centre line.
             const int height = std::max(area.height(), button->sizeHint().height());
@@ -224,7 +226,9 @@ void KeyboardPanel::typeNextPastedKey() {
     }
     if (pasteNext_ < pasteKeys_.size()) return;
     pasteTimer_->stop();
-    if (pasteStatus) pasteStatus(tr("Pasted %1").arg(keyCount(static_cast<int>(pasteKeys_.size()))) + pasteSkipped_);
+    if (pasteStatus)
+        pasteStatus(tr("Pasted %1").arg(keyCount(static_cast<int>(pasteKeys_.size()))) +
+                    pasteSkipped_);
     pasteKeys_.clear();
     pasteNext_ = 0;
 }
@@ -284,7 +288,8 @@ void KeyboardPanel::exchangeSwitches(bool fromControls) {
         roundingIndex = roundingSwitch_->checkedId();
         return;
     }
-    if (QAbstractButton* button = decimalSwitch_->button(decimalPointIndex)) button->setChecked(true);
+    if (QAbstractButton* button = decimalSwitch_->button(decimalPointIndex))
+        button->setChecked(true);
     if (QAbstractButton* button = roundingSwitch_->button(roundingIndex)) button->setChecked(true);
 }
 
@@ -328,7 +333,9 @@ QAbstractButton* KeyboardPanel::keyButton(const QString& caption) const {
     return nullptr;
 }
 
-QAbstractButton* KeyboardPanel::quitButton() const { return controlById(layout::kQuitId); }
+QAbstractButton* KeyboardPanel::quitButton() const {
+    return controlById(layout::kQuitId);
+}
 QCheckBox* KeyboardPanel::lampM() const {
     return static_cast<QCheckBox*>(controlById(layout::kLampMId));
 }
@@ -341,7 +348,8 @@ QCheckBox* KeyboardPanel::lampNeg() const {
 
 bool KeyboardPanel::pressPcKey(const QKeyEvent* event) {
     // With Ctrl, Alt or Meta a key is a shortcut, not a calculator key.
-    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
+    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
     QAbstractButton* button = keyButton(layoutText(calculatorKeyFor(event->key())));
     if (button == nullptr) return false;
     // Auto-repeat only says the key is still held, unless it is the press of
@@ -356,8 +364,8 @@ bool KeyboardPanel::pressPcKey(const QKeyEvent* event) {
     }
     if (!pressButton(button)) return true;
     if (heldKeyCount_ < static_cast<int>(heldKeys_.size())) {
-        heldKeys_[static_cast<std::size_t>(heldKeyCount_++)] = {event->nativeScanCode(), event->key(), button,
-                                                                event->timestamp()};
+        heldKeys_[static_cast<std::size_t>(heldKeyCount_++)] = {
+            event->nativeScanCode(), event->key(), button, event->timestamp()};
     }
     button->setDown(true);
     return true;
@@ -381,7 +389,8 @@ bool KeyboardPanel::releasePcKey(const QKeyEvent* event) {
             retypedScanCode_ = scanCode;
             retypedKey_ = event->key();
         }
-        heldKeys_[static_cast<std::size_t>(i)] = heldKeys_[static_cast<std::size_t>(--heldKeyCount_)];
+        heldKeys_[static_cast<std::size_t>(i)] =
+            heldKeys_[static_cast<std::size_t>(--heldKeyCount_)];
         bool stillHeld = false;
         for (int j = 0; j < heldKeyCount_; ++j) {
             stillHeld = stillHeld || heldKeys_[static_cast<std::size_t>(j)].button == held.button;

@@ -27,7 +27,7 @@ namespace tallivo {
 
 class KeyboardPanel final : public QDialog, public KeyMatrix {
     Q_OBJECT
-public:
+  public:
     explicit KeyboardPanel(QWidget* parent = nullptr);
     ~KeyboardPanel() override;
 
@@ -87,13 +87,13 @@ public:
     Net* quitFlag = nullptr;
     QIcon panelIcon;
 
-public slots:
+  public slots:
     // Enter and Escape are calculator keys here: the dialog never closes on
     // its own accept or reject.
     void accept() override {}
     void reject() override {}
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -109,7 +109,7 @@ protected:
     void readSwitches() override { exchangeSwitches(true); }
     void lampsChanged() override;
 
-private:
+  private:
     void buildControls();
     void exchangeSwitches(bool fromControls);
     QAbstractButton* controlById(int id) const;

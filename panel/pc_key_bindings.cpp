@@ -75,7 +75,8 @@ TypedText keysForText(std::string_view text) {
         } else {
             // A character beyond ASCII has no key: its whole UTF-8 sequence
             // is skipped.
-            while (i + length < text.size() && (static_cast<unsigned char>(text[i + length]) & 0xC0) == 0x80)
+            while (i + length < text.size() &&
+                   (static_cast<unsigned char>(text[i + length]) & 0xC0) == 0x80)
                 ++length;
         }
         if (key.empty()) {
@@ -85,7 +86,8 @@ TypedText keysForText(std::string_view text) {
             if (!named) typed.skipped.push_back(character);
         } else {
             typed.keys.push_back(key);
-            inNumber = key == "." || key == "00" || (key.size() == 1 && key[0] >= '0' && key[0] <= '9');
+            inNumber =
+                key == "." || key == "00" || (key.size() == 1 && key[0] >= '0' && key[0] <= '9');
         }
         i += length;
     }

@@ -12,6 +12,8 @@ static_assert('S' == Qt::Key_S && 'Z' == Qt::Key_Z && '0' == Qt::Key_0 && '+' ==
               '>' == Qt::Key_Greater && ',' == Qt::Key_Comma && '.' == Qt::Key_Period &&
               '=' == Qt::Key_Equal && '/' == Qt::Key_Slash && '-' == Qt::Key_Minus);
 
-QString pcKeyTooltip(std::string_view caption) { return QString::fromStdString(pcKeyTooltipText(caption)); }
+QString pcKeyTooltip(std::string_view caption) {
+    return QString::fromStdString(pcKeyTooltipText(caption));
+}
 
 }  // namespace tallivo

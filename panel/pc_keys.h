@@ -2,7 +2,6 @@
 // The PC keys of the calculator's keys in the desktop windows: the bindings
 // and their key codes, which are Qt's, and the keys' tooltips.
 #include <QString>
-
 #include <string_view>
 
 #include "panel/pc_key_bindings.h"

@@ -62,7 +62,8 @@ void PrinterDrum::strike() {
         // The firmware fires in every sector of a line; only the hammers
         // whose lines are high move, and hammers 18 and 19 have no type.
         int struck = 0;
-        for (int hammer = 0; hammer <= kLastDigitHammer; ++hammer) struck += hammerNets[hammer] != 0;
+        for (int hammer = 0; hammer <= kLastDigitHammer; ++hammer)
+            struck += hammerNets[hammer] != 0;
         sound->hammersStruck(periodsRun(), struck);
     }
 }

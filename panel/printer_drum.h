@@ -26,7 +26,7 @@
 namespace tallivo {
 
 class PrinterDrum : public Component {
-public:
+  public:
     static constexpr int kLineLength = 24;
     static constexpr int kSectors = 13;
     static constexpr int kPeriodsPerSector = 10000;
@@ -66,13 +66,13 @@ public:
     Net* drumIndexNet = nullptr;
     Net* testNet = nullptr;
 
-protected:
+  protected:
     // A line has been fed out: its 24 columns, and whether the red ribbon
     // struck it (its text carries the "-" mark then). The print line is
     // already blank again.
     virtual void lineFed(std::string_view line, bool red) = 0;
 
-private:
+  private:
     void strike();
     void feedPaper();
 

@@ -19,7 +19,6 @@
 #include <QPrinter>
 #include <QSaveFile>
 #include <QStyledItemDelegate>
-
 #include <algorithm>
 
 #include "panel/dialog_units.h"
@@ -32,14 +31,15 @@ namespace {
 
 // Every paper line is the same height, whatever the font asks for.
 class FixedHeightDelegate final : public QStyledItemDelegate {
-public:
-    FixedHeightDelegate(int height, QObject* parent) : QStyledItemDelegate(parent), height_(height) {}
+  public:
+    FixedHeightDelegate(int height, QObject* parent)
+        : QStyledItemDelegate(parent), height_(height) {}
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         return {QStyledItemDelegate::sizeHint(option, index).width(), height_};
     }
 
-private:
+  private:
     int height_;
 };
 
@@ -91,9 +91,9 @@ PrinterPanel::PrinterPanel(QWidget* parent) : QDialog(parent) {
     addAction(print);
     QObject::connect(print, &QAction::triggered, this, [this] { printPaper(); });
     paperList->setContextMenuPolicy(Qt::CustomContextMenu);
-    QObject::connect(paperList, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        paperMenu_->popup(paperList->viewport()->mapToGlobal(at));
-    });
+    QObject::connect(
+        paperList, &QWidget::customContextMenuRequested, this,
+        [this](const QPoint& at) { paperMenu_->popup(paperList->viewport()->mapToGlobal(at)); });
 
     status_ = new QLabel(this);
     status_->setGeometry(units.rect(layout::kPaperStatus));
@@ -104,8 +104,8 @@ PrinterPanel::~PrinterPanel() = default;
 
 int PrinterPanel::connect(Net* hammerLines, Net* paperAdvanceLine, Net* hammerFireLine,
                           Net* ribbonRedLine, Net* drumIndexLine, Net* testLine) {
-    PrinterDrum::connect(hammerLines, paperAdvanceLine, hammerFireLine, ribbonRedLine, drumIndexLine,
-                         testLine);
+    PrinterDrum::connect(hammerLines, paperAdvanceLine, hammerFireLine, ribbonRedLine,
+                         drumIndexLine, testLine);
     paperList->clear();
     paperFont = makePaperFont();
     paperList->setFont(paperFont);
@@ -139,7 +139,9 @@ bool PrinterPanel::showsLastLine() const {
     return last.intersects(paperList->viewport()->rect());
 }
 
-QColor PrinterPanel::redInk() { return QColor(0xC0, 0x00, 0x00); }
+QColor PrinterPanel::redInk() {
+    return QColor(0xC0, 0x00, 0x00);
+}
 
 bool PrinterPanel::isRedLine(int row) const {
     const QListWidgetItem* item = paperList->item(row);
@@ -192,7 +194,9 @@ QString PrinterPanel::copyText() const {
     return text;
 }
 
-void PrinterPanel::copyToClipboard() const { QApplication::clipboard()->setText(copyText()); }
+void PrinterPanel::copyToClipboard() const {
+    QApplication::clipboard()->setText(copyText());
+}
 
 bool PrinterPanel::savePaper(const QString& path, QString* error) const {
     // Written to a temporary file and renamed over the target on success, so
@@ -212,7 +216,9 @@ void PrinterPanel::setStatus(const QString& text) {
     status_->setText(status_->fontMetrics().elidedText(text, Qt::ElideRight, status_->width()));
 }
 
-QString PrinterPanel::status() const { return status_->toolTip(); }
+QString PrinterPanel::status() const {
+    return status_->toolTip();
+}
 
 void PrinterPanel::paintPaper(QPagedPaintDevice& pages) const {
     // The paper as the window shows it: its fixed-pitch font (at the size of
@@ -223,14 +229,16 @@ void PrinterPanel::paintPaper(QPagedPaintDevice& pages) const {
     font.setPointSizeF(10);
     painter.setFont(font);
     const QFontMetricsF metrics(font, &pages);
-    const double lineHeight = metrics.height() * layout::kPaperItemHeight / layout::kPaperFontPixels;
+    const double lineHeight =
+        metrics.height() * layout::kPaperItemHeight / layout::kPaperFontPixels;
     const QRectF area = pages.pageLayout().paintRectPixels(pages.logicalDpiY());
     const double top = metrics.ascent();
     const int perPage = std::max(1, static_cast<int>((area.height() - top) / lineHeight));
     for (int row = 0; row < paperList->count(); ++row) {
         if (row > 0 && row % perPage == 0) pages.newPage();
         painter.setPen(isRedLine(row) ? redInk() : QColor(Qt::black));
-        painter.drawText(QPointF(0, top + (row % perPage) * lineHeight), paperList->item(row)->text());
+        painter.drawText(QPointF(0, top + (row % perPage) * lineHeight),
+                         paperList->item(row)->text());
     }
 }
 
@@ -268,13 +276,15 @@ bool PrinterPanel::savePaperPdf(const QString& path, QString* error) const {
 void PrinterPanel::savePaperAs() {
     const QString pdfFilter = tr("PDF files (*.pdf)");
     QString chosen;
-    QString path = QFileDialog::getSaveFileName(
-        this, tr("Save paper"), QStringLiteral("paper.txt"),
-        tr("Text files (*.txt)") + QStringLiteral(";;") + pdfFilter + QStringLiteral(";;") + tr("All files (*)"),
-        &chosen);
+    QString path =
+        QFileDialog::getSaveFileName(this, tr("Save paper"), QStringLiteral("paper.txt"),
+                                     tr("Text files (*.txt)") + QStringLiteral(";;") + pdfFilter +
+                                         QStringLiteral(";;") + tr("All files (*)"),
+                                     &chosen);
     if (path.isEmpty()) return;
-    const bool pdf = path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive) ||
-                     (chosen == pdfFilter && !path.endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive));
+    const bool pdf =
+        path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive) ||
+        (chosen == pdfFilter && !path.endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive));
     if (pdf && !path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) {
         // The PDF filter with the name the box offered: the name follows.
         if (path.endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive)) path.chop(4);
@@ -299,8 +309,9 @@ void PrinterPanel::printPaper() {
     dialog.setWindowTitle(tr("Print paper"));
     if (dialog.exec() != QDialog::Accepted) return;
     paintPaper(printer);
-    setStatus(tr("Paper sent to %1").arg(printer.outputFileName().isEmpty() ? printer.printerName()
-                                                                             : printer.outputFileName()));
+    setStatus(tr("Paper sent to %1")
+                  .arg(printer.outputFileName().isEmpty() ? printer.printerName()
+                                                          : printer.outputFileName()));
 }
 
 }  // namespace tallivo

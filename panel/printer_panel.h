@@ -1,11 +1,10 @@
 #pragma once
 // The printer window: the drum's paper as a list of lines, red-ribbon lines
 // in red, with Copy and Save. The drum and its hammers are the PrinterDrum's.
-#include <QDialog>
 #include <QColor>
+#include <QDialog>
 #include <QFont>
 #include <QStringList>
-
 #include <cstdint>
 
 #include "kernel/net.h"
@@ -20,7 +19,7 @@ namespace tallivo {
 
 class PrinterPanel final : public QDialog, public PrinterDrum {
     Q_OBJECT
-public:
+  public:
     explicit PrinterPanel(QWidget* parent = nullptr);
     ~PrinterPanel() override;
 
@@ -69,21 +68,21 @@ public:
     std::uint8_t isOpen = 0;
     QFont paperFont;
 
-signals:
+  signals:
     // A line has been fed out and appended to the paper.
     void lineEmitted(const QString& line);
 
-public slots:
+  public slots:
     // Escape and Enter must not close the paper.
     void accept() override {}
     void reject() override {}
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     // Appends the line to the paper and emits lineEmitted.
     void lineFed(std::string_view text, bool red) override;
 
-private:
+  private:
     static constexpr int kRedRole = Qt::UserRole + 1;
 
     // The last line of the paper is in view (or there is none).

@@ -49,7 +49,9 @@ bool hasWord(std::string_view text, std::string_view word) {
     return std::find(all.begin(), all.end(), word) != all.end();
 }
 
-std::string hex3(int value) { return "0x" + assembler::hexDigits(value, 3); }
+std::string hex3(int value) {
+    return "0x" + assembler::hexDigits(value, 3);
+}
 
 using assembler::isWord;
 
@@ -64,11 +66,13 @@ struct Statement {
     std::string comment;  // trimmed
 };
 
-Statement lineStatement(const std::string& text, const std::map<std::string, std::int64_t>& symbols) {
+Statement lineStatement(const std::string& text,
+                        const std::map<std::string, std::int64_t>& symbols) {
     const auto lexed = assembler::lexLine(text);
     const std::vector<Token>& t = lexed.tokens;
     Statement s;
-    if (lexed.commentColumn != std::string::npos) s.comment = trimmed(std::string_view(text).substr(lexed.commentColumn + 1));
+    if (lexed.commentColumn != std::string::npos)
+        s.comment = trimmed(std::string_view(text).substr(lexed.commentColumn + 1));
     std::size_t pos = 0;
     s.labels = assembler::lineLabels(t, symbols, pos);
     s.data = isWord(t[pos], "db");
@@ -131,7 +135,8 @@ bool readChart(const Listing& listing, const std::map<std::string, std::int64_t>
     // Each line read once, as the assembler reads it.
     std::vector<Statement> statements;
     statements.reserve(listing.lines.size());
-    for (const SourceLine& line : listing.lines) statements.push_back(lineStatement(line.text, symbols));
+    for (const SourceLine& line : listing.lines)
+        statements.push_back(lineStatement(line.text, symbols));
 
     // Pass 1: the tags, in reading order.
     std::vector<PendingBox> boxes;
@@ -141,7 +146,8 @@ bool readChart(const Listing& listing, const std::map<std::string, std::int64_t>
         const std::string& comment = statements[l].comment;
         if (auto title = tagArgument(comment, "@box")) {
             if (!boxes.empty() && !boxes.back().labelled)
-                error(boxes.back().where, "@box \"" + boxes.back().box.title + "\" has no label after it");
+                error(boxes.back().where,
+                      "@box \"" + boxes.back().box.title + "\" has no label after it");
             if (title->empty()) error(where(line), "@box without a title");
             boxes.push_back({});
             boxes.back().box.title = *title;
@@ -158,8 +164,10 @@ bool readChart(const Listing& listing, const std::map<std::string, std::int64_t>
             std::istringstream list(*targets);
             while (std::getline(list, item, ',')) {
                 const std::string name = trimmed(item);
-                if (name.empty()) error(where(line), "@next with an empty label");
-                else boxes.back().next.emplace_back(name, where(line));
+                if (name.empty())
+                    error(where(line), "@next with an empty label");
+                else
+                    boxes.back().next.emplace_back(name, where(line));
             }
             continue;
         }
@@ -182,8 +190,9 @@ bool readChart(const Listing& listing, const std::map<std::string, std::int64_t>
                 }
                 box.box.start = static_cast<int>(symbol->second);
                 if (box.box.start < kPage3 || box.box.start >= kPageEnd)
-                    error(where(line), "box \"" + box.box.title + "\" starts at " + box.box.label + " = " +
-                                           hex3(box.box.start) + ", outside page 3 (0x300 to 0x3FF)");
+                    error(where(line), "box \"" + box.box.title + "\" starts at " + box.box.label +
+                                           " = " + hex3(box.box.start) +
+                                           ", outside page 3 (0x300 to 0x3FF)");
             }
         }
     }
@@ -193,8 +202,9 @@ bool readChart(const Listing& listing, const std::map<std::string, std::int64_t>
     for (std::size_t i = 0; i < boxes.size() && messages.errors.empty(); ++i)
         for (std::size_t j = 0; j < i; ++j)
             if (boxes[i].box.start == boxes[j].box.start)
-                error(boxes[i].where, "box \"" + boxes[i].box.title + "\" starts where \"" + boxes[j].box.title +
-                                          "\" does, at " + hex3(boxes[i].box.start));
+                error(boxes[i].where, "box \"" + boxes[i].box.title + "\" starts where \"" +
+                                          boxes[j].box.title + "\" does, at " +
+                                          hex3(boxes[i].box.start));
     if (!messages.errors.empty()) return false;
     for (const PendingBox& pending : boxes) chart.boxes.push_back(pending.box);
 
@@ -219,7 +229,8 @@ bool readChart(const Listing& listing, const std::map<std::string, std::int64_t>
         int owner = current;
         if (owner < 0)
             for (std::size_t b = 0; b < boxes.size(); ++b)
-                if (boxes[b].next.empty() && boxes[b].file == line.file && boxes[b].line < static_cast<int>(l))
+                if (boxes[b].next.empty() && boxes[b].file == line.file &&
+                    boxes[b].line < static_cast<int>(l))
                     owner = static_cast<int>(b);
         std::vector<std::string> names = tableNames(statement.comment, line.bytes.size());
         if (names.empty() && l > 0 && listing.lines[l - 1].file == line.file &&
@@ -228,9 +239,10 @@ bool readChart(const Listing& listing, const std::map<std::string, std::int64_t>
         if (owner < 0) {
             // Bytes the window can fetch but no box shows.
             if (line.address >= kPage3 && line.address < kPageEnd)
-                warn(where(line), "page-3 bytes " + hex3(line.address) + " to " +
-                                      hex3(line.address + static_cast<int>(line.bytes.size()) - 1) +
-                                      " are in no box (no @box since the last org or the start of the file)");
+                warn(where(line),
+                     "page-3 bytes " + hex3(line.address) + " to " +
+                         hex3(line.address + static_cast<int>(line.bytes.size()) - 1) +
+                         " are in no box (no @box since the last org or the start of the file)");
             continue;
         }
         bool newLine = true;
@@ -238,7 +250,8 @@ bool readChart(const Listing& listing, const std::map<std::string, std::int64_t>
             const int address = line.address + static_cast<int>(b);
             if (address < kPage3 || address >= kPageEnd) continue;
             if ((address & 0xFF) == 0) {
-                warn(where(line), "0x300 cannot be shown (a pixel of three zero bytes names no address)");
+                warn(where(line),
+                     "0x300 cannot be shown (a pixel of three zero bytes names no address)");
                 continue;
             }
             ChartBox& box = chart.boxes[static_cast<std::size_t>(owner)];
@@ -263,15 +276,16 @@ bool readChart(const Listing& listing, const std::map<std::string, std::int64_t>
             }
             const int target = chart.boxAt(static_cast<int>(symbol->second));
             if (target < 0) {
-                error(at, "@next names '" + name + "' at " + hex3(static_cast<int>(symbol->second)) +
-                              ", which lies in no box");
+                error(at, "@next names '" + name + "' at " +
+                              hex3(static_cast<int>(symbol->second)) + ", which lies in no box");
                 continue;
             }
             if (std::find(box.next.begin(), box.next.end(), target) == box.next.end())
                 box.next.push_back(target);
         }
         box.table = box.next.empty();
-        if (box.steps.empty()) warn(boxes[i].where, "box \"" + box.title + "\" holds no bytes and can never light");
+        if (box.steps.empty())
+            warn(boxes[i].where, "box \"" + box.title + "\" holds no bytes and can never light");
     }
     if (!messages.errors.empty()) return false;
 
@@ -303,18 +317,23 @@ bool readChart(const Listing& listing, const std::map<std::string, std::int64_t>
                 for (ChartStep& step : box.steps) step.entry = true;
     }
     for (const auto& [address, at] : entryTags) {
-        if (ChartStep* step = stepAt(address)) step->entry = true;
-        else warn(at, "@entry on a byte that lies in no box");
+        if (ChartStep* step = stepAt(address))
+            step->entry = true;
+        else
+            warn(at, "@entry on a byte that lies in no box");
     }
     for (const auto& [address, at] : skipTags) {
-        if (ChartStep* step = stepAt(address)) step->skip = true;
-        else warn(at, "@skip on a byte that lies in no box");
+        if (ChartStep* step = stepAt(address))
+            step->skip = true;
+        else
+            warn(at, "@skip on a byte that lies in no box");
     }
 
     // A quiet address: the lowest one that no step lights.
     std::array<bool, 256> used{};
     for (const ChartBox& box : chart.boxes)
-        for (const ChartStep& step : box.steps) used[static_cast<std::size_t>(step.address & 0xFF)] = true;
+        for (const ChartStep& step : box.steps)
+            used[static_cast<std::size_t>(step.address & 0xFF)] = true;
     for (int a = 1; a < 256 && chart.quietAddress == 0; ++a)
         if (!used[static_cast<std::size_t>(a)]) chart.quietAddress = a;
     if (chart.quietAddress == 0) {

@@ -47,10 +47,18 @@ struct Code {
     std::uint8_t green = 0;
     std::uint8_t red = 0;
 };
-std::uint8_t low(int address) { return static_cast<std::uint8_t>(address & 0xFF); }
-Code visit(int address) { return {0, 0, low(address)}; }
-Code entry(int address) { return {low(address), 0, 0}; }
-Code skip(int address) { return {0, low(address), 0}; }
+std::uint8_t low(int address) {
+    return static_cast<std::uint8_t>(address & 0xFF);
+}
+Code visit(int address) {
+    return {0, 0, low(address)};
+}
+Code entry(int address) {
+    return {low(address), 0, 0};
+}
+Code skip(int address) {
+    return {0, low(address), 0};
+}
 constexpr Code kBlack{};
 
 QFont chartFont(int pixels, bool bold = false) {
@@ -81,12 +89,14 @@ QStringList wrap(const QString& text, const QFontMetrics& metrics, int width) {
 }
 
 class Canvas {
-public:
+  public:
     Canvas(int width, int height) {
         picture_.width = width;
         picture_.height = height;
-        picture_.bgr.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3, 0);
-        picture_.types.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+        picture_.bgr.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3,
+                            0);
+        picture_.types.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
+                              0);
     }
 
     void fill(QRect area, Code code, std::uint8_t type) {
@@ -96,7 +106,8 @@ public:
     }
 
     // Text in `area`, clipped to it; only the glyphs' pixels are written.
-    void text(QRect area, const QString& text, const QFont& font, int flags, Code code, std::uint8_t type) {
+    void text(QRect area, const QString& text, const QFont& font, int flags, Code code,
+              std::uint8_t type) {
         if (area.isEmpty()) return;
         QImage mask(area.size(), QImage::Format_ARGB32_Premultiplied);
         mask.fill(Qt::transparent);
@@ -111,16 +122,18 @@ public:
             for (int x = 0; x < mask.width(); ++x)
                 if (qAlpha(mask.pixel(x, y)) >= 128) {
                     const int px = area.left() + x, py = area.top() + y;
-                    if (px >= 0 && py >= 0 && px < picture_.width && py < picture_.height) set(px, py, code, type);
+                    if (px >= 0 && py >= 0 && px < picture_.width && py < picture_.height)
+                        set(px, py, code, type);
                 }
     }
 
     CodedPicture take() { return std::move(picture_); }
 
-private:
+  private:
     void set(int x, int y, Code code, std::uint8_t type) {
-        const std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(picture_.width) +
-                               static_cast<std::size_t>(x);
+        const std::size_t at =
+            static_cast<std::size_t>(y) * static_cast<std::size_t>(picture_.width) +
+            static_cast<std::size_t>(x);
         picture_.bgr[3 * at] = code.blue;
         picture_.bgr[3 * at + 1] = code.green;
         picture_.bgr[3 * at + 2] = code.red;
@@ -137,15 +150,15 @@ struct ArrowTree {
     bool up = false;
     std::vector<int> sources;
     std::vector<int> targets;
-    std::set<int> channels;   // channel r runs below row r; -1 above row 0
-    int column = -1;          // x of the column joining its channels; -1: one channel
-    std::map<int, int> lane;  // channel → y of its lane there
+    std::set<int> channels;     // channel r runs below row r; -1 above row 0
+    int column = -1;            // x of the column joining its channels; -1: one channel
+    std::map<int, int> lane;    // channel → y of its lane there
     std::map<int, int> exitX;   // source box → x where its line leaves the box
     std::map<int, int> entryX;  // target box → x where its arrow enters the box
 };
 
 class Layout {
-public:
+  public:
     explicit Layout(const Chart& chart)
         : chart_(chart),
           titleFont_(chartFont(kTitlePixels, true)),
@@ -161,12 +174,14 @@ public:
         // wrapping of the rows decides which arrows need a column.
         int right = 0;
         for (int attempt = 0; attempt < 4; ++attempt) {
-            const int left = static_cast<int>(std::count_if(nets_.begin(), nets_.end(), [](const ArrowTree& n) { return n.up; }));
+            const int left = static_cast<int>(
+                std::count_if(nets_.begin(), nets_.end(), [](const ArrowTree& n) { return n.up; }));
             arrange(left, right);
             findChannels();
-            const int needed = static_cast<int>(std::count_if(nets_.begin(), nets_.end(), [](const ArrowTree& n) {
-                return !n.up && n.channels.size() > 1;
-            }));
+            const int needed =
+                static_cast<int>(std::count_if(nets_.begin(), nets_.end(), [](const ArrowTree& n) {
+                    return !n.up && n.channels.size() > 1;
+                }));
             if (needed <= right) break;
             right = needed;
         }
@@ -174,7 +189,7 @@ public:
         return paint();
     }
 
-private:
+  private:
     int boxCount() const { return static_cast<int>(chart_.boxes.size()); }
     const ChartBox& box(int i) const { return chart_.boxes[static_cast<std::size_t>(i)]; }
     QRect& rect(int i) { return rects_[static_cast<std::size_t>(i)]; }
@@ -195,7 +210,8 @@ private:
                 queue.pop_front();
                 for (int to : box(from).next) {
                     if (layerOf_[static_cast<std::size_t>(to)] >= 0) continue;
-                    layerOf_[static_cast<std::size_t>(to)] = layerOf_[static_cast<std::size_t>(from)] + 1;
+                    layerOf_[static_cast<std::size_t>(to)] =
+                        layerOf_[static_cast<std::size_t>(from)] + 1;
                     order_.push_back(to);
                     queue.push_back(to);
                 }
@@ -217,7 +233,8 @@ private:
     // spreads them from one line of its own (the key wait).
     void buildNets() {
         std::map<int, std::size_t> upNetOf, downNetOf;
-        auto gather = [](std::vector<ArrowTree>& nets, std::map<int, std::size_t>& netOf, int from, int to, bool up) {
+        auto gather = [](std::vector<ArrowTree>& nets, std::map<int, std::size_t>& netOf, int from,
+                         int to, bool up) {
             auto [it, added] = netOf.emplace(to, nets.size());
             if (added) {
                 nets.emplace_back();
@@ -229,8 +246,11 @@ private:
         for (int from = 0; from < boxCount(); ++from) {
             std::vector<int> down;
             for (int to : box(from).next) {
-                if (layerOf_[static_cast<std::size_t>(to)] > layerOf_[static_cast<std::size_t>(from)]) down.push_back(to);
-                else gather(upNets_, upNetOf, from, to, true);
+                if (layerOf_[static_cast<std::size_t>(to)] >
+                    layerOf_[static_cast<std::size_t>(from)])
+                    down.push_back(to);
+                else
+                    gather(upNets_, upNetOf, from, to, true);
             }
             if (down.size() == 1) {
                 gather(downNets_, downNetOf, from, down.front(), false);
@@ -256,7 +276,8 @@ private:
     int tableWidth(const ChartBox& table) const {
         int cell = kCellMinWidth;
         for (const ChartStep& step : table.steps)
-            cell = std::max(cell, cellMetrics_.horizontalAdvance(QString::fromStdString(step.name)) + 6);
+            cell = std::max(cell,
+                            cellMetrics_.horizontalAdvance(QString::fromStdString(step.name)) + 6);
         const int columns = tableColumns(table);
         return std::max(columns * cell + (columns - 1) * kCellGap,
                         titleMetrics_.horizontalAdvance(QString::fromStdString(table.title))) +
@@ -270,7 +291,8 @@ private:
 
     int tableHeight(const ChartBox& table) const {
         const int rows = std::max(1, table.lineCount());
-        return kPad + titleMetrics_.height() + 2 + rows * kCellHeight + (rows - 1) * kCellGap + kPad;
+        return kPad + titleMetrics_.height() + 2 + rows * kCellHeight + (rows - 1) * kCellGap +
+               kPad;
     }
 
     int stripedWidth(int i, int width) const {
@@ -285,7 +307,8 @@ private:
         rects_.assign(chart_.boxes.size(), QRect());
         lines_.assign(chart_.boxes.size(), QStringList());
         areaLeft_ = kMargin + left * kColumnGap;
-        avail_ = std::max(kBoxMinWidth, kFlowchartMaxWidth - areaLeft_ - kMargin - right * kColumnGap);
+        avail_ =
+            std::max(kBoxMinWidth, kFlowchartMaxWidth - areaLeft_ - kMargin - right * kColumnGap);
 
         int layers = 0;
         for (int l : layerOf_) layers = std::max(layers, l + 1);
@@ -336,7 +359,8 @@ private:
             }
             if (!fits) continue;
             for (std::size_t c = 0; c < chunks.size(); ++c) {
-                for (int i : chunks[c]) rect(i).setWidth(std::min(stripedWidth(i, widths[c]), avail_));
+                for (int i : chunks[c])
+                    rect(i).setWidth(std::min(stripedWidth(i, widths[c]), avail_));
                 if (c == 0) chunks[c].insert(chunks[c].end(), tables.begin(), tables.end());
                 rows_.push_back(chunks[c]);
             }
@@ -350,9 +374,10 @@ private:
         int height = 0;
         for (int i : row) {
             if (box(i).table) continue;
-            lines_[static_cast<std::size_t>(i)] =
-                wrap(QString::fromStdString(box(i).title), titleMetrics_, rect(i).width() - 2 * kPad);
-            const int count = std::max<int>(1, static_cast<int>(lines_[static_cast<std::size_t>(i)].size()));
+            lines_[static_cast<std::size_t>(i)] = wrap(QString::fromStdString(box(i).title),
+                                                       titleMetrics_, rect(i).width() - 2 * kPad);
+            const int count =
+                std::max<int>(1, static_cast<int>(lines_[static_cast<std::size_t>(i)].size()));
             height = std::max(height, count * titleMetrics_.height() + 2 * (kPad + kBand));
         }
         for (int i : row) rect(i).setHeight(box(i).table ? tableHeight(box(i)) : height);
@@ -403,13 +428,15 @@ private:
         });
         const int right = areaLeft_ + avail_;
         const int total = rowWidth(row);
-        const bool anyWanted = std::any_of(wanted.begin(), wanted.end(), [&](const auto& w) { return w.first != kNone; });
+        const bool anyWanted = std::any_of(wanted.begin(), wanted.end(),
+                                           [&](const auto& w) { return w.first != kNone; });
         if (!anyWanted || (row.size() > 1 && total * 4 >= avail_ * 3)) {
             // Spread across the width, with gaps no wider than kWideGap, centred.
             int sum = 0;
             for (int i : row) sum += rect(i).width();
             const int count = static_cast<int>(row.size());
-            const int gap = count > 1 ? std::clamp((avail_ - sum) / (count - 1), kBoxGap, kWideGap) : 0;
+            const int gap =
+                count > 1 ? std::clamp((avail_ - sum) / (count - 1), kBoxGap, kWideGap) : 0;
             int x = areaLeft_ + std::max(0, (avail_ - sum - gap * (count - 1)) / 2);
             for (const auto& [centre, i] : wanted) {
                 rect(i).moveLeft(x);
@@ -419,8 +446,9 @@ private:
             int x = areaLeft_;
             for (const auto& [centre, i] : wanted) {
                 const int want = box(i).table ? right - rect(i).width()
-                                 : centre == kNone ? x
-                                                   : static_cast<int>(std::lround(centre)) - rect(i).width() / 2;
+                                 : centre == kNone
+                                     ? x
+                                     : static_cast<int>(std::lround(centre)) - rect(i).width() / 2;
                 rect(i).moveLeft(std::max(want, x));
                 x = rect(i).left() + rect(i).width() + kBoxGap;
             }
@@ -456,12 +484,16 @@ private:
             for (std::size_t n = 0; n < nets_.size(); ++n) {
                 const ArrowTree& net = nets_[n];
                 if (net.channels.count(c) == 0) continue;
-                const bool leaves = std::any_of(net.sources.begin(), net.sources.end(), [&](int s) { return rowOf(s) == c; });
-                const bool enters = std::any_of(net.targets.begin(), net.targets.end(), [&](int t) { return rowOf(t) - 1 == c; });
+                const bool leaves = std::any_of(net.sources.begin(), net.sources.end(),
+                                                [&](int s) { return rowOf(s) == c; });
+                const bool enters = std::any_of(net.targets.begin(), net.targets.end(),
+                                                [&](int t) { return rowOf(t) - 1 == c; });
                 here.emplace_back(leaves && !enters ? 0 : leaves ? 1 : 2, n);
             }
-            std::stable_sort(here.begin(), here.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-            for (const auto& item : here) lanes[static_cast<std::size_t>(c + 1)].push_back(item.second);
+            std::stable_sort(here.begin(), here.end(),
+                             [](const auto& a, const auto& b) { return a.first < b.first; });
+            for (const auto& item : here)
+                lanes[static_cast<std::size_t>(c + 1)].push_back(item.second);
         }
 
         int y = kMargin;
@@ -493,7 +525,8 @@ private:
         int left = 0, right = 0;
         for (ArrowTree& net : nets_) {
             if (net.channels.size() < 2) continue;
-            net.column = net.up ? kMargin + kColumnGap * left++ : contentRight_ + kColumnGap * ++right - kLine;
+            net.column = net.up ? kMargin + kColumnGap * left++
+                                : contentRight_ + kColumnGap * ++right - kLine;
         }
         rightEdge_ = contentRight_ + right * kColumnGap;
 
@@ -504,8 +537,10 @@ private:
             std::vector<std::size_t> leaving, entering;
             for (std::size_t n = 0; n < nets_.size(); ++n) {
                 const ArrowTree& net = nets_[n];
-                if (std::find(net.sources.begin(), net.sources.end(), i) != net.sources.end()) leaving.push_back(n);
-                if (std::find(net.targets.begin(), net.targets.end(), i) != net.targets.end()) entering.push_back(n);
+                if (std::find(net.sources.begin(), net.sources.end(), i) != net.sources.end())
+                    leaving.push_back(n);
+                if (std::find(net.targets.begin(), net.targets.end(), i) != net.targets.end())
+                    entering.push_back(n);
             }
             auto meanSourceX = [&](std::size_t n) {
                 const ArrowTree& net = nets_[n];
@@ -514,13 +549,16 @@ private:
                 for (int s : net.sources) sum += rect(s).center().x();
                 return sum / static_cast<double>(net.sources.size());
             };
-            std::stable_sort(entering.begin(), entering.end(),
-                             [&](std::size_t a, std::size_t b) { return meanSourceX(a) < meanSourceX(b); });
+            std::stable_sort(entering.begin(), entering.end(), [&](std::size_t a, std::size_t b) {
+                return meanSourceX(a) < meanSourceX(b);
+            });
             const QRect& r = rect(i);
             for (std::size_t k = 0; k < leaving.size(); ++k)
-                nets_[leaving[k]].exitX[i] = r.left() + r.width() * static_cast<int>(k + 1) / static_cast<int>(leaving.size() + 1);
+                nets_[leaving[k]].exitX[i] = r.left() + r.width() * static_cast<int>(k + 1) /
+                                                            static_cast<int>(leaving.size() + 1);
             for (std::size_t k = 0; k < entering.size(); ++k)
-                nets_[entering[k]].entryX[i] = r.left() + r.width() * static_cast<int>(k + 1) / static_cast<int>(entering.size() + 1);
+                nets_[entering[k]].entryX[i] = r.left() + r.width() * static_cast<int>(k + 1) /
+                                                              static_cast<int>(entering.size() + 1);
         }
         separateVerticals();
     }
@@ -557,9 +595,12 @@ private:
                 skips = skips || s.skip;
             }
         QString text = QStringLiteral(
-            "The firmware's page-3 program: a box per routine, a stripe per operation or operand byte. "
+            "The firmware's page-3 program: a box per routine, a stripe per operation or operand "
+            "byte. "
             "Yellow: running now; red: ran lately; grey: not lately.");
-        if (entries) text += QStringLiteral(" A band across a stripe's top: entered there (a key-table entry, the start).");
+        if (entries)
+            text += QStringLiteral(
+                " A band across a stripe's top: entered there (a key-table entry, the start).");
         if (skips) text += QStringLiteral(" A band across its foot: skipped two ahead from there.");
         return text;
     }
@@ -569,15 +610,17 @@ private:
         const QFontMetrics captionMetrics(captionFont_);
         const QStringList caption = wrap(captionText(), captionMetrics, width - 2 * kMargin);
         const int captionTop = linesBottom_ + 2;
-        const int height = captionTop + static_cast<int>(caption.size()) * captionMetrics.height() + kMargin;
+        const int height =
+            captionTop + static_cast<int>(caption.size()) * captionMetrics.height() + kMargin;
         Canvas canvas(width, height);
         const Code quiet = visit(chart_.quietAddress);
 
         for (const ArrowTree& net : nets_) drawNet(canvas, net, quiet);
-        for (int i = 0; i < boxCount(); ++i) box(i).table ? drawTable(canvas, i, quiet) : drawRoutine(canvas, i, quiet);
+        for (int i = 0; i < boxCount(); ++i)
+            box(i).table ? drawTable(canvas, i, quiet) : drawRoutine(canvas, i, quiet);
         for (int k = 0; k < caption.size(); ++k)
-            canvas.text(QRect(kMargin, captionTop + k * captionMetrics.height(), width - 2 * kMargin,
-                              captionMetrics.height()),
+            canvas.text(QRect(kMargin, captionTop + k * captionMetrics.height(),
+                              width - 2 * kMargin, captionMetrics.height()),
                         caption[k], captionFont_, Qt::AlignLeft | Qt::AlignTop, quiet, kTypeLine);
 
         FlowchartDrawing drawing;
@@ -596,15 +639,18 @@ private:
             const int x0 = r.left() + r.width() * k / n, x1 = r.left() + r.width() * (k + 1) / n;
             const ChartStep& step = steps[static_cast<std::size_t>(k)];
             canvas.fill(QRect(x0, r.top(), x1 - x0, r.height()), visit(step.address), kTypeStripe);
-            if (step.entry) canvas.fill(QRect(x0, r.top(), x1 - x0, kBand), entry(step.address), kTypeMark);
-            if (step.skip) canvas.fill(QRect(x0, r.bottom() - kBand + 1, x1 - x0, kBand), skip(step.address), kTypeMark);
+            if (step.entry)
+                canvas.fill(QRect(x0, r.top(), x1 - x0, kBand), entry(step.address), kTypeMark);
+            if (step.skip)
+                canvas.fill(QRect(x0, r.bottom() - kBand + 1, x1 - x0, kBand), skip(step.address),
+                            kTypeMark);
         }
         const QStringList& lines = lines_[static_cast<std::size_t>(i)];
         const int lineHeight = titleMetrics_.height();
         int y = r.top() + (r.height() - static_cast<int>(lines.size()) * lineHeight) / 2;
         for (const QString& line : lines) {
-            canvas.text(QRect(r.left() + kPad, y, r.width() - 2 * kPad, lineHeight), line, titleFont_,
-                        Qt::AlignHCenter | Qt::AlignTop, kBlack, kTypeLine);
+            canvas.text(QRect(r.left() + kPad, y, r.width() - 2 * kPad, lineHeight), line,
+                        titleFont_, Qt::AlignHCenter | Qt::AlignTop, kBlack, kTypeLine);
             y += lineHeight;
         }
     }
@@ -613,36 +659,44 @@ private:
         const QRect r = rect(i);
         const ChartBox& table = box(i);
         canvas.fill(r, quiet, kTypeStripe);
-        canvas.text(QRect(r.left() + kPad, r.top() + kPad, r.width() - 2 * kPad, titleMetrics_.height()),
-                    QString::fromStdString(table.title), titleFont_, Qt::AlignHCenter | Qt::AlignTop, kBlack,
-                    kTypeLine);
+        canvas.text(
+            QRect(r.left() + kPad, r.top() + kPad, r.width() - 2 * kPad, titleMetrics_.height()),
+            QString::fromStdString(table.title), titleFont_, Qt::AlignHCenter | Qt::AlignTop,
+            kBlack, kTypeLine);
         const int cellWidth = tableCellWidth(table, r.width());
         const int columns = tableColumns(table);
-        const int gridLeft = r.left() + (r.width() - (columns * (cellWidth + kCellGap) - kCellGap)) / 2;
+        const int gridLeft =
+            r.left() + (r.width() - (columns * (cellWidth + kCellGap) - kCellGap)) / 2;
         const int gridTop = r.top() + kPad + titleMetrics_.height() + 2;
         std::map<int, int> inLine;
         for (const ChartStep& step : table.steps) {
             const int column = inLine[step.line]++;
-            const QRect cell(gridLeft + column * (cellWidth + kCellGap), gridTop + step.line * (kCellHeight + kCellGap),
-                             cellWidth, kCellHeight);
+            const QRect cell(gridLeft + column * (cellWidth + kCellGap),
+                             gridTop + step.line * (kCellHeight + kCellGap), cellWidth,
+                             kCellHeight);
             canvas.fill(cell, visit(step.address), kTypeStripe);
-            if (step.entry) canvas.fill(QRect(cell.left(), cell.top(), cell.width(), kBand), entry(step.address), kTypeMark);
+            if (step.entry)
+                canvas.fill(QRect(cell.left(), cell.top(), cell.width(), kBand),
+                            entry(step.address), kTypeMark);
             if (step.skip)
-                canvas.fill(QRect(cell.left(), cell.bottom() - kBand + 1, cell.width(), kBand), skip(step.address), kTypeMark);
-            canvas.text(cell.adjusted(1, kBand, -1, 0), QString::fromStdString(step.name), cellFont_, Qt::AlignCenter,
-                        kBlack, kTypeLine);
+                canvas.fill(QRect(cell.left(), cell.bottom() - kBand + 1, cell.width(), kBand),
+                            skip(step.address), kTypeMark);
+            canvas.text(cell.adjusted(1, kBand, -1, 0), QString::fromStdString(step.name),
+                        cellFont_, Qt::AlignCenter, kBlack, kTypeLine);
         }
     }
 
     void drawNet(Canvas& canvas, const ArrowTree& net, Code quiet) {
         auto horizontal = [&](int x0, int x1, int y) {
-            canvas.fill(QRect(std::min(x0, x1), y, std::abs(x1 - x0) + kLine, kLine), quiet, kTypeLine);
+            canvas.fill(QRect(std::min(x0, x1), y, std::abs(x1 - x0) + kLine, kLine), quiet,
+                        kTypeLine);
         };
         auto vertical = [&](int x, int y0, int y1) {
             canvas.fill(QRect(x, std::min(y0, y1), kLine, std::abs(y1 - y0) + 1), quiet, kTypeLine);
         };
         auto dot = [&](int x, int y) {
-            canvas.fill(QRect(x + kLine / 2 - kDot / 2, y + kLine / 2 - kDot / 2, kDot, kDot), quiet, kTypeLine);
+            canvas.fill(QRect(x + kLine / 2 - kDot / 2, y + kLine / 2 - kDot / 2, kDot, kDot),
+                        quiet, kTypeLine);
         };
         for (const auto& [c, laneY] : net.lane) {
             std::vector<int> xs;

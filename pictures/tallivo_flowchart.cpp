@@ -38,7 +38,8 @@ bool writeFile(const std::filesystem::path& path, const std::vector<std::uint8_t
     const std::filesystem::path partial = path.string() + ".part";
     {
         std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
         if (!out) return false;
     }
     std::error_code failed;
@@ -65,7 +66,9 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "tallivo-flowchart: bad argument '%s'\n%s", name.c_str(), kUsage);
             return 2;
         }
-        (name == "--listing" ? listingPath : name == "--symbols" ? symbolsPath : output) = argv[++i];
+        (name == "--listing"   ? listingPath
+         : name == "--symbols" ? symbolsPath
+                               : output) = argv[++i];
     }
     if (listingPath.empty() || symbolsPath.empty()) {
         std::fprintf(stderr, "tallivo-flowchart: --listing and --symbols are needed\n%s", kUsage);
@@ -77,8 +80,10 @@ int main(int argc, char** argv) {
     if (!readFile(symbolsPath, symbolsText)) return fail("cannot read '" + symbolsPath + "'");
     tallivo::assembler::Listing listing;
     std::map<std::string, std::int64_t> symbols;
-    if (!tallivo::assembler::readListing(listingText, listing, error)) return fail(listingPath + ": " + error);
-    if (!tallivo::assembler::readSymbols(symbolsText, symbols, error)) return fail(symbolsPath + ": " + error);
+    if (!tallivo::assembler::readListing(listingText, listing, error))
+        return fail(listingPath + ": " + error);
+    if (!tallivo::assembler::readSymbols(symbolsText, symbols, error))
+        return fail(symbolsPath + ": " + error);
 
     tallivo::Chart chart;
     tallivo::ChartMessages messages;
@@ -92,11 +97,12 @@ int main(int argc, char** argv) {
     QGuiApplication application(argc, argv);
     const tallivo::FlowchartDrawing drawing = tallivo::drawFlowchart(chart);
     if (!drawing.fits)
-        std::fprintf(stderr,
-                     "tallivo-flowchart: warning: the picture is %d x %d, larger than the %d x %d that fit "
-                     "under the panels on a 1280 x 800 screen\n",
-                     drawing.picture.width, drawing.picture.height, tallivo::kFlowchartMaxWidth,
-                     tallivo::kFlowchartMaxHeight);
+        std::fprintf(
+            stderr,
+            "tallivo-flowchart: warning: the picture is %d x %d, larger than the %d x %d that fit "
+            "under the panels on a 1280 x 800 screen\n",
+            drawing.picture.width, drawing.picture.height, tallivo::kFlowchartMaxWidth,
+            tallivo::kFlowchartMaxHeight);
 
     const std::filesystem::path folder(output);
     if (!writeFile(folder / "Flowchart.bmp", tallivo::pictureFile(drawing.picture)) ||

@@ -24,15 +24,24 @@ std::uint32_t le32(const std::uint8_t* p) {
 
 const char* bitmapStatusText(BitmapStatus status) {
     switch (status) {
-    case BitmapStatus::ok: return "it is usable";
-    case BitmapStatus::cannotOpen: return "it cannot be opened";
-    case BitmapStatus::truncatedHeader: return "it is shorter than the 54 bytes of its headers";
-    case BitmapStatus::badSignature: return "it does not start with \"BM\"";
-    case BitmapStatus::wrongBitsPerPixel: return "it does not have the bits per pixel it must have";
-    case BitmapStatus::badDimensions: return "its width or height is not usable";
-    case BitmapStatus::lengthMismatch: return "it is shorter than its pixel offset plus its image size";
-    case BitmapStatus::rowsOutsideFile: return "its pixel rows run past the end of the file";
-    case BitmapStatus::smallerThanPicture: return "it is narrower or lower than Flowchart.bmp";
+        case BitmapStatus::ok:
+            return "it is usable";
+        case BitmapStatus::cannotOpen:
+            return "it cannot be opened";
+        case BitmapStatus::truncatedHeader:
+            return "it is shorter than the 54 bytes of its headers";
+        case BitmapStatus::badSignature:
+            return "it does not start with \"BM\"";
+        case BitmapStatus::wrongBitsPerPixel:
+            return "it does not have the bits per pixel it must have";
+        case BitmapStatus::badDimensions:
+            return "its width or height is not usable";
+        case BitmapStatus::lengthMismatch:
+            return "it is shorter than its pixel offset plus its image size";
+        case BitmapStatus::rowsOutsideFile:
+            return "its pixel rows run past the end of the file";
+        case BitmapStatus::smallerThanPicture:
+            return "it is narrower or lower than Flowchart.bmp";
     }
     return "it is not usable";
 }
@@ -92,7 +101,8 @@ BitmapStatus readBitmapHeader(ByteSource& file, std::int32_t bitsPerPixel, Bitma
     // Each row is padded to a whole number of 32-bit words; every stored row
     // must lie inside the file.
     const std::int64_t rowLength = ((std::int64_t{bpp} * width) / 8 + 3) / 4 * 4;
-    const auto rowsEnd = std::uint64_t{pixelOffset} + static_cast<std::uint64_t>(rowLength * height);
+    const auto rowsEnd =
+        std::uint64_t{pixelOffset} + static_cast<std::uint64_t>(rowLength * height);
     if (rowsEnd > fileSize) return BitmapStatus::rowsOutsideFile;
 
     header.width = width;
@@ -137,8 +147,8 @@ BitmapStatus readScaledPixels(ByteSource& file, const BitmapHeader& header, std:
         // Of each d rows going up from the bottom the last one is kept.
         const std::int64_t fromBottom = j * d + d - 1;
         const std::int64_t stored = header.topDown ? header.height - 1 - fromBottom : fromBottom;
-        const auto offset =
-            std::uint64_t{header.pixelOffset} + static_cast<std::uint64_t>(stored * header.rowLength);
+        const auto offset = std::uint64_t{header.pixelOffset} +
+                            static_cast<std::uint64_t>(stored * header.rowLength);
         if (!file.readAt(offset, row.data(), row.size())) return BitmapStatus::rowsOutsideFile;
 
         const auto topRow = static_cast<std::size_t>(height - 1 - j);
@@ -163,7 +173,8 @@ BitmapStatus loadScaledPicture(ByteSource& file, std::int32_t availableWidth,
                                std::int32_t availableHeight, ScaledBitmap& picture) {
     BitmapHeader header;
     if (auto status = readBitmapHeader(file, 24, header); status != BitmapStatus::ok) return status;
-    const std::int32_t d = scaleDivisor(header.width, header.height, availableWidth, availableHeight);
+    const std::int32_t d =
+        scaleDivisor(header.width, header.height, availableWidth, availableHeight);
     return readScaledPixels(file, header, d, header.width / d, header.height / d, picture);
 }
 
@@ -196,7 +207,8 @@ std::vector<std::uint8_t> encodeBitmap(std::int32_t width, std::int32_t height,
     const std::size_t imageSize = stored * static_cast<std::size_t>(height);
     std::vector<std::uint8_t> file(offset + imageSize, 0);
     auto put = [&](std::size_t at, std::uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) file[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+        for (int i = 0; i < bytes; ++i)
+            file[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
     };
     file[0] = 'B';
     file[1] = 'M';
@@ -205,7 +217,7 @@ std::vector<std::uint8_t> encodeBitmap(std::int32_t width, std::int32_t height,
     put(14, kInfoHeaderBytes, 4);
     put(18, static_cast<std::uint32_t>(width), 4);
     put(22, static_cast<std::uint32_t>(height), 4);  // positive: bottom row first
-    put(26, 1, 2);                                     // planes
+    put(26, 1, 2);                                   // planes
     put(28, static_cast<std::uint32_t>(bitsPerPixel), 2);
     put(34, static_cast<std::uint32_t>(imageSize), 4);
     put(38, 2835, 4);  // 72 dots per inch, in dots per metre

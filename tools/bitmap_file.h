@@ -44,36 +44,36 @@ inline constexpr std::int64_t kMaxBitmapPixels = std::int64_t{1} << 26;
 // Where the bytes of a bitmap file come from: a file on disk read with seek,
 // or bytes already in memory.
 class ByteSource {
-public:
+  public:
     virtual std::uint64_t size() const = 0;
     // Copies `count` bytes from `offset`; false when they are not all there.
     virtual bool readAt(std::uint64_t offset, std::uint8_t* destination, std::size_t count) = 0;
 
-protected:
+  protected:
     ~ByteSource() = default;
 };
 
 class MemorySource final : public ByteSource {
-public:
+  public:
     explicit MemorySource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
     // The source only points at the bytes: a temporary would be gone at once.
     explicit MemorySource(std::vector<std::uint8_t>&&) = delete;
     std::uint64_t size() const override { return bytes_.size(); }
     bool readAt(std::uint64_t offset, std::uint8_t* destination, std::size_t count) override;
 
-private:
+  private:
     std::span<const std::uint8_t> bytes_;
 };
 
 class FileSource final : public ByteSource {
-public:
+  public:
     // Opens `path` for binary reading; isOpen() tells whether that worked.
     explicit FileSource(const std::string& path);
     bool isOpen() const { return open_; }
     std::uint64_t size() const override { return size_; }
     bool readAt(std::uint64_t offset, std::uint8_t* destination, std::size_t count) override;
 
-private:
+  private:
     std::ifstream file_;
     std::uint64_t size_ = 0;
     bool open_ = false;

@@ -84,12 +84,14 @@ void FlowchartRecorder::setPicture(ScaledBitmap&& picture, bool fourBytes) {
     displayImage.assign(static_cast<std::size_t>(displayImageSize), fourBytePixels ? 0xFF : 0x00);
     // A picture whose bytes do not cover its size shows black rather than
     // reading past them.
-    const auto pixels = static_cast<std::size_t>(pictureWidth) * static_cast<std::size_t>(pictureHeight);
+    const auto pixels =
+        static_cast<std::size_t>(pictureWidth) * static_cast<std::size_t>(pictureHeight);
     if (pictureBytes.size() < pixels * 3) return;
 
     for (int y = 0; y < pictureHeight; ++y) {
-        const std::uint8_t* source = pictureBytes.data() + static_cast<std::size_t>(y) *
-                                                               static_cast<std::size_t>(pictureWidth) * 3;
+        const std::uint8_t* source =
+            pictureBytes.data() +
+            static_cast<std::size_t>(y) * static_cast<std::size_t>(pictureWidth) * 3;
         std::uint8_t* target = displayImage.data() + static_cast<std::size_t>(y) *
                                                          static_cast<std::size_t>(displayRowLength);
         for (int x = 0; x < pictureWidth; ++x)
@@ -98,9 +100,10 @@ void FlowchartRecorder::setPicture(ScaledBitmap&& picture, bool fourBytes) {
 }
 
 bool FlowchartRecorder::setTypes(ScaledBitmap&& types) {
-    const auto pixels = static_cast<std::size_t>(pictureWidth) * static_cast<std::size_t>(pictureHeight);
-    if (types.width != pictureWidth || types.height != pictureHeight || types.bytes.size() != pixels ||
-        pictureBytes.size() != pixels * 3)
+    const auto pixels =
+        static_cast<std::size_t>(pictureWidth) * static_cast<std::size_t>(pictureHeight);
+    if (types.width != pictureWidth || types.height != pictureHeight ||
+        types.bytes.size() != pixels || pictureBytes.size() != pixels * 3)
         return false;
     typeMap = std::move(types.bytes);
     indexPixels();
@@ -121,13 +124,26 @@ int FlowchartRecorder::clockPhase1() {
 
     const Net bus = dataBusNet != nullptr ? *dataBusNet : Net{0};
     switch (phase) {
-    case kA1: sampleAt<kA1>(bus); break;
-    case kA2: sampleAt<kA2>(bus); break;
-    case kA3: sampleAt<kA3>(bus); break;
-    case kM1: sampleAt<kM1>(bus); break;
-    case kM2: sampleAt<kM2>(bus); break;
-    case kX1: sampleAt<kX1>(bus); break;
-    default: break;
+        case kA1:
+            sampleAt<kA1>(bus);
+            break;
+        case kA2:
+            sampleAt<kA2>(bus);
+            break;
+        case kA3:
+            sampleAt<kA3>(bus);
+            break;
+        case kM1:
+            sampleAt<kM1>(bus);
+            break;
+        case kM2:
+            sampleAt<kM2>(bus);
+            break;
+        case kX1:
+            sampleAt<kX1>(bus);
+            break;
+        default:
+            break;
     }
     return 0;
 }
@@ -193,7 +209,8 @@ void FlowchartRecorder::indexPixels() {
     // named by its first non-zero byte, blue (entry), green (skip) or red
     // (visit). The pixels are grouped by entry, so that a redraw touches
     // only the pixels of the entries whose state has changed.
-    const auto pixels = static_cast<std::size_t>(pictureWidth) * static_cast<std::size_t>(pictureHeight);
+    const auto pixels =
+        static_cast<std::size_t>(pictureWidth) * static_cast<std::size_t>(pictureHeight);
     std::vector<std::uint16_t> entryOf(pixels, kNoEntry);
     std::array<std::uint32_t, kEntries> counts{};
     pixelBounds.fill(PixelRect());
@@ -221,14 +238,15 @@ void FlowchartRecorder::indexPixels() {
 }
 
 void FlowchartRecorder::recolour() {
-    const auto pixels = static_cast<std::size_t>(pictureWidth) * static_cast<std::size_t>(pictureHeight);
+    const auto pixels =
+        static_cast<std::size_t>(pictureWidth) * static_cast<std::size_t>(pictureHeight);
     // Nothing to colour until both pictures are in.
     if (pixels == 0 || pictureBytes.size() != pixels * 3 || typeMap.size() != pixels) return;
 
     const std::int64_t justRecorded = std::int64_t{hitValue} - 1;
     const int pixelBytes = fourBytePixels ? 4 : 3;
     const std::array<const std::array<std::int32_t, 256>*, 3> tables{&entryCounters, &skipCounters,
-                                                                      &visitCounters};
+                                                                     &visitCounters};
     const std::array<std::int32_t, 3> markers{lastEntry, lastSkip, lastVisit};
     std::size_t changedCount = 0;
     for (std::size_t kind = 0; kind < 3; ++kind) {
@@ -251,7 +269,8 @@ void FlowchartRecorder::recolour() {
                 const Rgb colour = kColours[state][typeMap[i] & 3];
                 const std::size_t x = i % static_cast<std::size_t>(pictureWidth);
                 const std::size_t y = i / static_cast<std::size_t>(pictureWidth);
-                std::uint8_t* p = displayImage.data() + y * static_cast<std::size_t>(displayRowLength) +
+                std::uint8_t* p = displayImage.data() +
+                                  y * static_cast<std::size_t>(displayRowLength) +
                                   x * static_cast<std::size_t>(pixelBytes);
                 p[0] = colour.blue;
                 p[1] = colour.green;
@@ -261,7 +280,8 @@ void FlowchartRecorder::recolour() {
         }
     }
     // Only what was recoloured is shown again.
-    if (changedCount != 0) pictureChanged(std::span<const PixelRect>(changed_.data(), changedCount));
+    if (changedCount != 0)
+        pictureChanged(std::span<const PixelRect>(changed_.data(), changedCount));
 }
 
 int FlowchartRecorder::shutdown() {

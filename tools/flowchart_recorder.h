@@ -38,7 +38,7 @@ struct PixelRect {
 };
 
 class FlowchartRecorder : public Component {
-public:
+  public:
     // Forgets the pictures and everything recorded, and listens with this
     // hit value on these Nets. Writes no Net.
     void start(int hit, Net* dataBus, Net* sync, Net* test, Net* reset);
@@ -102,7 +102,7 @@ public:
     Net* resetNet = nullptr;
     Net* dataBusNet = nullptr;
 
-protected:
+  protected:
     // The display image has been recoloured inside these areas.
     virtual void pictureChanged(std::span<const PixelRect> areas) { (void)areas; }
 
@@ -113,7 +113,7 @@ protected:
     int divisor = 1;
     int displayRowLength = 0;
 
-private:
+  private:
     // An entry is an event kind (0 entry, 1 skip, 2 visit) and a low address
     // byte: kind * 256 + address.
     static constexpr std::size_t kEntries = 3 * 256;

@@ -4,11 +4,11 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QRegion>
-#include <QWindow>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QScreen>
+#include <QWindow>
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -59,16 +59,20 @@ int FlowchartView::connect(int hit, Net* dataBus, Net* sync, Net* test, Net* res
     // The files are checked before the window opens, in the order of their
     // messages, so that a broken picture gets its box with no empty window
     // behind it.
-    static constexpr const char* kBitmapMessage = "ERROR Connecting Flowchart module, please check bitmap file";
-    static constexpr const char* kTypeMessage = "ERROR Connecting Flowchart module, please check type file";
+    static constexpr const char* kBitmapMessage =
+        "ERROR Connecting Flowchart module, please check bitmap file";
+    static constexpr const char* kTypeMessage =
+        "ERROR Connecting Flowchart module, please check type file";
     BitmapHeader pictureHeader;
-    if (const BitmapStatus why = checkPicture("Flowchart.bmp", 24, pictureHeader); why != BitmapStatus::ok) {
+    if (const BitmapStatus why = checkPicture("Flowchart.bmp", 24, pictureHeader);
+        why != BitmapStatus::ok) {
         refusePicture(kBitmapMessage, "Flowchart.bmp", why, withoutFlowchartHint);
         return 1;
     }
     const int depth = measureDisplayDepth();
     if (depth < 24) {
-        platform().detail("the display has " + std::to_string(depth) + " bits per pixel; the flowchart needs 24");
+        platform().detail("the display has " + std::to_string(depth) +
+                          " bits per pixel; the flowchart needs 24");
         if (!withoutFlowchartHint.empty()) platform().detail(withoutFlowchartHint);
         platform().showMessage("ERROR: Incompatible display format");
         return 2;
@@ -98,15 +102,21 @@ int FlowchartView::connect(int hit, Net* dataBus, Net* sync, Net* test, Net* res
 
     FileSource pictureFile(findDataFile("Flowchart.bmp"));
     ScaledBitmap picture;
-    if (const BitmapStatus why = loadScaledPicture(pictureFile, available.width(), available.height(), picture);
+    if (const BitmapStatus why =
+            loadScaledPicture(pictureFile, available.width(), available.height(), picture);
         why != BitmapStatus::ok) {
         refusePicture(kBitmapMessage, "Flowchart.bmp", why, withoutFlowchartHint);
         return 1;
     }
 
     // The type map is read at the picture's scale, from its sizes.
-    const ScaledBitmap sizes{picture.width,       picture.height,       picture.bytesPerPixel,
-                             picture.sourceWidth, picture.sourceHeight, picture.divisor, {}};
+    const ScaledBitmap sizes{picture.width,
+                             picture.height,
+                             picture.bytesPerPixel,
+                             picture.sourceWidth,
+                             picture.sourceHeight,
+                             picture.divisor,
+                             {}};
     // The display bitmap's rows: 4-byte pixels (blue, green, red, unused) on
     // a display deeper than 24 bits, else 3-byte pixels in rows padded to 4
     // bytes.
@@ -143,7 +153,8 @@ QSize FlowchartView::measureAvailableArea() {
     QElapsedTimer waited;
     waited.start();
     QWindow* window = windowHandle();
-    while (window != nullptr && !window->isExposed() && waited.elapsed() < kMaximiseWaitMs) handleEventsFor(10);
+    while (window != nullptr && !window->isExposed() && waited.elapsed() < kMaximiseWaitMs)
+        handleEventsFor(10);
     // The events that came with the expose (the new size, the frame).
     handleEventsFor(20);
     if (size() != QSize(kNominalSide, kNominalSide)) return size();

@@ -19,7 +19,7 @@ class QPaintEvent;
 namespace tallivo {
 
 class FlowchartView final : public QWidget, public FlowchartRecorder {
-public:
+  public:
     FlowchartView();
     ~FlowchartView() override;
 
@@ -54,12 +54,12 @@ public:
     QImage displayBitmap;
     bool windowOpen = false;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void pictureChanged(std::span<const PixelRect> areas) override;
 
-private:
+  private:
     // The size at which the window is created, before it is maximised.
     static constexpr int kNominalSide = 100;
     // How long to wait for the window manager to show the maximised window.

@@ -31,7 +31,8 @@ bool takesSecondWord(std::uint8_t firstWord) {
     return opr == 1 || opr == 4 || opr == 5 || opr == 7 || (opr == 2 && (opa & 1) == 0);
 }
 
-void formatInstruction(std::uint8_t firstWord, std::uint8_t secondWord, char* text, std::size_t size) {
+void formatInstruction(std::uint8_t firstWord, std::uint8_t secondWord, char* text,
+                       std::size_t size) {
     if (size == 0) return;
     const int opr = firstWord >> 4;
     const int opa = firstWord & 15;
@@ -132,8 +133,8 @@ void Monitor::writeRecord() {
                              firstOpa);
                 continuationPending = true;
             } else if (firstOpr == 2) {  // SRC shows the pair as it went out in X2 and X3
-                std::fprintf(traceFile, "%5d: %04X %s %X (%X:%X)\n", cycleCount, addressLatch,
-                             name, firstOpa, x2Nibble, x3Nibble);
+                std::fprintf(traceFile, "%5d: %04X %s %X (%X:%X)\n", cycleCount, addressLatch, name,
+                             firstOpa, x2Nibble, x3Nibble);
             } else {
                 std::fprintf(traceFile, "%5d: %04X %s %X\n", cycleCount, addressLatch, name,
                              firstOpa);

@@ -20,26 +20,26 @@
 #include "kernel/key_schedule.h"
 #include "kernel/platform.h"
 #include "panel/key_matrix.h"
+#include "panel/paper_roll.h"
 #include "panel/pc_key_bindings.h"
 #include "panel/printer_drum.h"
 #include "resources/dialog_layouts.h"
 #include "tools/bitmap_file.h"
 #include "tools/flowchart_recorder.h"
-#include "panel/paper_roll.h"
 
 namespace tallivo {
 namespace {
-
 
 // The flowchart's display image as the canvas takes it: red, green, blue,
 // alpha. Only what the recorder has recoloured is converted again, and the
 // page is told those areas, so that it copies and draws them alone instead
 // of the whole 2.3 MB picture at every recolouring.
 class WebFlowchart final : public FlowchartRecorder {
-public:
+  public:
     // The image with every recolouring so far converted.
     const std::uint8_t* rgba() {
-        const std::size_t pixels = static_cast<std::size_t>(pictureWidth) * static_cast<std::size_t>(pictureHeight);
+        const std::size_t pixels =
+            static_cast<std::size_t>(pictureWidth) * static_cast<std::size_t>(pictureHeight);
         if (rgba_.size() != pixels * 4) {
             rgba_.assign(pixels * 4, 0xFF);
             wholePicture_ = true;
@@ -59,14 +59,15 @@ public:
     int takeAreas() {
         rgba();
         taken_.clear();
-        for (const PixelRect& area : areas_) taken_.insert(taken_.end(), {area.x, area.y, area.width, area.height});
+        for (const PixelRect& area : areas_)
+            taken_.insert(taken_.end(), {area.x, area.y, area.width, area.height});
         areas_.clear();
         converted_ = 0;
         return static_cast<int>(taken_.size() / 4);
     }
     const std::int32_t* takenAreas() const { return taken_.data(); }
 
-protected:
+  protected:
     void pictureChanged(std::span<const PixelRect> changed) override {
         if (wholePicture_) return;
         for (const PixelRect& area : changed) {
@@ -81,18 +82,21 @@ protected:
         if (areas_.size() > kMostAreas) wholePicture_ = true;
     }
 
-private:
+  private:
     static constexpr std::size_t kMostAreas = 256;
 
     // Converts one area of the picture. The display image has 4-byte pixels:
     // blue, green, red, opaque.
     void convert(const PixelRect& area) {
         for (std::int32_t y = area.y; y < area.y + area.height; ++y) {
-            const std::uint8_t* from = displayImage.data() +
-                                       static_cast<std::size_t>(y) * static_cast<std::size_t>(displayRowLength) +
-                                       static_cast<std::size_t>(area.x) * 4;
-            std::uint8_t* to = rgba_.data() + (static_cast<std::size_t>(y) * static_cast<std::size_t>(pictureWidth) +
-                                               static_cast<std::size_t>(area.x)) * 4;
+            const std::uint8_t* from =
+                displayImage.data() +
+                static_cast<std::size_t>(y) * static_cast<std::size_t>(displayRowLength) +
+                static_cast<std::size_t>(area.x) * 4;
+            std::uint8_t* to = rgba_.data() + (static_cast<std::size_t>(y) *
+                                                   static_cast<std::size_t>(pictureWidth) +
+                                               static_cast<std::size_t>(area.x)) *
+                                                  4;
             for (std::int32_t x = 0; x < area.width; ++x, from += 4, to += 4) {
                 to[0] = from[2];
                 to[1] = from[1];
@@ -103,9 +107,9 @@ private:
     }
 
     std::vector<std::uint8_t> rgba_;
-    bool wholePicture_ = true;        // convert and hand out the whole picture next
-    std::vector<PixelRect> areas_;    // recoloured since the page last took them
-    std::size_t converted_ = 0;       // how many of areas_ are converted
+    bool wholePicture_ = true;      // convert and hand out the whole picture next
+    std::vector<PixelRect> areas_;  // recoloured since the page last took them
+    std::size_t converted_ = 0;     // how many of areas_ are converted
     std::vector<std::int32_t> taken_;
 };
 
@@ -156,18 +160,30 @@ std::string layoutJson() {
     for (const layout::Control& c : layout::kKeyboardControls) {
         const char* kind = "label";
         switch (c.kind) {
-        case layout::ControlKind::Key: kind = "key"; break;
-        case layout::ControlKind::QuitButton: kind = "quit"; break;
-        case layout::ControlKind::DecimalSwitch: kind = "decimal"; break;
-        case layout::ControlKind::RoundingSwitch: kind = "rounding"; break;
-        case layout::ControlKind::Lamp: kind = "lamp"; break;
-        case layout::ControlKind::Label: kind = "label"; break;
+            case layout::ControlKind::Key:
+                kind = "key";
+                break;
+            case layout::ControlKind::QuitButton:
+                kind = "quit";
+                break;
+            case layout::ControlKind::DecimalSwitch:
+                kind = "decimal";
+                break;
+            case layout::ControlKind::RoundingSwitch:
+                kind = "rounding";
+                break;
+            case layout::ControlKind::Lamp:
+                kind = "lamp";
+                break;
+            case layout::ControlKind::Label:
+                kind = "label";
+                break;
         }
         const std::string caption(c.caption);
-        json += std::string(first ? "" : ",") + "{\"id\":" + std::to_string(c.id) + ",\"kind\":\"" + kind +
-                "\",\"caption\":" + jsonString(caption) + ",\"rect\":[" + std::to_string(c.rect.x) + "," +
-                std::to_string(c.rect.y) + "," + std::to_string(c.rect.width) + "," +
-                std::to_string(c.rect.height) + "]";
+        json += std::string(first ? "" : ",") + "{\"id\":" + std::to_string(c.id) + ",\"kind\":\"" +
+                kind + "\",\"caption\":" + jsonString(caption) + ",\"rect\":[" +
+                std::to_string(c.rect.x) + "," + std::to_string(c.rect.y) + "," +
+                std::to_string(c.rect.width) + "," + std::to_string(c.rect.height) + "]";
         if (c.kind == layout::ControlKind::Key) {
             json += ",\"key\":" + std::to_string(KeyMatrix::keyIndex(c.caption)) +
                     ",\"tooltip\":" + jsonString(pcKeyTooltipText(c.caption));
@@ -177,8 +193,9 @@ std::string layoutJson() {
     }
     const char* lamp = "";
     json += "],\"lamps\":{";
-    for (const auto& [name, id] : {std::pair{"M", layout::kLampMId}, std::pair{"OVF", layout::kLampOvfId},
-                                   std::pair{"NEG", layout::kLampNegId}}) {
+    for (const auto& [name, id] :
+         {std::pair{"M", layout::kLampMId}, std::pair{"OVF", layout::kLampOvfId},
+          std::pair{"NEG", layout::kLampNegId}}) {
         json += std::string(lamp) + "\"" + name + "\":" + std::to_string(id);
         lamp = ",";
     }
@@ -195,12 +212,16 @@ using namespace tallivo;
 extern "C" {
 
 // Why the last call that failed did so, for the page to show.
-EMSCRIPTEN_KEEPALIVE const char* tallivo_last_error() { return lastError.c_str(); }
+EMSCRIPTEN_KEEPALIVE const char* tallivo_last_error() {
+    return lastError.c_str();
+}
 
 // The keyboard's layout in dialog units, as JSON: its size, and every control
 // with its id, kind, caption and rectangle; keys also carry their number and
 // PC-key tooltip. Then the lamps' ids and the About box's caption and text.
-EMSCRIPTEN_KEEPALIVE const char* tallivo_layout_json() { return hand(layoutJson()); }
+EMSCRIPTEN_KEEPALIVE const char* tallivo_layout_json() {
+    return hand(layoutJson());
+}
 
 // Reads and checks the two flowchart pictures, the bytes of Flowchart.bmp and
 // types.bmp; the next start shows them. 0 on success; 1 when Flowchart.bmp
@@ -216,14 +237,16 @@ EMSCRIPTEN_KEEPALIVE int tallivo_set_pictures(const std::uint8_t* picture, std::
     Pictures loaded;
     // The page scales the picture itself: read it whole.
     MemorySource pictureFile(std::span<const std::uint8_t>(picture, pictureSize));
-    if (const BitmapStatus why = loadScaledPicture(pictureFile, static_cast<std::int32_t>(kMaxBitmapSide),
-                                                   static_cast<std::int32_t>(kMaxBitmapSide), loaded.picture);
+    if (const BitmapStatus why =
+            loadScaledPicture(pictureFile, static_cast<std::int32_t>(kMaxBitmapSide),
+                              static_cast<std::int32_t>(kMaxBitmapSide), loaded.picture);
         why != BitmapStatus::ok) {
         lastError = picturesError("Flowchart.bmp", why);
         return 1;
     }
     MemorySource typesFile(std::span<const std::uint8_t>(types, typesSize));
-    if (const BitmapStatus why = loadTypeMap(typesFile, loaded.picture, loaded.types); why != BitmapStatus::ok) {
+    if (const BitmapStatus why = loadTypeMap(typesFile, loaded.picture, loaded.types);
+        why != BitmapStatus::ok) {
         lastError = picturesError("types.bmp", why);
         return 3;
     }
@@ -277,7 +300,8 @@ EMSCRIPTEN_KEEPALIVE int tallivo_start(const char* codeText, int hitValue) {
 // the period the calculator is back in its key wait with every key taken;
 // the run goes on past it. Returns the periods run since the warm-up.
 EMSCRIPTEN_KEEPALIVE double tallivo_run(double periods) {
-    if (!calculator || !(periods > 0)) return calculator ? static_cast<double>(calculator->periodsRun) : 0;
+    if (!calculator || !(periods > 0))
+        return calculator ? static_cast<double>(calculator->periodsRun) : 0;
     Calculator& c = *calculator;
     // A count past any run's length is taken as that length: converting a
     // larger double would be undefined.
@@ -367,18 +391,24 @@ EMSCRIPTEN_KEEPALIVE int tallivo_key_for_pc_key(int keyCode) {
 
 EMSCRIPTEN_KEEPALIVE int tallivo_pc_key_code(int which) {
     switch (which) {
-    case 0: return pc_key::kEscape;
-    case 1: return pc_key::kBackspace;
-    case 2: return pc_key::kReturn;
-    case 3: return pc_key::kEnter;
-    default: return 0;
+        case 0:
+            return pc_key::kEscape;
+        case 1:
+            return pc_key::kBackspace;
+        case 2:
+            return pc_key::kReturn;
+        case 3:
+            return pc_key::kEnter;
+        default:
+            return 0;
     }
 }
 
 // Turns the decimal-point switch (0 to 7) and the rounding switch (0 to 2).
 // 0 on success; 1, changing nothing, for a position out of range.
 EMSCRIPTEN_KEEPALIVE int tallivo_set_switches(int decimalPoint, int rounding) {
-    if (!calculator || decimalPoint < 0 || decimalPoint > 7 || rounding < 0 || rounding > 2) return 1;
+    if (!calculator || decimalPoint < 0 || decimalPoint > 7 || rounding < 0 || rounding > 2)
+        return 1;
     calculator->keys.setDecimalPointIndex(decimalPoint);
     calculator->keys.setRoundingIndex(rounding);
     return 0;
@@ -409,12 +439,16 @@ EMSCRIPTEN_KEEPALIVE int tallivo_paper_count() {
 }
 
 EMSCRIPTEN_KEEPALIVE const char* tallivo_paper_line(int index) {
-    if (!calculator || index < 0 || static_cast<std::size_t>(index) >= calculator->printer.lines.size()) return "";
+    if (!calculator || index < 0 ||
+        static_cast<std::size_t>(index) >= calculator->printer.lines.size())
+        return "";
     return calculator->printer.lines[static_cast<std::size_t>(index)].c_str();
 }
 
 EMSCRIPTEN_KEEPALIVE int tallivo_paper_red(int index) {
-    if (!calculator || index < 0 || static_cast<std::size_t>(index) >= calculator->printer.red.size()) return 0;
+    if (!calculator || index < 0 ||
+        static_cast<std::size_t>(index) >= calculator->printer.red.size())
+        return 0;
     return calculator->printer.red[static_cast<std::size_t>(index)];
 }
 
@@ -454,9 +488,9 @@ EMSCRIPTEN_KEEPALIVE const std::int32_t* tallivo_flowchart_areas() {
 // writes it.
 EMSCRIPTEN_KEEPALIVE const char* tallivo_state_json() {
     if (!calculator) return "";
-    return hand(boardStateJson(calculator->board,
-                               runStateJson(calculator->periodsRun, {}, calculator->printer.sector) + "," +
-                                   panelStateJson(calculator->keys, calculator->printer.lines)));
+    return hand(boardStateJson(
+        calculator->board, runStateJson(calculator->periodsRun, {}, calculator->printer.sector) +
+                               "," + panelStateJson(calculator->keys, calculator->printer.lines)));
 }
 
 }  // extern "C"

@@ -1,17 +1,17 @@
+#include "kernel/calculator_app.h"
+
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QTimer>
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <functional>
 
-#include "kernel/calculator_app.h"
 #include "kernel/command_line.h"
 #include "kernel/platform.h"
 #include "kernel/qt_platform.h"
@@ -173,7 +173,8 @@ TEST(CalculatorApp, AMissingCodeFileFailsStartUpAfterTheMessage) {
     o.codeFile = "/nonexistent/4001.code";
     EXPECT_FALSE(app.startUp(o));
     resetPlatform();
-    EXPECT_EQ(messages, std::vector<std::string>{"ERROR: Unable to initialize ROM, does code file exist?"});
+    EXPECT_EQ(messages,
+              std::vector<std::string>{"ERROR: Unable to initialize ROM, does code file exist?"});
     app.shutdownAll();
 }
 
@@ -207,7 +208,8 @@ TEST(CalculatorApp, IdleRunsBurstsUntilTheTargetAndQuitEndsWithTheReport) {
 bool runUntil(const std::function<bool()>& done) {
     QElapsedTimer waited;
     waited.start();
-    while (!done() && waited.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    while (!done() && waited.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     return done();
 }
 
@@ -229,7 +231,8 @@ TEST(CalculatorApp, ABrokenFlowchartPictureEndsStartUpBeforeAnyClockPeriod) {
     std::filesystem::current_path(previous);
     std::filesystem::remove_all(dir);
 
-    EXPECT_EQ(messages, std::vector<std::string>{"ERROR Connecting Flowchart module, please check bitmap file"});
+    EXPECT_EQ(messages, std::vector<std::string>{
+                            "ERROR Connecting Flowchart module, please check bitmap file"});
     // Only the two panels were registered, no chip was connected, and not
     // one clock period ran, the warm-up's included.
     EXPECT_EQ(app.componentCount(), 2);
@@ -291,7 +294,8 @@ TEST(CalculatorApp, NoClockPeriodRunsWhileTheAboutBoxOrAMessageBoxIsOpen) {
                 atClose = app.pacer().cyclesRun;
                 seenAtClose = app.keyboard()->periodsSeen();
                 targetAtClose = app.pacer().cycleTarget;
-                if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) box->done(0);
+                if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                    box->done(0);
             });
             atOpen = app.pacer().cyclesRun;
             seenAtOpen = app.keyboard()->periodsSeen();
@@ -301,7 +305,8 @@ TEST(CalculatorApp, NoClockPeriodRunsWhileTheAboutBoxOrAMessageBoxIsOpen) {
             else
                 platform().showMessage("NOTE: Recording Limit Reached");
         });
-        ASSERT_TRUE(runUntil([&] { return atClose >= 0; })) << (about ? "About box" : "message box");
+        ASSERT_TRUE(runUntil([&] { return atClose >= 0; }))
+            << (about ? "About box" : "message box");
         EXPECT_EQ(atClose, atOpen) << (about ? "About box" : "message box");
         EXPECT_EQ(seenAtClose, seenAtOpen) << (about ? "About box" : "message box");
         EXPECT_GT(targetAtClose, targetAtOpen);
@@ -330,10 +335,10 @@ TEST(CalculatorApp, AOneMillisecondClickReachesTheFirmware) {
 
     QAbstractButton* percent = app.keyboard()->keyButton(QStringLiteral("%"));
     const QPointF centre = QRectF(percent->rect()).center();
-    QMouseEvent press(QEvent::MouseButtonPress, centre, percent->mapToGlobal(centre), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, centre, percent->mapToGlobal(centre), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, centre, percent->mapToGlobal(centre),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, centre, percent->mapToGlobal(centre),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(percent, &press);
     QElapsedTimer held;
     held.start();

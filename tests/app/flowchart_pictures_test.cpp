@@ -14,8 +14,8 @@
 #include <tuple>
 
 #include "asm/output_files.h"
-#include "tests/support/flowchart_bench.h"
 #include "pictures/flowchart_chart.h"
+#include "tests/support/flowchart_bench.h"
 #include "tools/flowchart_view.h"
 
 namespace tallivo {
@@ -52,9 +52,13 @@ ReadChart readFromTexts(const std::string& listingText, const std::string& symbo
 // included as prog.asm, as program.asm is in the firmware, so that the listing
 // names its file.
 ReadChart chartOf(const std::string& source, const std::string& mainTail = "") {
-    const assembler::FileReader reader = [source](const std::string&) { return std::optional<std::string>(source); };
-    const assembler::Assembly a = assembler::assemble(" include \"prog.asm\"\n" + mainTail, "main.asm", reader);
-    EXPECT_TRUE(a.ok()) << (a.diagnostics.empty() ? "" : assembler::formatDiagnostic(a.diagnostics[0]));
+    const assembler::FileReader reader = [source](const std::string&) {
+        return std::optional<std::string>(source);
+    };
+    const assembler::Assembly a =
+        assembler::assemble(" include \"prog.asm\"\n" + mainTail, "main.asm", reader);
+    EXPECT_TRUE(a.ok()) << (a.diagnostics.empty() ? ""
+                                                  : assembler::formatDiagnostic(a.diagnostics[0]));
     return readFromTexts(assembler::formatListing(a), assembler::formatSymbols(a));
 }
 
@@ -142,7 +146,8 @@ TEST(FlowchartChart, MarksStandWhereTheViewCanLightThem) {
     // The start (the first recording after reset is an entry), the bytes
     // after 0xF3 inside A, the table that the dispatch 0xF1 leaves through,
     // and the @entry line's first byte.
-    EXPECT_THAT(marked(r.chart, &ChartStep::entry), ElementsAre(0x304, 0x307, 0x30A, 0x3F0, 0x3F1, 0x3F2, 0x3F3));
+    EXPECT_THAT(marked(r.chart, &ChartStep::entry),
+                ElementsAre(0x304, 0x307, 0x30A, 0x3F0, 0x3F1, 0x3F2, 0x3F3));
     // The @skip line's last byte.
     EXPECT_THAT(marked(r.chart, &ChartStep::skip), ElementsAre(0x308));
 
@@ -194,25 +199,33 @@ code:   ldm 5
     EXPECT_THAT(rows, ElementsAre(0, 0, 0, 0, 1, 1));
     // The byte after the include is main.asm's, and no box there takes it.
     ASSERT_EQ(r.messages.warnings.size(), 1u) << ::testing::PrintToString(r.messages.warnings);
-    EXPECT_THAT(r.messages.warnings[0], HasSubstr("main.asm:2: warning: page-3 bytes 0x3DA to 0x3DA are in no box"));
+    EXPECT_THAT(r.messages.warnings[0],
+                HasSubstr("main.asm:2: warning: page-3 bytes 0x3DA to 0x3DA are in no box"));
 
     // Without a table in the file, bytes after an org stand in no box.
-    const ReadChart loose = chartOf(" org 0x304\n; @box X\n; @next m\nm: db 1\n org 0x310\n db 2, 3\n");
+    const ReadChart loose =
+        chartOf(" org 0x304\n; @box X\n; @next m\nm: db 1\n org 0x310\n db 2, 3\n");
     ASSERT_TRUE(loose.ok);
     EXPECT_THAT(addresses(loose.chart.boxes[0]), ElementsAre(0x304));
     ASSERT_EQ(loose.messages.warnings.size(), 1u);
-    EXPECT_THAT(loose.messages.warnings[0], HasSubstr("prog.asm:6: warning: page-3 bytes 0x310 to 0x311 are in no box"));
+    EXPECT_THAT(loose.messages.warnings[0],
+                HasSubstr("prog.asm:6: warning: page-3 bytes 0x310 to 0x311 are in no box"));
 }
 
 TEST(FlowchartChart, TagErrorsNameTheirFileAndLine) {
     const std::string page3 = " org 0x300\n";
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {page3 + "; @box X\n; @next nowhere\nm: db 1\n", "prog.asm:3: error: @next names 'nowhere', which is no label"},
+        {page3 + "; @box X\n; @next nowhere\nm: db 1\n",
+         "prog.asm:3: error: @next names 'nowhere', which is no label"},
         {page3 + "m: db 1\n; @box X\n", "prog.asm:3: error: @box \"X\" has no label after it"},
-        {page3 + "; @box X\n; @box Y\nm: db 1\n", "prog.asm:2: error: @box \"X\" has no label after it"},
-        {" org 0x200\n; @box X\nm: db 1\n", "prog.asm:3: error: box \"X\" starts at m = 0x200, outside page 3"},
-        {page3 + "f: db 1\n; @box X\n; @next f\nm: db 1\n", "prog.asm:4: error: @next names 'f' at 0x300, which lies in no box"},
-        {page3 + "; @box X\na:\n; @box Y\nb: db 1\n", "prog.asm:4: error: box \"Y\" starts where \"X\" does, at 0x300"},
+        {page3 + "; @box X\n; @box Y\nm: db 1\n",
+         "prog.asm:2: error: @box \"X\" has no label after it"},
+        {" org 0x200\n; @box X\nm: db 1\n",
+         "prog.asm:3: error: box \"X\" starts at m = 0x200, outside page 3"},
+        {page3 + "f: db 1\n; @box X\n; @next f\nm: db 1\n",
+         "prog.asm:4: error: @next names 'f' at 0x300, which lies in no box"},
+        {page3 + "; @box X\na:\n; @box Y\nb: db 1\n",
+         "prog.asm:4: error: box \"Y\" starts where \"X\" does, at 0x300"},
         {page3 + "m: db 1\n", "listing: error: no @box tags"},
         {page3 + "; @next m\nm: db 1\n", "prog.asm:2: error: @next before any @box"},
         {page3 + "; @box\nm: db 1\n", "prog.asm:2: error: @box without a title"},
@@ -230,10 +243,12 @@ TEST(FlowchartChart, TagErrorsNameTheirFileAndLine) {
     ASSERT_EQ(r.messages.warnings.size(), 1u);
     EXPECT_THAT(r.messages.warnings[0], HasSubstr("prog.asm:4: warning: 0x300 cannot be shown"));
     // A listing whose symbol table lacks the box's label.
-    const ReadChart stale = readFromTexts("                     1  ; @box X\n300  01              2  m: db 1\n", "");
+    const ReadChart stale =
+        readFromTexts("                     1  ; @box X\n300  01              2  m: db 1\n", "");
     EXPECT_FALSE(stale.ok);
     ASSERT_FALSE(stale.messages.errors.empty());
-    EXPECT_THAT(stale.messages.errors[0], HasSubstr("listing:2: error: label 'm' is not in the symbol table"));
+    EXPECT_THAT(stale.messages.errors[0],
+                HasSubstr("listing:2: error: label 'm' is not in the symbol table"));
 }
 
 // Reading a drawn picture: the code and the type of a pixel.
@@ -242,10 +257,13 @@ struct Pixel {
     bool operator==(const Pixel&) const = default;
 };
 Pixel at(const CodedPicture& p, int x, int y) {
-    const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(p.width) + static_cast<std::size_t>(x);
+    const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(p.width) +
+                          static_cast<std::size_t>(x);
     return {p.bgr[3 * i], p.bgr[3 * i + 1], p.bgr[3 * i + 2], p.types[i]};
 }
-bool isBlack(const Pixel& p) { return p.blue == 0 && p.green == 0 && p.red == 0; }
+bool isBlack(const Pixel& p) {
+    return p.blue == 0 && p.green == 0 && p.red == 0;
+}
 
 // Whether some pixel of `area` satisfies `test`.
 template <typename Test>
@@ -275,20 +293,35 @@ void expectSoundDrawing(const Chart& chart, const FlowchartDrawing& d) {
         const ChartBox& box = chart.boxes[i];
         const QRect r = d.boxes[i];
         EXPECT_TRUE(frame.contains(r)) << box.title;
-        for (std::size_t j = 0; j < i; ++j) EXPECT_FALSE(r.intersects(d.boxes[j])) << box.title << " / " << j;
+        for (std::size_t j = 0; j < i; ++j)
+            EXPECT_FALSE(r.intersects(d.boxes[j])) << box.title << " / " << j;
         for (const ChartStep& s : box.steps) {
             const auto a = static_cast<std::uint8_t>(s.address);
-            EXPECT_GT(count(p, r, [&](const Pixel& x) { return x == Pixel{0, 0, a, kTypeStripe}; }), 0)
+            EXPECT_GT(count(p, r,
+                            [&](const Pixel& x) {
+                                return x == Pixel{0, 0, a, kTypeStripe};
+                            }),
+                      0)
                 << box.title << " step " << std::hex << s.address;
-            EXPECT_EQ(count(p, r, [&](const Pixel& x) { return x == Pixel{a, 0, 0, kTypeMark}; }) > 0, s.entry)
+            EXPECT_EQ(count(p, r,
+                            [&](const Pixel& x) {
+                                return x == Pixel{a, 0, 0, kTypeMark};
+                            }) > 0,
+                      s.entry)
                 << box.title << " entry " << std::hex << s.address;
-            EXPECT_EQ(count(p, r, [&](const Pixel& x) { return x == Pixel{0, a, 0, kTypeMark}; }) > 0, s.skip)
+            EXPECT_EQ(count(p, r,
+                            [&](const Pixel& x) {
+                                return x == Pixel{0, a, 0, kTypeMark};
+                            }) > 0,
+                      s.skip)
                 << box.title << " skip " << std::hex << s.address;
         }
         EXPECT_GT(count(p, r, isBlack), 20) << "no title in " << box.title;
-        const QRect above(r.left(), r.top() - 1, r.width(), 1), below(r.left(), r.bottom() + 1, r.width(), 1);
+        const QRect above(r.left(), r.top() - 1, r.width(), 1),
+            below(r.left(), r.bottom() + 1, r.width(), 1);
         auto line = [&](const Pixel& x) { return isLine(x, chart); };
-        EXPECT_EQ(count(p, above, line) > 0, entered.count(static_cast<int>(i)) != 0) << "arrow into " << box.title;
+        EXPECT_EQ(count(p, above, line) > 0, entered.count(static_cast<int>(i)) != 0)
+            << "arrow into " << box.title;
         EXPECT_EQ(count(p, below, line) > 0, !box.next.empty()) << "line out of " << box.title;
     }
     for (int y = 0; y < p.height; ++y)
@@ -342,7 +375,8 @@ TEST(FlowchartPictures, ALongRowWrapsAndEveryBoxStaysReachable) {
     chart.boxes[1].next.push_back(31);
     chart.boxes[30].next.push_back(31);
     ChartBox table{"Table", "t", 0x3F0, {}, {}, true};
-    for (int k = 0; k < 8; ++k) table.steps.push_back({0x3F0 + k, 0x05, k / 4, "k" + std::to_string(k), true});
+    for (int k = 0; k < 8; ++k)
+        table.steps.push_back({0x3F0 + k, 0x05, k / 4, "k" + std::to_string(k), true});
     chart.boxes.push_back(table);
     chart.quietAddress = 0x70;
 
@@ -356,7 +390,7 @@ TEST(FlowchartPictures, ALongRowWrapsAndEveryBoxStaysReachable) {
 
 // The bench with the pictures that the build put beside the executables.
 class ShippedPicturesTest : public testing::FlowchartBench {
-protected:
+  protected:
     void SetUp() override {
         FlowchartBench::SetUp();
         for (const char* name : {"Flowchart.bmp", "types.bmp"})
@@ -385,9 +419,10 @@ TEST_F(ShippedPicturesTest, TheViewOpensThemUnscaledAndLightsAStep) {
     EXPECT_EQ(view.size(), QSize(d.picture.width, d.picture.height));
 
     // The "+" routine's first byte, fetched by the interpreter's FIN at 0x300.
-    const int box = static_cast<int>(std::find_if(r.chart.boxes.begin(), r.chart.boxes.end(),
-                                                   [](const ChartBox& b) { return b.label == "k_plus"; }) -
-                                      r.chart.boxes.begin());
+    const int box =
+        static_cast<int>(std::find_if(r.chart.boxes.begin(), r.chart.boxes.end(),
+                                      [](const ChartBox& b) { return b.label == "k_plus"; }) -
+                         r.chart.boxes.begin());
     ASSERT_LT(box, static_cast<int>(r.chart.boxes.size()));
     const ChartStep& step = r.chart.boxes[static_cast<std::size_t>(box)].steps.front();
     cycle(0x300, 0x32);
@@ -398,7 +433,8 @@ TEST_F(ShippedPicturesTest, TheViewOpensThemUnscaledAndLightsAStep) {
     for (int y = 0; y < d.picture.height; ++y)
         for (int x = 0; x < d.picture.width; ++x) {
             const Pixel px = at(d.picture, x, y);
-            if (px == Pixel{0, 0, static_cast<std::uint8_t>(step.address), kTypeStripe}) lit = {x, y};
+            if (px == Pixel{0, 0, static_cast<std::uint8_t>(step.address), kTypeStripe})
+                lit = {x, y};
             if (isLine(px, r.chart)) line = {x, y};
             if (isBlack(px) && rect.contains(x, y)) title = {x, y};
         }

@@ -26,14 +26,17 @@ const QColor kYellow(255, 255, 0);
 // The bench (a fresh folder, messages captured, the Nets driven) with the two
 // pictures written into its folder.
 class FlowchartViewTest : public testing::FlowchartBench {
-protected:
+  protected:
     // A picture whose pixels are given as (blue, green, red) per column and
     // row, top row first, and a type map of stored values of the same shape.
-    void writePictures(const std::vector<std::vector<Bytes>>& pixels, const std::vector<std::vector<int>>& types) {
+    void writePictures(const std::vector<std::vector<Bytes>>& pixels,
+                       const std::vector<std::vector<int>>& types) {
         BitmapSpec picture;
         picture.height = static_cast<int>(pixels.size());
         picture.width = static_cast<int>(pixels[0].size());
-        picture.pixel = [pixels](int x, int y) { return pixels[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)]; };
+        picture.pixel = [pixels](int x, int y) {
+            return pixels[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)];
+        };
         writeFile("Flowchart.bmp", makeBitmap(picture));
         BitmapSpec map;
         map.height = static_cast<int>(types.size());
@@ -41,13 +44,16 @@ protected:
         map.bitsPerPixel = 8;
         map.paletteEntries = 256;
         map.pixel = [types](int x, int y) {
-            return Bytes{static_cast<std::uint8_t>(types[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)])};
+            return Bytes{static_cast<std::uint8_t>(
+                types[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)])};
         };
         writeFile("types.bmp", makeBitmap(map));
     }
 
     // One visit pixel of address 0x45 per type 0 to 3.
-    void writeSimplePictures() { writePictures({{visit(0x45), visit(0x45), visit(0x45), visit(0x45)}}, {{0, 1, 100, 255}}); }
+    void writeSimplePictures() {
+        writePictures({{visit(0x45), visit(0x45), visit(0x45), visit(0x45)}}, {{0, 1, 100, 255}});
+    }
 
     static Bytes visit(int a) { return {0, 0, static_cast<std::uint8_t>(a)}; }
     static Bytes skip(int a) { return {0, static_cast<std::uint8_t>(a), 0x33}; }
@@ -66,8 +72,9 @@ TEST_F(FlowchartViewTest, HitValueZeroCreatesNothing) {
 }
 
 TEST_F(FlowchartViewTest, OpensSizedToThePictureInItsOwnColours) {
-    writePictures({{visit(0x45), skip(0x10), entry(0x12)}, {Bytes{0, 0, 0}, Bytes{1, 2, 3}, visit(0xFF)}},
-                  {{1, 1, 1}, {200, 200, 200}});
+    writePictures(
+        {{visit(0x45), skip(0x10), entry(0x12)}, {Bytes{0, 0, 0}, Bytes{1, 2, 3}, visit(0xFF)}},
+        {{1, 1, 1}, {200, 200, 200}});
     for (int depth : {32, 24}) {
         view.overrideDisplayDepth(depth);
         ASSERT_EQ(open(512), 0) << depth;
@@ -96,7 +103,9 @@ TEST_F(FlowchartViewTest, PictureLargerThanTheAreaIsShownAtAFraction) {
     // bottom, which are top-row indices 2 and 0.
     std::vector<std::vector<Bytes>> pixels(4, std::vector<Bytes>(5));
     for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 5; ++x) pixels[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] = visit(16 * y + x + 1);
+        for (int x = 0; x < 5; ++x)
+            pixels[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] =
+                visit(16 * y + x + 1);
     writePictures(pixels, std::vector<std::vector<int>>(4, std::vector<int>(5, 1)));
     view.overrideAvailableArea(QSize(2, 2));
     ASSERT_EQ(open(512), 0);
@@ -130,10 +139,10 @@ TEST_F(FlowchartViewTest, ShippedPicturesLightTheStripeOfAnAddress) {
     record(0x45);
     tick();
     const int boxX = 24 + 3 * (134 + 56) + 3, boxY = 24 + 46 + 44 + 3;
-    EXPECT_EQ(pixel(boxX + 5 * 8 + 3, boxY + 20), kYellow);                    // stripe 0x45
-    EXPECT_EQ(pixel(boxX + 6 * 8 + 3, boxY + 20), QColor(102, 102, 102));      // stripe 0x46
-    EXPECT_EQ(pixel(boxX + 5 * 8 + 3, boxY - 3 - 2 - 3), kYellow);             // its entry tick
-    EXPECT_EQ(pixel(0, 0), QColor(0, 0, 0));                                   // background
+    EXPECT_EQ(pixel(boxX + 5 * 8 + 3, boxY + 20), kYellow);                // stripe 0x45
+    EXPECT_EQ(pixel(boxX + 6 * 8 + 3, boxY + 20), QColor(102, 102, 102));  // stripe 0x46
+    EXPECT_EQ(pixel(boxX + 5 * 8 + 3, boxY - 3 - 2 - 3), kYellow);         // its entry tick
+    EXPECT_EQ(pixel(0, 0), QColor(0, 0, 0));                               // background
 }
 
 // The recorder: a page-3 cycle is recorded when the page-3 cycle before it
@@ -322,14 +331,20 @@ TEST_F(FlowchartViewTest, RedrawsOnlyWhenAPixelMayChangeState) {
 QColor expectedColour(const FlowchartView& v, const Bytes& bgr, int type) {
     const std::array<std::int32_t, 256>* counters = nullptr;
     int marker = 0, index = 0;
-    if (bgr[0] != 0) counters = &v.entryCounters, marker = v.lastEntry, index = bgr[0];
-    else if (bgr[1] != 0) counters = &v.skipCounters, marker = v.lastSkip, index = bgr[1];
-    else if (bgr[2] != 0) counters = &v.visitCounters, marker = v.lastVisit, index = bgr[2];
-    else return QColor(0, 0, 0);
+    if (bgr[0] != 0)
+        counters = &v.entryCounters, marker = v.lastEntry, index = bgr[0];
+    else if (bgr[1] != 0)
+        counters = &v.skipCounters, marker = v.lastSkip, index = bgr[1];
+    else if (bgr[2] != 0)
+        counters = &v.visitCounters, marker = v.lastVisit, index = bgr[2];
+    else
+        return QColor(0, 0, 0);
     const int counter = (*counters)[static_cast<std::size_t>(index)];
     if (index == marker || counter == v.hitValue - 1) return kYellow;
-    static const QColor recent[4] = {QColor(255, 255, 0), QColor(8, 96, 168), QColor(255, 0, 0), QColor(255, 255, 255)};
-    static const QColor expired[4] = {QColor(128, 128, 0), QColor(102, 102, 102), QColor(102, 102, 102), QColor(63, 63, 63)};
+    static const QColor recent[4] = {QColor(255, 255, 0), QColor(8, 96, 168), QColor(255, 0, 0),
+                                     QColor(255, 255, 255)};
+    static const QColor expired[4] = {QColor(128, 128, 0), QColor(102, 102, 102),
+                                      QColor(102, 102, 102), QColor(63, 63, 63)};
     return counter == 0 ? expired[type] : recent[type];
 }
 
@@ -341,22 +356,30 @@ TEST_F(FlowchartViewTest, RecolouringOnlyTheChangedAddressesGivesTheWholePicture
         {visit(0x12), visit(0x10), entry(0x12), skip(0x30), visit(0x20), entry(0x30)},
         {skip(0x12), visit(0x30), visit(0x10), Bytes{0, 0, 0}, entry(0x10), visit(0x12)},
     };
-    const std::vector<std::vector<int>> types = {{1, 100, 255, 0, 1, 64}, {255, 0, 65, 1, 254, 100}, {1, 1, 255, 0, 100, 0}};
+    const std::vector<std::vector<int>> types = {
+        {1, 100, 255, 0, 1, 64}, {255, 0, 65, 1, 254, 100}, {1, 1, 255, 0, 100, 0}};
     writePictures(pixels, types);
     ASSERT_EQ(open(6), 0);
-    auto typeOf = [](int stored) { return stored == 0 ? 0 : stored <= 64 ? 1 : stored < 255 ? 2 : 3; };
+    auto typeOf = [](int stored) {
+        return stored == 0 ? 0 : stored <= 64 ? 1 : stored < 255 ? 2 : 3;
+    };
     auto checkAll = [&](int step) {
         for (int y = 0; y < 3; ++y)
             for (int x = 0; x < 6; ++x) {
                 const Bytes& bgr = pixels[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)];
                 if (bgr == Bytes{0, 0, 0}) continue;  // never touched
-                EXPECT_EQ(pixel(x, y), expectedColour(view, bgr, typeOf(types[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)])))
+                EXPECT_EQ(
+                    pixel(x, y),
+                    expectedColour(
+                        view, bgr,
+                        typeOf(types[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)])))
                     << "step " << step << " pixel " << x << "," << y;
             }
     };
     // Recordings of all three kinds, ticks in between, until everything has
     // gone dark again.
-    const std::vector<std::pair<int, int>> events = {{0x10, 0xF1}, {0x12, 0}, {0x30, 0}, {0x20, 0xEF}, {0x30, 0}, {0x10, 0}, {0x12, 0}};
+    const std::vector<std::pair<int, int>> events = {
+        {0x10, 0xF1}, {0x12, 0}, {0x30, 0}, {0x20, 0xEF}, {0x30, 0}, {0x10, 0}, {0x12, 0}};
     int step = 0;
     for (const auto& [address, byte] : events) {
         record(address, byte);
@@ -407,7 +430,8 @@ TEST_F(FlowchartViewTest, MarkerKeepsTheLastEventCurrentUntilItRunsOut) {
 
 TEST_F(FlowchartViewTest, FirstNonZeroByteChoosesTheTable) {
     // Blue names an entry, green a skip, red a visit; black is never touched.
-    writePictures({{Bytes{0x20, 0x45, 0x45}, Bytes{0, 0x10, 0x45}, visit(0x45), Bytes{0, 0, 0}}}, {{1, 1, 1, 1}});
+    writePictures({{Bytes{0x20, 0x45, 0x45}, Bytes{0, 0x10, 0x45}, visit(0x45), Bytes{0, 0, 0}}},
+                  {{1, 1, 1, 1}});
     ASSERT_EQ(open(512), 0);
     record(0x10);
     record(0x12);  // skip[0x10]
@@ -420,7 +444,8 @@ TEST_F(FlowchartViewTest, FirstNonZeroByteChoosesTheTable) {
 }
 
 TEST_F(FlowchartViewTest, HitValueOneKeepsEveryMappedPixelCurrent) {
-    writePictures({{visit(0x45), visit(0x46), skip(0x10), entry(0x99), Bytes{0, 0, 0}}}, {{1, 2, 3, 0, 1}});
+    writePictures({{visit(0x45), visit(0x46), skip(0x10), entry(0x99), Bytes{0, 0, 0}}},
+                  {{1, 2, 3, 0, 1}});
     ASSERT_EQ(open(1), 0);
     record(0x45);
     for (int i = 0; i < 5; ++i) {
@@ -466,11 +491,14 @@ TEST_F(FlowchartViewTest, ABrokenPictureGetsItsBoxBeforeAnyWindowAndTheReasonOnS
     writeSimplePictures();
     writeFile("Flowchart.bmp", {'X', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     EXPECT_EQ(open(512), 1);
-    EXPECT_EQ(messages, std::vector<std::string>{"ERROR Connecting Flowchart module, please check bitmap file"});
+    EXPECT_EQ(messages, std::vector<std::string>{
+                            "ERROR Connecting Flowchart module, please check bitmap file"});
     EXPECT_EQ(windowShownAtBox, std::vector<bool>{false});
     EXPECT_FALSE(view.isVisible());
     ASSERT_EQ(details.size(), 3u);
-    EXPECT_EQ(details[0].rfind("looked for Flowchart.bmp in:\n  " + (dir / "Flowchart.bmp").string() + "\n", 0), 0u)
+    EXPECT_EQ(details[0].rfind(
+                  "looked for Flowchart.bmp in:\n  " + (dir / "Flowchart.bmp").string() + "\n", 0),
+              0u)
         << details[0];
     EXPECT_EQ(details[1], "Flowchart.bmp was refused: it does not start with \"BM\"");
     EXPECT_NE(details[2].find("-f0"), std::string::npos);
@@ -510,7 +538,8 @@ TEST_F(FlowchartViewTest, UnusableTypeFileGivesResult3) {
     EXPECT_EQ(messages, std::vector<std::string>{text});
 
     // 24 bits per pixel, and a map smaller than the picture.
-    std::filesystem::copy_file("Flowchart.bmp", "types.bmp", std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file("Flowchart.bmp", "types.bmp",
+                               std::filesystem::copy_options::overwrite_existing);
     messages.clear();
     EXPECT_EQ(open(512), 3);
     EXPECT_EQ(messages, std::vector<std::string>{text});

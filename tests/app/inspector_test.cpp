@@ -14,7 +14,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTreeWidget>
-
 #include <chrono>
 #include <functional>
 #include <string>
@@ -24,8 +23,8 @@
 #include "panel/inspector_window.h"
 #include "panel/keyboard_panel.h"
 #include "panel/printer_panel.h"
-#include "tests/support/firmware_symbols.h"
 #include "tests/support/firmware_app.h"
+#include "tests/support/firmware_symbols.h"
 
 namespace tallivo {
 namespace {
@@ -35,14 +34,16 @@ using testing::firmwareOptions;
 bool spinUntil(const std::function<bool()>& done, int milliseconds = 10000) {
     QElapsedTimer waited;
     waited.start();
-    while (!done() && waited.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    while (!done() && waited.elapsed() < milliseconds)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     return done();
 }
 
 void spinFor(int milliseconds) {
     QElapsedTimer waited;
     waited.start();
-    while (waited.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    while (waited.elapsed() < milliseconds)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
 QString hexDigits(const QJsonArray& values, int from, int count, bool highFirst) {
@@ -78,7 +79,8 @@ TEST(Inspector, ItsValuesAreTheDumpedStateAtTheSamePoint) {
     InspectorWindow& w = *app.inspector();
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Tallivo 141DU Inspector"));
 
-    const QJsonObject s = QJsonDocument::fromJson(QByteArray::fromStdString(boardStateJson(app.board()))).object();
+    const QJsonObject s =
+        QJsonDocument::fromJson(QByteArray::fromStdString(boardStateJson(app.board()))).object();
     const QJsonObject cpu = s["cpu"].toObject();
     EXPECT_EQ(w.value("accumulator"), QString::number(cpu["accumulator"].toInt(), 16).toUpper());
     EXPECT_EQ(w.value("carry"), QString::number(cpu["carry"].toInt()));
@@ -87,11 +89,14 @@ TEST(Inspector, ItsValuesAreTheDumpedStateAtTheSamePoint) {
     EXPECT_EQ(w.value("stackPointer").toInt(), sp);
     const QJsonArray stack = cpu["addressStack"].toArray();
     for (int level = 1; level <= 3; ++level)
-        EXPECT_EQ(w.value(QStringLiteral("stack%1").arg(level)).toInt(nullptr, 16), stack[(sp - level) & 3].toInt());
+        EXPECT_EQ(w.value(QStringLiteral("stack%1").arg(level)).toInt(nullptr, 16),
+                  stack[(sp - level) & 3].toInt());
     const QJsonArray index = cpu["indexRegisters"].toArray();
-    for (int r = 0; r < 16; ++r) EXPECT_EQ(w.value(QStringLiteral("r%1").arg(r)).toInt(nullptr, 16), index[r].toInt()) << r;
+    for (int r = 0; r < 16; ++r)
+        EXPECT_EQ(w.value(QStringLiteral("r%1").arg(r)).toInt(nullptr, 16), index[r].toInt()) << r;
     for (int p = 0; p < 8; ++p)
-        EXPECT_EQ(w.value(QStringLiteral("p%1").arg(p)).toInt(nullptr, 16), index[2 * p].toInt() * 16 + index[2 * p + 1].toInt());
+        EXPECT_EQ(w.value(QStringLiteral("p%1").arg(p)).toInt(nullptr, 16),
+                  index[2 * p].toInt() * 16 + index[2 * p + 1].toInt());
     const int select = cpu["cmRamSelect"].toInt();
     EXPECT_EQ(w.value("dclBank").toInt(), select == 1 ? 0 : select >> 1);
 
@@ -100,10 +105,13 @@ TEST(Inspector, ItsValuesAreTheDumpedStateAtTheSamePoint) {
         const QJsonObject ram = rams[chip].toObject();
         for (int reg = 0; reg < 4; ++reg) {
             const QString name = QStringLiteral("ram%1.reg%2").arg(chip).arg(reg);
-            EXPECT_EQ(w.value(name), hexDigits(ram["mainMemory"].toArray(), reg * 16, 16, true)) << name.toStdString();
-            EXPECT_EQ(w.value(name + ".status"), hexDigits(ram["statusMemory"].toArray(), reg * 4, 4, false));
+            EXPECT_EQ(w.value(name), hexDigits(ram["mainMemory"].toArray(), reg * 16, 16, true))
+                << name.toStdString();
+            EXPECT_EQ(w.value(name + ".status"),
+                      hexDigits(ram["statusMemory"].toArray(), reg * 4, 4, false));
         }
-        EXPECT_EQ(w.value(QStringLiteral("ram%1.out").arg(chip)), bits(ram["outputLines"].toArray()));
+        EXPECT_EQ(w.value(QStringLiteral("ram%1.out").arg(chip)),
+                  bits(ram["outputLines"].toArray()));
     }
     const QJsonArray ports = s["romPortLines"].toArray();
     for (int chip = 0; chip < 5; ++chip)
@@ -129,7 +137,8 @@ TEST(Inspector, ABreakpointFromTheDisassemblyStopsTheRunAndAStepMarksWhatChanged
     QApplication::sendEvent(app.keyboard(), &f2);
     ASSERT_NE(app.inspector(), nullptr);
     EXPECT_TRUE(app.inspector()->isVisible());
-    EXPECT_TRUE(app.keyboard()->windowMenu()->actions().contains(app.keyboard()->inspectorAction()));
+    EXPECT_TRUE(
+        app.keyboard()->windowMenu()->actions().contains(app.keyboard()->inspectorAction()));
     InspectorWindow& w = *app.inspector();
 
     // The key wait `key`, as the listing names it.
@@ -150,7 +159,8 @@ TEST(Inspector, ABreakpointFromTheDisassemblyStopsTheRunAndAStepMarksWhatChanged
     EXPECT_EQ(w.value("pc"), keyHex);
     EXPECT_EQ(w.value("instruction"), QStringLiteral("JMS 0, 04"));
     EXPECT_EQ(w.value("label"), QStringLiteral("key"));
-    EXPECT_TRUE(w.value("source").startsWith(QStringLiteral("key.asm:"))) << w.value("source").toStdString();
+    EXPECT_TRUE(w.value("source").startsWith(QStringLiteral("key.asm:")))
+        << w.value("source").toStdString();
     EXPECT_TRUE(w.stepButton()->isEnabled());
 
     // Nothing runs while it stands there.
@@ -208,7 +218,8 @@ TEST(Inspector, APauseHoldsTheBoardAndThePacingDoesNotCatchUp) {
     const auto resumed = std::chrono::steady_clock::now();
     app.resumeClock();
     spinFor(300);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - resumed).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - resumed).count();
     const double allowed = (seconds + 0.05) * 740000 + Pacer::kBurst;
     EXPECT_LE(app.pacer().cyclesRun - ran, allowed);
     EXPECT_GT(app.pacer().cyclesRun, ran);

@@ -1,12 +1,12 @@
 // The source language and the checks of the assembler.
+#include "asm/assembler.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
 #include <vector>
-
-#include "asm/assembler.h"
 
 namespace tallivo::assembler {
 namespace {
@@ -30,7 +30,8 @@ Assembly run(const std::string& source, const FileReader& reader = {}) {
 // The bytes placed from `from` on, up to the first gap.
 std::vector<int> bytes(const Assembly& a, int from = 0) {
     std::vector<int> out;
-    for (int address = from; address < kRomEnd && a.image.has(address); ++address) out.push_back(a.image.at(address));
+    for (int address = from; address < kRomEnd && a.image.has(address); ++address)
+        out.push_back(a.image.at(address));
     return out;
 }
 
@@ -60,22 +61,22 @@ TEST(AssemblerSyntax, NumbersCharactersAndExpressions) {
 }
 
 TEST(AssemblerSyntax, LabelsOperandsAndCase) {
-    const Assembly a = run(
-        "start: nop\n"
-        "loop   Jun loop\n"        // a name in the first column is a label
-        "NOP\n"                    // ... unless it is a mnemonic
-        "  fim 1P 0x12\n"          // blanks separate operands too
-        "  src p1\n"
-        "  FIM 4, 0x34\n"          // the even register number names the pair
-        "  FIN R6\n"
-        "  jcn nz, loop\n"
-        "  JCN 9 start\n"
-        "  isz 15, start\n"
-        "  LD 3\n"
-        "  XCH R12\n");
+    const Assembly a =
+        run("start: nop\n"
+            "loop   Jun loop\n"  // a name in the first column is a label
+            "NOP\n"              // ... unless it is a mnemonic
+            "  fim 1P 0x12\n"    // blanks separate operands too
+            "  src p1\n"
+            "  FIM 4, 0x34\n"  // the even register number names the pair
+            "  FIN R6\n"
+            "  jcn nz, loop\n"
+            "  JCN 9 start\n"
+            "  isz 15, start\n"
+            "  LD 3\n"
+            "  XCH R12\n");
     ASSERT_TRUE(a.ok()) << formatDiagnostic(a.diagnostics.front());
-    EXPECT_THAT(bytes(a), ElementsAre(0x00, 0x40, 0x01, 0x00, 0x22, 0x12, 0x23, 0x24, 0x34, 0x36, 0x1C, 0x01,
-                                      0x19, 0x00, 0x7F, 0x00, 0xA3, 0xBC));
+    EXPECT_THAT(bytes(a), ElementsAre(0x00, 0x40, 0x01, 0x00, 0x22, 0x12, 0x23, 0x24, 0x34, 0x36,
+                                      0x1C, 0x01, 0x19, 0x00, 0x7F, 0x00, 0xA3, 0xBC));
     ASSERT_EQ(a.symbols.size(), 2u);
     EXPECT_EQ(a.symbols[0].name, "loop");
     EXPECT_EQ(a.symbols[0].value, 1);
@@ -83,17 +84,17 @@ TEST(AssemblerSyntax, LabelsOperandsAndCase) {
 }
 
 TEST(AssemblerSyntax, DirectivesOrgEquAlignAndForwardReferences) {
-    const Assembly a = run(
-        "size = finish - begin\n"      // refers to labels further down
-        "base equ 0x20\n"
-        "twice: equ size * 2\n"
-        "  org base + 0x10\n"
-        "begin: LDM size\n"
-        "  JMS finish\n"
-        "finish: BBL twice\n"
-        "  align page\n"
-        "page1: align page\n"           // already aligned: stays
-        "  db size, 1\n");
+    const Assembly a =
+        run("size = finish - begin\n"  // refers to labels further down
+            "base equ 0x20\n"
+            "twice: equ size * 2\n"
+            "  org base + 0x10\n"
+            "begin: LDM size\n"
+            "  JMS finish\n"
+            "finish: BBL twice\n"
+            "  align page\n"
+            "page1: align page\n"  // already aligned: stays
+            "  db size, 1\n");
     ASSERT_TRUE(a.ok()) << formatDiagnostic(a.diagnostics.front());
     EXPECT_THAT(bytes(a, 0x30), ElementsAre(0xD3, 0x50, 0x33, 0xC6));
     EXPECT_THAT(bytes(a, 0x100), ElementsAre(3, 1));
@@ -103,7 +104,8 @@ TEST(AssemblerSyntax, DirectivesOrgEquAlignAndForwardReferences) {
 TEST(AssemblerSyntax, IncludeReadsRelativeToTheIncludingFile) {
     const FileReader reader = tableReader({{"lib/defs.asm", "seven = 7\n include \"more.asm\"\n"},
                                            {"lib/more.asm", "eight: LDM 8\n"}});
-    const Assembly a = assemble(" include \"defs.asm\"\n LDM seven\n JUN eight\n", "lib/main.asm", reader);
+    const Assembly a =
+        assemble(" include \"defs.asm\"\n LDM seven\n JUN eight\n", "lib/main.asm", reader);
     ASSERT_TRUE(a.ok()) << formatDiagnostic(a.diagnostics.front());
     EXPECT_THAT(bytes(a), ElementsAre(0xD8, 0xD7, 0x40, 0x00));
     EXPECT_THAT(a.files, ElementsAre("lib/main.asm", "lib/defs.asm", "lib/more.asm"));
@@ -171,12 +173,14 @@ TEST(AssemblerChecks, JcnAndIszStayOnThePageOfTheFollowingWord) {
     const Assembly next = run(" org 0x1FE\n JCN Z, 0x234");
     ASSERT_TRUE(next.ok());
     EXPECT_THAT(bytes(next, 0x1FE), ElementsAre(0x14, 0x34));
-    EXPECT_EQ(onlyMessage(" org 0x1FE\n ISZ R2, 0x180"),
-              "main.asm:2: error: ISZ target 0x180 is not on page 0x200, the page of the word after the "
-              "instruction (its second word ends page 0x100, so it jumps within the next page)");
-    EXPECT_EQ(onlyMessage(" org 0x0F0\n JCN C, 0x123"),
-              "main.asm:2: error: JCN target 0x123 is not on page 0x000, the page of the word after the "
-              "instruction");
+    EXPECT_EQ(
+        onlyMessage(" org 0x1FE\n ISZ R2, 0x180"),
+        "main.asm:2: error: ISZ target 0x180 is not on page 0x200, the page of the word after the "
+        "instruction (its second word ends page 0x100, so it jumps within the next page)");
+    EXPECT_EQ(
+        onlyMessage(" org 0x0F0\n JCN C, 0x123"),
+        "main.asm:2: error: JCN target 0x123 is not on page 0x000, the page of the word after the "
+        "instruction");
 }
 
 TEST(AssemblerChecks, FinAndJinAtTheEndOfAPageWarn) {
@@ -184,21 +188,26 @@ TEST(AssemblerChecks, FinAndJinAtTheEndOfAPageWarn) {
     EXPECT_TRUE(a.ok());
     ASSERT_EQ(a.diagnostics.size(), 2u);
     EXPECT_EQ(formatDiagnostic(a.diagnostics[0]),
-              "main.asm:2: warning: FIN at 0x2FF ends its page, so it reads its byte from page 0x300, not page "
+              "main.asm:2: warning: FIN at 0x2FF ends its page, so it reads its byte from page "
+              "0x300, not page "
               "0x200");
-    EXPECT_THAT(a.diagnostics[1].message, HasSubstr("JIN at 0x3FF ends its page, so it jumps within page 0x400"));
+    EXPECT_THAT(a.diagnostics[1].message,
+                HasSubstr("JIN at 0x3FF ends its page, so it jumps within page 0x400"));
     EXPECT_EQ(a.image.at(0x2FF), 0x32);
 }
 
 TEST(AssemblerChecks, CodeThatOverlapsOrPassesTheLastRom) {
     EXPECT_EQ(onlyMessage(" org 0x10\n JUN 0\n org 0x11\n NOP"),
               "main.asm:4: error: code at 0x011 overlaps the code placed there by main.asm:2");
-    EXPECT_EQ(onlyMessage(" org 0x4FF\n JUN 0"), "main.asm:2: error: code at 0x4FF passes 0x4FF, the last ROM address");
+    EXPECT_EQ(onlyMessage(" org 0x4FF\n JUN 0"),
+              "main.asm:2: error: code at 0x4FF passes 0x4FF, the last ROM address");
     EXPECT_EQ(onlyMessage(" org 0x4FF\n NOP\n end: NOP"),
               "main.asm:3: error: code at 0x500 passes 0x4FF, the last ROM address");
-    EXPECT_EQ(onlyMessage(" org 0x500"), "main.asm:1: error: org 1280 is outside the ROMs (0x000 to 0x4FF)");
+    EXPECT_EQ(onlyMessage(" org 0x500"),
+              "main.asm:1: error: org 1280 is outside the ROMs (0x000 to 0x4FF)");
     EXPECT_EQ(onlyMessage(" org later\nlater: NOP"),
-              "main.asm:1: error: org needs a value known at this point, but 'later' is defined further down "
+              "main.asm:1: error: org needs a value known at this point, but 'later' is defined "
+              "further down "
               "or not at all");
     // A label may sit just past the last byte; only bytes are refused there.
     EXPECT_TRUE(run(" org 0x4FF\n NOP\nend:").ok());
@@ -207,8 +216,10 @@ TEST(AssemblerChecks, CodeThatOverlapsOrPassesTheLastRom) {
 TEST(AssemblerChecks, ConstantsThatCannotBeResolved) {
     const Assembly circle = run("a = b\nb = a");
     ASSERT_EQ(circle.diagnostics.size(), 2u);
-    EXPECT_EQ(formatDiagnostic(circle.diagnostics[0]), "main.asm:1: error: 'a' is defined in terms of itself");
-    EXPECT_EQ(formatDiagnostic(circle.diagnostics[1]), "main.asm:2: error: 'b' is defined in terms of itself");
+    EXPECT_EQ(formatDiagnostic(circle.diagnostics[0]),
+              "main.asm:1: error: 'a' is defined in terms of itself");
+    EXPECT_EQ(formatDiagnostic(circle.diagnostics[1]),
+              "main.asm:2: error: 'b' is defined in terms of itself");
     const Assembly a = run("a = b + 1\nb = c\n");
     ASSERT_EQ(a.diagnostics.size(), 2u);
     EXPECT_EQ(a.diagnostics[0].message, "can't give 'a' a value: 'b' has no value");
@@ -216,9 +227,12 @@ TEST(AssemblerChecks, ConstantsThatCannotBeResolved) {
 }
 
 TEST(AssemblerChecks, IncludeProblems) {
-    EXPECT_EQ(onlyMessage(" include \"gone.asm\""), "main.asm:1: error: can't read included file 'gone.asm'");
-    EXPECT_EQ(onlyMessage(" include gone.asm"), "main.asm:1: error: include takes one file name in double quotes");
-    const FileReader loop = tableReader({{"a.asm", " include \"b.asm\"\n"}, {"b.asm", " include \"a.asm\"\n"}});
+    EXPECT_EQ(onlyMessage(" include \"gone.asm\""),
+              "main.asm:1: error: can't read included file 'gone.asm'");
+    EXPECT_EQ(onlyMessage(" include gone.asm"),
+              "main.asm:1: error: include takes one file name in double quotes");
+    const FileReader loop =
+        tableReader({{"a.asm", " include \"b.asm\"\n"}, {"b.asm", " include \"a.asm\"\n"}});
     EXPECT_EQ(onlyMessage(" include \"a.asm\"", loop), "b.asm:1: error: 'a.asm' includes itself");
 }
 

@@ -1,6 +1,8 @@
 // Every one of the 256 first words: what it assembles from and what it
 // disassembles to, checked against the opcode map written out independently
 // here (OPR selects the instruction; groups 14 and 15 are selected by OPA).
+#include "asm/instruction_set.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -8,17 +10,18 @@
 
 #include "asm/assembler.h"
 #include "asm/disassembler.h"
-#include "asm/instruction_set.h"
 
 namespace tallivo::assembler {
 namespace {
 
-constexpr std::array<const char*, 16> kIoGroup = {"WRM", "WMP", "WRR", "WPM", "WR0", "WR1", "WR2", "WR3",
-                                                  "SBM", "RDM", "RDR", "ADM", "RD0", "RD1", "RD2", "RD3"};
-constexpr std::array<const char*, 14> kAccumulatorGroup = {"CLB", "CLC", "IAC", "CMC", "CMA", "RAL", "RAR",
-                                                           "TCC", "DAC", "TCS", "STC", "DAA", "KBP", "DCL"};
-constexpr int kAt = 0x100;        // where each word is placed
-constexpr int kSecond = 0x23;     // the second word of two-word instructions
+constexpr std::array<const char*, 16> kIoGroup = {"WRM", "WMP", "WRR", "WPM", "WR0", "WR1",
+                                                  "WR2", "WR3", "SBM", "RDM", "RDR", "ADM",
+                                                  "RD0", "RD1", "RD2", "RD3"};
+constexpr std::array<const char*, 14> kAccumulatorGroup = {"CLB", "CLC", "IAC", "CMC", "CMA",
+                                                           "RAL", "RAR", "TCC", "DAC", "TCS",
+                                                           "STC", "DAA", "KBP", "DCL"};
+constexpr int kAt = 0x100;     // where each word is placed
+constexpr int kSecond = 0x23;  // the second word of two-word instructions
 
 std::string hex(int value, int digits) {
     static const char* d = "0123456789ABCDEF";
@@ -42,22 +45,41 @@ std::pair<std::string, bool> expected(int word) {
     const std::string reg = "R" + std::to_string(opa), pair = "P" + std::to_string(opa / 2);
     const std::string inPage = "0x1" + hex(kSecond, 2);  // JCN/ISZ stay on page 1
     switch (opr) {
-        case 0: return {opa == 0 ? "NOP" : "db 0x" + hex(word, 2), false};
-        case 1: return {"JCN " + condition(opa) + ", " + inPage, true};
-        case 2: return opa % 2 ? std::pair{"SRC " + pair, false} : std::pair{"FIM " + pair + ", 0x23", true};
-        case 3: return {(opa % 2 ? "JIN " : "FIN ") + pair, false};
-        case 4: return {"JUN 0x" + hex(opa, 1) + "23", true};
-        case 5: return {"JMS 0x" + hex(opa, 1) + "23", true};
-        case 6: return {"INC " + reg, false};
-        case 7: return {"ISZ " + reg + ", " + inPage, true};
-        case 8: return {"ADD " + reg, false};
-        case 9: return {"SUB " + reg, false};
-        case 10: return {"LD " + reg, false};
-        case 11: return {"XCH " + reg, false};
-        case 12: return {"BBL " + std::to_string(opa), false};
-        case 13: return {"LDM " + std::to_string(opa), false};
-        case 14: return {kIoGroup[static_cast<std::size_t>(opa)], false};
-        default: return {opa < 14 ? kAccumulatorGroup[static_cast<std::size_t>(opa)] : "db 0x" + hex(word, 2), false};
+        case 0:
+            return {opa == 0 ? "NOP" : "db 0x" + hex(word, 2), false};
+        case 1:
+            return {"JCN " + condition(opa) + ", " + inPage, true};
+        case 2:
+            return opa % 2 ? std::pair{"SRC " + pair, false}
+                           : std::pair{"FIM " + pair + ", 0x23", true};
+        case 3:
+            return {(opa % 2 ? "JIN " : "FIN ") + pair, false};
+        case 4:
+            return {"JUN 0x" + hex(opa, 1) + "23", true};
+        case 5:
+            return {"JMS 0x" + hex(opa, 1) + "23", true};
+        case 6:
+            return {"INC " + reg, false};
+        case 7:
+            return {"ISZ " + reg + ", " + inPage, true};
+        case 8:
+            return {"ADD " + reg, false};
+        case 9:
+            return {"SUB " + reg, false};
+        case 10:
+            return {"LD " + reg, false};
+        case 11:
+            return {"XCH " + reg, false};
+        case 12:
+            return {"BBL " + std::to_string(opa), false};
+        case 13:
+            return {"LDM " + std::to_string(opa), false};
+        case 14:
+            return {kIoGroup[static_cast<std::size_t>(opa)], false};
+        default:
+            return {opa < 14 ? kAccumulatorGroup[static_cast<std::size_t>(opa)]
+                             : "db 0x" + hex(word, 2),
+                    false};
     }
 }
 

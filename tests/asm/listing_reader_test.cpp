@@ -20,7 +20,9 @@ TEST(ListingReader, ReadsBackEveryLineTheAssemblerListed) {
     main += "four: db 1, 2, 3, 4\nfive: db 5, 6, 7, 8, 9\n db ';', 0   ; a semicolon\n";
     for (int i = 0; i < 100; ++i) main += "; filler\n";
     main += "nine: db 1, 2, 3, 4, 5, 6, 7, 8, 0xFF\n";
-    const FileReader reader = [](const std::string&) { return std::optional<std::string>("lib: BBL 0\n"); };
+    const FileReader reader = [](const std::string&) {
+        return std::optional<std::string>("lib: BBL 0\n");
+    };
     const Assembly a = assemble(main, "main.asm", reader);
     ASSERT_TRUE(a.ok());
 
@@ -50,8 +52,8 @@ TEST(ListingReader, RefusesRowsOutOfForm) {
         {"3G0  12              1  x\n", "hex digits"},
         {"300 12               1  x\n", "two blanks"},
         {"300  1Z              1  x\n", "bytes"},
-        {"300  12 34\n", "line number"},                                  // bytes with nothing before them
-        {"300  12 34 56 78     1  x\n308  9A\n", "follow on"},             // a gap in the bytes
+        {"300  12 34\n", "line number"},                        // bytes with nothing before them
+        {"300  12 34 56 78     1  x\n308  9A\n", "follow on"},  // a gap in the bytes
         {"300  12              1x\n", "two blanks"},
         {"300  12                 \n", "line number"},
         {"                     1  a\n\n", "empty row"},
@@ -71,7 +73,8 @@ TEST(ListingReader, ReadsTheSymbolTable) {
     std::string error;
     ASSERT_TRUE(readSymbols(formatSymbols(a), symbols, error)) << error;
     EXPECT_EQ(symbols, (std::map<std::string, std::int64_t>{{"a", 0}, {"b", -2}, {"c", 0xFFF}}));
-    for (const char* bad : {"a\n", "a 12\n", " 0x12\n", "a 0x\n", "a 0x1G\n", "a 0x1234567890123\n"}) {
+    for (const char* bad :
+         {"a\n", "a 12\n", " 0x12\n", "a 0x\n", "a 0x1G\n", "a 0x1234567890123\n"}) {
         EXPECT_FALSE(readSymbols(bad, symbols, error)) << bad;
         EXPECT_THAT(error, HasSubstr("line 1")) << bad;
     }

@@ -1,11 +1,12 @@
 // The listing and symbol table the build writes beside the firmware, as the
 // inspector reads them: source lines and labels by address.
+#include "asm/program_listing.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <string>
 
-#include "asm/program_listing.h"
 #include "tests/support/test_board.h"
 
 namespace tallivo::assembler {
@@ -56,7 +57,8 @@ TEST(ProgramListing, MissingOrBrokenFilesAreRefusedWithTheReason) {
     EXPECT_NE(error.find("/nonexistent/4001.lst"), std::string::npos) << error;
     EXPECT_TRUE(listing.empty());
 
-    const std::string broken = testing::writeTextFile("broken.lst", "0x12 this is no listing row\n");
+    const std::string broken =
+        testing::writeTextFile("broken.lst", "0x12 this is no listing row\n");
     EXPECT_FALSE(listing.load(broken, kSymbols, error));
     EXPECT_NE(error.find("listing row 1"), std::string::npos) << error;
     const std::string badSymbols = testing::writeTextFile("broken.sym", "adds\n");

@@ -33,9 +33,31 @@ std::array<std::uint8_t, kRomEnd> loadedByRoms(const std::string& text) {
 TEST(CodeFileReader, ReadsEveryTextAsTheRomsLoadIt) {
     // Random texts built from the pieces that matter to the format: address
     // lines, signs, prefixes, comments, blanks, NULs and over-long lines.
-    const std::vector<std::string> pieces = {"@", "@ ", " @", "0x", "-", "+", "/", " ", "\t", "\n", "\n", "\n",
-                                             "1", "4", "ff", "1FF", "3C", "g", "x", std::string(1, '\0'),
-                                             "add", "123", std::string(250, ' '), "80000000", "FFFFFFFFF"};
+    const std::vector<std::string> pieces = {"@",
+                                             "@ ",
+                                             " @",
+                                             "0x",
+                                             "-",
+                                             "+",
+                                             "/",
+                                             " ",
+                                             "\t",
+                                             "\n",
+                                             "\n",
+                                             "\n",
+                                             "1",
+                                             "4",
+                                             "ff",
+                                             "1FF",
+                                             "3C",
+                                             "g",
+                                             "x",
+                                             std::string(1, '\0'),
+                                             "add",
+                                             "123",
+                                             std::string(250, ' '),
+                                             "80000000",
+                                             "FFFFFFFFF"};
     std::mt19937 random(7);
     for (int round = 0; round < 2000; ++round) {
         std::string text;
@@ -44,7 +66,8 @@ TEST(CodeFileReader, ReadsEveryTextAsTheRomsLoadIt) {
         const CodeFileContents contents = readCodeFile(text, "t.code");
         const auto roms = loadedByRoms(text);
         for (int a = 0; a < kRomEnd; ++a) {
-            ASSERT_EQ(contents.image.has(a) ? contents.image.at(a) : 0, roms[static_cast<std::size_t>(a)])
+            ASSERT_EQ(contents.image.has(a) ? contents.image.at(a) : 0,
+                      roms[static_cast<std::size_t>(a)])
                 << "address " << a << " of text " << ::testing::PrintToString(text);
         }
     }
@@ -56,9 +79,11 @@ TEST(CodeFileReader, WarnsAboutWhatTheLoaderDropsOrReplaces) {
     EXPECT_EQ(c.image.at(0x010), 0x44);  // the later byte counts
     ASSERT_EQ(c.diagnostics.size(), 2u);
     EXPECT_EQ(formatDiagnostic(c.diagnostics[0]),
-              "t.code:3: warning: byte at address 0x500 is outside the ROMs (0x000 to 0x4FF) and is left out");
-    EXPECT_EQ(formatDiagnostic(c.diagnostics[1]),
-              "t.code:7: warning: address 0x010 was given before, at line 5; the later byte counts");
+              "t.code:3: warning: byte at address 0x500 is outside the ROMs (0x000 to 0x4FF) and "
+              "is left out");
+    EXPECT_EQ(
+        formatDiagnostic(c.diagnostics[1]),
+        "t.code:7: warning: address 0x010 was given before, at line 5; the later byte counts");
     std::string many = "@600\n";
     for (int i = 0; i < 50; ++i) many += "00\n";
     const CodeFileContents m = readCodeFile(many, "t.code");
@@ -67,8 +92,11 @@ TEST(CodeFileReader, WarnsAboutWhatTheLoaderDropsOrReplaces) {
 }
 
 TEST(CodeFileWriter, FormatWithAddressLinesAndComments) {
-    const FileReader reader = [](const std::string&) { return std::optional<std::string>("lib: BBL 0\n"); };
-    const Assembly a = assemble("start: FIM P0, 0x3C\n org 0x10\n include \"lib.asm\"\n db 7\n", "main.asm", reader);
+    const FileReader reader = [](const std::string&) {
+        return std::optional<std::string>("lib: BBL 0\n");
+    };
+    const Assembly a = assemble("start: FIM P0, 0x3C\n org 0x10\n include \"lib.asm\"\n db 7\n",
+                                "main.asm", reader);
     ASSERT_TRUE(a.ok());
     EXPECT_EQ(formatCodeFile(a),
               "/ assembled from main.asm\n"
@@ -94,8 +122,8 @@ TEST(CodeFileWriter, TheRomsLoadExactlyTheAssembledBytes) {
     // uncut comment line would be split by the loader into a piece starting
     // with a hex digit.
     const std::string longName(300, 'a');
-    const Assembly a = assemble(" LDM 1\n org 0x1FF\n" + longName + ": db 0xAB, 0xCD\n org 0x4F0\n" + longName +
-                                    "b: JUN 0x4F0\n",
+    const Assembly a = assemble(" LDM 1\n org 0x1FF\n" + longName +
+                                    ": db 0xAB, 0xCD\n org 0x4F0\n" + longName + "b: JUN 0x4F0\n",
                                 "main.asm", {});
     ASSERT_TRUE(a.ok());
     const std::string text = formatCodeFile(a);

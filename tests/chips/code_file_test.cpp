@@ -1,8 +1,8 @@
+#include "chips/code_file.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
-
-#include "chips/code_file.h"
 
 namespace tallivo {
 namespace {

@@ -6,8 +6,12 @@
 namespace tallivo::testing {
 namespace {
 
-constexpr std::uint8_t LDM(int n) { return static_cast<std::uint8_t>(0xD0 | n); }
-constexpr std::uint8_t XCH(int r) { return static_cast<std::uint8_t>(0xB0 | r); }
+constexpr std::uint8_t LDM(int n) {
+    return static_cast<std::uint8_t>(0xD0 | n);
+}
+constexpr std::uint8_t XCH(int r) {
+    return static_cast<std::uint8_t>(0xB0 | r);
+}
 constexpr std::uint8_t STC = 0xFA, CLC = 0xF1;
 
 struct AccCase {
@@ -19,7 +23,9 @@ struct AccCase {
 
 // ctest names each case by its printed parameter: print the stable name, not
 // the bytes of the struct (which hold a heap pointer that changes every run).
-void PrintTo(const AccCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const AccCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class AccumulatorArithmetic : public ::testing::TestWithParam<AccCase> {};
 
@@ -41,8 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
         AccCase{"DAC 0", {LDM(0), 0xF8}, 15, 0}, AccCase{"DAC 1", {LDM(1), 0xF8}, 0, 1},
         AccCase{"IAC 15", {LDM(15), 0xF2}, 0, 1}, AccCase{"IAC 14", {LDM(14), 0xF2}, 15, 0},
         AccCase{"DAA 12", {LDM(12), 0xFB}, 2, 1},
-        AccCase{"DAA 5 carry", {STC, LDM(5), 0xFB}, 11, 1},
-        AccCase{"DAA 5", {LDM(5), 0xFB}, 5, 0},
+        AccCase{"DAA 5 carry", {STC, LDM(5), 0xFB}, 11, 1}, AccCase{"DAA 5", {LDM(5), 0xFB}, 5, 0},
         AccCase{"TCS carry", {STC, 0xF9}, 10, 0}, AccCase{"TCS", {CLC, 0xF9}, 9, 0},
         AccCase{"RAL 8", {LDM(8), 0xF5}, 0, 1}, AccCase{"RAR 1 carry", {STC, LDM(1), 0xF6}, 8, 1},
         AccCase{"TCC", {STC, 0xF7}, 1, 0}, AccCase{"CMA", {STC, LDM(5), 0xF4}, 10, 1},
@@ -100,8 +105,8 @@ TEST(Cpu, JcnConditions) {
         int test;
         bool jumps;
     } cases[] = {
-        {0x0, 0, true, 0, false}, {0x8, 5, false, 1, true},  {0x4, 0, false, 1, true},
-        {0x4, 3, false, 1, false}, {0xC, 3, false, 1, true}, {0xC, 0, false, 1, false},
+        {0x0, 0, true, 0, false},  {0x8, 5, false, 1, true},  {0x4, 0, false, 1, true},
+        {0x4, 3, false, 1, false}, {0xC, 3, false, 1, true},  {0xC, 0, false, 1, false},
         {0x1, 3, false, 0, true},  {0x1, 3, false, 1, false}, {0x9, 3, false, 1, true},
         {0x2, 3, true, 1, true},   {0xA, 3, true, 1, false},  {0x6, 3, true, 1, true},
     };

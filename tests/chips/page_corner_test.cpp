@@ -10,7 +10,9 @@
 namespace tallivo::testing {
 namespace {
 
-constexpr std::uint8_t LDM(int n) { return static_cast<std::uint8_t>(0xD0 | n); }
+constexpr std::uint8_t LDM(int n) {
+    return static_cast<std::uint8_t>(0xD0 | n);
+}
 
 struct CornerCase {
     const char* name;
@@ -23,7 +25,9 @@ struct CornerCase {
 };
 
 // Each page holds a byte of its own at 0x3A for FIN to find.
-std::uint8_t finByte(int page) { return static_cast<std::uint8_t>(page << 4 | (15 - page)); }
+std::uint8_t finByte(int page) {
+    return static_cast<std::uint8_t>(page << 4 | (15 - page));
+}
 
 TEST(PageCorners, TheWordAfterTheInstructionChoosesThePageFromEveryPage) {
     // R2 = 0 makes ISZ R2 jump; R4 = 15 makes ISZ R4 fall through.

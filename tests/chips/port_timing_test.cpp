@@ -10,7 +10,9 @@
 namespace tallivo::testing {
 namespace {
 
-constexpr std::uint8_t LDM(int n) { return static_cast<std::uint8_t>(0xD0 | n); }
+constexpr std::uint8_t LDM(int n) {
+    return static_cast<std::uint8_t>(0xD0 | n);
+}
 
 // One port's levels through a cycle: at the end of each period, or once
 // every component's phase 1 of it has run.

@@ -7,11 +7,14 @@
 namespace tallivo::testing {
 namespace {
 
-constexpr std::uint8_t LDM(int n) { return static_cast<std::uint8_t>(0xD0 | n); }
+constexpr std::uint8_t LDM(int n) {
+    return static_cast<std::uint8_t>(0xD0 | n);
+}
 std::vector<std::uint8_t> fimSrc(int pairValue) {
     return {0x20, static_cast<std::uint8_t>(pairValue), 0x21};
 }
-std::vector<std::uint8_t> operator+(std::vector<std::uint8_t> a, const std::vector<std::uint8_t>& b) {
+std::vector<std::uint8_t> operator+(std::vector<std::uint8_t> a,
+                                    const std::vector<std::uint8_t>& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
@@ -42,8 +45,8 @@ TEST(Rom, RdrReadsTheSelectedPortAndAnSrcToNoChipLeavesTheBus) {
 }
 
 TEST(Rom, RdrFromRom2ReadsDrumIndexAndRom0ReadsBackItsOutputs) {
-    TestBoard t(fimSrc(0x20) + std::vector<std::uint8_t>{0xEA, 0xB3, 0x22, 0x00, 0x23, LDM(6),
-                                                         0xE2, LDM(0), 0xEA});
+    TestBoard t(fimSrc(0x20) + std::vector<std::uint8_t>{0xEA, 0xB3, 0x22, 0x00, 0x23, LDM(6), 0xE2,
+                                                         LDM(0), 0xEA});
     t.cycles(2);
     t.board.nets.DrumIndex = 1;
     t.cycles(3);
@@ -132,8 +135,8 @@ TEST(Ram, AnSrcToNoChipOrAnotherBankLeavesTheRamsAlone) {
 }
 
 TEST(Ram, WmpDrivesThePrinterAndLampLinesAndResetClearsEverything) {
-    TestBoard t(fimSrc(0x00) + std::vector<std::uint8_t>{LDM(0xB), 0xE1, 0xE0, 0x20, 0x40, 0x21,
-                                                         LDM(0xF), 0xE1});
+    TestBoard t(fimSrc(0x00) +
+                std::vector<std::uint8_t>{LDM(0xB), 0xE1, 0xE0, 0x20, 0x40, 0x21, LDM(0xF), 0xE1});
     t.cycles(11);
     EXPECT_EQ(t.board.nets.RibbonRed, 1);
     EXPECT_EQ(t.board.nets.HammerFire, 1);

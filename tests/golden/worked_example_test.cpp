@@ -35,10 +35,9 @@ TEST(WorkedExample, TraceWithTwentyWritesMatchesTheGoldenFile) {
 }
 
 TEST(WorkedExample, TwoWritesLeaveTheFimLineOpen) {
-    const auto r = runProgram("tallivo-run",
-                              {"--code", testData("golden/worked_example.code"), "--trace-limit",
-                               "2"},
-                              "worked2");
+    const auto r = runProgram(
+        "tallivo-run", {"--code", testData("golden/worked_example.code"), "--trace-limit", "2"},
+        "worked2");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.file("4004out.txt"), "4004 Monitor\nReset\n    0: 0000 NOP\n    1: 0000 FIM 0");
     EXPECT_EQ(r.err, "NOTE: Recording Limit Reached\n");

@@ -20,10 +20,11 @@ const std::string kAsm = std::string(TALLIVO_BIN_DIR) + "/tallivo-asm";
 const std::string kRun = std::string(TALLIVO_BIN_DIR) + "/tallivo-run";
 
 class AsmCommand : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
-               ("tallivo_asm_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+               ("tallivo_asm_" +
+                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
@@ -57,7 +58,8 @@ protected:
 std::vector<int> jsonArray(const std::string& json, const std::string& key) {
     const std::size_t at = json.find("\"" + key + "\":[");
     if (at == std::string::npos) return {};
-    std::istringstream in(json.substr(at + key.size() + 4, json.find(']', at) - at - key.size() - 4));
+    std::istringstream in(
+        json.substr(at + key.size() + 4, json.find(']', at) - at - key.size() - 4));
     std::vector<int> values;
     for (std::string item; std::getline(in, item, ',');) values.push_back(std::stoi(item));
     return values;
@@ -127,8 +129,10 @@ table:  db 0xA7
 
 TEST_F(AsmCommand, AssembledProgramRunsOnTheBoard) {
     write("sum.asm", kProgram);
-    ASSERT_EQ(run("'" + kAsm + "' sum.asm -o sum.code --symbols sum.sym --listing sum.lst"), 0) << read("err");
-    ASSERT_EQ(run("'" + kRun + "' --code sum.code --periods 20000 --dump-state -"), 0) << read("err");
+    ASSERT_EQ(run("'" + kAsm + "' sum.asm -o sum.code --symbols sum.sym --listing sum.lst"), 0)
+        << read("err");
+    ASSERT_EQ(run("'" + kRun + "' --code sum.code --periods 20000 --dump-state -"), 0)
+        << read("err");
     const std::string state = read("out");
     const std::string symbols = read("sum.sym");
     const int table = symbolValue(symbols, "table");
@@ -137,7 +141,8 @@ TEST_F(AsmCommand, AssembledProgramRunsOnTheBoard) {
     ASSERT_GT(done, 0);
 
     EXPECT_THAT(jsonArray(state, "indexRegisters"),
-                ElementsAre(table >> 4, table & 15, 1, 5, 0, 5, 9, 14, 0, 0, done >> 4, done & 15, 0, 0, 0xA, 7));
+                ElementsAre(table >> 4, table & 15, 1, 5, 0, 5, 9, 14, 0, 0, done >> 4, done & 15,
+                            0, 0, 0xA, 7));
     EXPECT_EQ(jsonNumber(state, "accumulator"), 0);
     EXPECT_EQ(jsonNumber(state, "carry"), 1);
     EXPECT_EQ(jsonNumber(state, "stackPointer"), 0);
@@ -162,7 +167,8 @@ TEST_F(AsmCommand, DisassembledCodeFileAssemblesToTheSameFile) {
     auto byteLines = [](const std::string& text) {
         std::istringstream in(text);
         std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.find(" /")));
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line.substr(0, line.find(" /")));
         lines.erase(lines.begin());  // the "assembled from" comment
         return lines;
     };

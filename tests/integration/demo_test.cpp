@@ -19,15 +19,16 @@ TEST(Demo, TheShippedCodeFileIsTheAssembledSource) {
 
 TEST(Demo, PrintsCountingDigitsAndLightsTheFlowchart) {
     const auto r = runProgram("tallivo-run",
-                              {"--code", kShipped, "--periods", "1500000",
-                               "--flowchart", "512", "--flowchart-png", "flow.png"},
+                              {"--code", kShipped, "--periods", "1500000", "--flowchart", "512",
+                               "--flowchart-png", "flow.png"},
                               "demo_run");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::string digits = "0123456789";
     std::string expected;
     for (char d : digits.substr(0, 6)) {
         // Odd digits carry the red mark in the first free column left of the digits.
-        expected += std::string(d % 2 ? " -" : "  ") + std::string(16, d) + std::string(6, ' ') + "\n";
+        expected +=
+            std::string(d % 2 ? " -" : "  ") + std::string(16, d) + std::string(6, ' ') + "\n";
     }
     EXPECT_EQ(r.out.substr(0, expected.size()), expected);
     EXPECT_FALSE(r.file("flow.png").empty());

@@ -40,11 +40,12 @@ Tape type(const std::string& keys, int dp = -1, int round = -1) {
     return tape;
 }
 
-constexpr int kRoundCut = 0;    // "/N"
-constexpr int kRoundHalf = 2;   // "5/4"
+constexpr int kRoundCut = 0;   // "/N"
+constexpr int kRoundHalf = 2;  // "5/4"
 
 TEST(FirmwareCalc, MultipliesAndDividesWithTheResultCarriedOn) {
-    EXPECT_EQ(type("1 2 X 3 =").lines, (Lines{line("12", "X "), line("3", "= "), line("36", "  ", "* ")}));
+    EXPECT_EQ(type("1 2 X 3 =").lines,
+              (Lines{line("12", "X "), line("3", "= "), line("36", "  ", "* ")}));
     EXPECT_EQ(type("2 X 3 X 4 =").lines.back(), line("24", "  ", "* "));
     // The result goes on into "+" with no entry typed, and into another "X".
     EXPECT_EQ(type("1 2 X 3 = + 5 + =").lines,
@@ -61,8 +62,10 @@ TEST(FirmwareCalc, FloatingResultsAreCutAfterFifteenDigits) {
     EXPECT_EQ(type("1 . 5 X 1 . 5 =").lines.back(), line("2.25", "  ", "* "));
     EXPECT_EQ(type(". 0 0 0 0 0 0 1 X . 0 0 0 0 0 0 0 1 =").lines.back(), line("0", "  ", "* "));
     // Fifteen-digit operands.
-    EXPECT_EQ(type("1 2 3 4 5 6 7 8 9 0 1 2 3 4 5 / 5 =").lines.back(), line("24691357802469", "  ", "* "));
-    EXPECT_EQ(type("3 3 3 3 3 3 3 3 3 3 3 3 3 3 3 X 3 =").lines.back(), line("999999999999999", "  ", "* "));
+    EXPECT_EQ(type("1 2 3 4 5 6 7 8 9 0 1 2 3 4 5 / 5 =").lines.back(),
+              line("24691357802469", "  ", "* "));
+    EXPECT_EQ(type("3 3 3 3 3 3 3 3 3 3 3 3 3 3 3 X 3 =").lines.back(),
+              line("999999999999999", "  ", "* "));
     EXPECT_EQ(type("1 2 3 4 5 6 7 . 8 9 0 1 2 3 4 X 1 0 0 0 0 =").lines.back(),
               line("12345678901.234", "  ", "* "));
 }
@@ -104,25 +107,29 @@ TEST(FirmwareCalc, DivisionByZeroAndOverflowUntilClear) {
     EXPECT_EQ(t.lines, (Lines{line("5", "/ "), line("0", "= "), line("", "  ", "E ")}));
     EXPECT_EQ(t.lamp("OVF"), 1);
     t = type("5 / 0 = C 4 + =");
-    EXPECT_EQ(t.lines, (Lines{line("5", "/ "), line("0", "= "), line("", "  ", "E "), line("", "  ", "C "),
-                              line("4", "+ "), line("4", "= ", "* ")}));
+    EXPECT_EQ(t.lines, (Lines{line("5", "/ "), line("0", "= "), line("", "  ", "E "),
+                              line("", "  ", "C "), line("4", "+ "), line("4", "= ", "* ")}));
     EXPECT_EQ(t.lamp("OVF"), 0);
     EXPECT_EQ(type("9 9 9 9 9 9 9 9 9 9 9 9 9 9 9 X 9 =").lines.back(), line("", "  ", "E "));
-    EXPECT_EQ(type("1 2 3 4 5 6 7 8 9 0 1 2 3 4 5 / . 0 0 0 0 0 1 =").lines.back(), line("", "  ", "E "));
+    EXPECT_EQ(type("1 2 3 4 5 6 7 8 9 0 1 2 3 4 5 / . 0 0 0 0 0 1 =").lines.back(),
+              line("", "  ", "E "));
 }
 
 TEST(FirmwareCalc, Percent) {
-    EXPECT_EQ(type("2 0 0 X 5 %").lines, (Lines{line("200", "X "), line("5", "% "), line("10", "  ", "* ")}));
+    EXPECT_EQ(type("2 0 0 X 5 %").lines,
+              (Lines{line("200", "X "), line("5", "% "), line("10", "  ", "* ")}));
     EXPECT_EQ(type("8 X 1 2 . 5 %").lines.back(), line("1", "  ", "* "));
 }
 
 TEST(FirmwareCalc, MemoryAddsSubtractsRecallsAndClears) {
     Tape t = type("5 M+ 3 M+ RM + 2 M- RM +");
-    EXPECT_EQ(t.lines, (Lines{line("5", "M+"), line("3", "M+"), line("8", "R ", "M "), line("8", "+ "),
-                              line("2", "M-"), line("6", "R ", "M "), line("6", "+ ")}));
+    EXPECT_EQ(t.lines,
+              (Lines{line("5", "M+"), line("3", "M+"), line("8", "R ", "M "), line("8", "+ "),
+                     line("2", "M-"), line("6", "R ", "M "), line("6", "+ ")}));
     EXPECT_EQ(t.lamp("M"), 1);
     t = type("5 M+ CM RM +");
-    EXPECT_EQ(t.lines, (Lines{line("5", "M+"), line("", "C ", "M "), line("0", "R ", "M "), line("0", "+ ")}));
+    EXPECT_EQ(t.lines, (Lines{line("5", "M+"), line("", "C ", "M "), line("0", "R ", "M "),
+                              line("0", "+ ")}));
     EXPECT_EQ(t.lamp("M"), 0);
     // With no entry typed, the last result goes to the memory.
     EXPECT_EQ(type("4 X 5 = M+ RM +").lines.back(), line("20", "+ "));
@@ -133,8 +140,10 @@ TEST(FirmwareCalc, SignChangesTheEntryAndExchangeSwapsTheOperands) {
     EXPECT_EQ(t.lines, (Lines{line("-5", "+ "), line("2", "+ "), line("-3", "= ", "* ")}));
     EXPECT_EQ(t.lamp("NEG"), 0);
     // A new entry begun with "S" takes its digits as a negative number.
-    EXPECT_EQ(type("S 7 X 2 =").lines, (Lines{line("-7", "X "), line("2", "= "), line("-14", "  ", "* ")}));
-    EXPECT_EQ(type("3 / 1 2 Ex =").lines, (Lines{line("3", "/ "), line("3", "= "), line("4", "  ", "* ")}));
+    EXPECT_EQ(type("S 7 X 2 =").lines,
+              (Lines{line("-7", "X "), line("2", "= "), line("-14", "  ", "* ")}));
+    EXPECT_EQ(type("3 / 1 2 Ex =").lines,
+              (Lines{line("3", "/ "), line("3", "= "), line("4", "  ", "* ")}));
 }
 
 TEST(FirmwareCalc, PercentAtItsEdges) {
@@ -151,14 +160,18 @@ TEST(FirmwareCalc, PercentAtItsEdges) {
 }
 
 TEST(FirmwareCalc, HalfUpRoundsAResultFromTheDigitCutOffIt) {
-    EXPECT_EQ(type("5 00 00 00 / 3 =", 7, kRoundHalf).lines.back(), line("1666666.66666667", "  ", "* "));
-    EXPECT_EQ(type("5 00 00 00 / 3 =", 6, kRoundHalf).lines.back(), line("1666666.666667", "  ", "* "));
-    EXPECT_EQ(type("5 00 00 00 / 3 =", 7, kRoundCut).lines.back(), line("1666666.66666666", "  ", "* "));
+    EXPECT_EQ(type("5 00 00 00 / 3 =", 7, kRoundHalf).lines.back(),
+              line("1666666.66666667", "  ", "* "));
+    EXPECT_EQ(type("5 00 00 00 / 3 =", 6, kRoundHalf).lines.back(),
+              line("1666666.666667", "  ", "* "));
+    EXPECT_EQ(type("5 00 00 00 / 3 =", 7, kRoundCut).lines.back(),
+              line("1666666.66666666", "  ", "* "));
     EXPECT_EQ(type("9 9 9 9 9 9 9 9 9 9 9 9 9 9 9 / 2 =", 0, kRoundHalf).lines.back(),
               line("500000000000000", "  ", "* "));
     // 1.500000000000005 is cut to 1.50000000000000 and loses its zeros: the
     // digit cut off no longer follows the last one, and 1.5 stays 1.5.
-    EXPECT_EQ(type("3 0 0 0 0 0 0 0 0 0 0 0 0 0 1 / 2 00 00 00 00 00 00 00 =", 1, kRoundHalf).lines.back(),
+    EXPECT_EQ(type("3 0 0 0 0 0 0 0 0 0 0 0 0 0 1 / 2 00 00 00 00 00 00 00 =", 1, kRoundHalf)
+                  .lines.back(),
               line("1.5", "  ", "* "));
     // 99999999.00 x 1000000.01 is 99999999999999.99: cut to fifteen nines,
     // rounded up it has sixteen digits and gives up its decimal.
@@ -170,9 +183,12 @@ TEST(FirmwareCalc, HalfUpRoundsAResultFromTheDigitCutOffIt) {
 
 TEST(FirmwareCalc, SumsThatNeedMoreThanFifteenDigits) {
     // The decimals are cut, toward zero; the whole part must fit.
-    EXPECT_EQ(type("1 00 00 00 00 00 00 00 + . 0 5 - <>").lines.back(), line("99999999999999.9", "<>"));
-    EXPECT_EQ(type("1 00 00 00 00 00 00 00 + . 0 5 + <>").lines.back(), line("100000000000000", "<>"));
-    EXPECT_EQ(type("9 9 9 9 9 9 9 9 9 9 9 9 9 9 . 9 + . 0 9 + <>").lines.back(), line("99999999999999.9", "<>"));
+    EXPECT_EQ(type("1 00 00 00 00 00 00 00 + . 0 5 - <>").lines.back(),
+              line("99999999999999.9", "<>"));
+    EXPECT_EQ(type("1 00 00 00 00 00 00 00 + . 0 5 + <>").lines.back(),
+              line("100000000000000", "<>"));
+    EXPECT_EQ(type("9 9 9 9 9 9 9 9 9 9 9 9 9 9 . 9 + . 0 9 + <>").lines.back(),
+              line("99999999999999.9", "<>"));
     Tape over = type("9 9 9 9 9 9 9 9 9 9 9 9 9 9 9 + 1 + <>");
     EXPECT_EQ(over.lines.back(), line("", "  ", "E "));
     EXPECT_EQ(over.lamp("OVF"), 1);

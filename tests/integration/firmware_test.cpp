@@ -49,8 +49,8 @@ Tape type(const std::string& keys, std::vector<std::string> extra = {}) {
 using Lines = std::vector<std::string>;
 
 TEST(Firmware, TheShippedCodeFileIsTheAssembledSourceAndFitsTheRoms) {
-    const auto r = runProgram("tallivo-asm", {kSource, "-o", "fresh.code", "--listing", "fresh.lst"},
-                              "firmware_asm");
+    const auto r = runProgram(
+        "tallivo-asm", {kSource, "-o", "fresh.code", "--listing", "fresh.lst"}, "firmware_asm");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.err, "") << "the firmware assembles without warnings";
     EXPECT_EQ(r.file("fresh.code"), readText(kShipped));
@@ -76,8 +76,9 @@ TEST(Firmware, AddsAndSubtractsWholeAndDecimalNumbers) {
 }
 
 TEST(Firmware, LeadingZerosAndZeroItself) {
-    EXPECT_EQ(type("0 0 7 + 0 . 2 5 + . 5 + =").lines,
-              (Lines{line("7", "+ "), line("0.25", "+ "), line("0.5", "+ "), line("7.75", "= ", "* ")}));
+    EXPECT_EQ(
+        type("0 0 7 + 0 . 2 5 + . 5 + =").lines,
+        (Lines{line("7", "+ "), line("0.25", "+ "), line("0.5", "+ "), line("7.75", "= ", "* ")}));
     EXPECT_EQ(type("0 + 0 . 0 0 + =").lines,
               (Lines{line("0", "+ "), line("0.00", "+ "), line("0", "= ", "* ")}));
     // A second point is ignored.
@@ -101,20 +102,21 @@ TEST(Firmware, ANegativeTotalPrintsRedAndLightsNeg) {
 TEST(Firmware, SubtotalKeepsTheTotalAndARepeatedKeyTakesTheLastEntry) {
     EXPECT_EQ(type("4 + <> 3 + =").lines,
               (Lines{line("4", "+ "), line("4", "<>"), line("3", "+ "), line("7", "= ", "* ")}));
-    EXPECT_EQ(type("2 . 5 + + - =").lines,
-              (Lines{line("2.5", "+ "), line("2.5", "+ "), line("2.5", "- "), line("2.5", "= ", "* ")}));
+    EXPECT_EQ(type("2 . 5 + + - =").lines, (Lines{line("2.5", "+ "), line("2.5", "+ "),
+                                                  line("2.5", "- "), line("2.5", "= ", "* ")}));
 }
 
 TEST(Firmware, ClearEntryAndClear) {
     EXPECT_EQ(type("9 CE 4 + =").lines, (Lines{line("4", "+ "), line("4", "= ", "* ")}));
-    EXPECT_EQ(type("7 + 5 C 2 + =").lines,
-              (Lines{line("7", "+ "), line("", "  ", "C "), line("2", "+ "), line("2", "= ", "* ")}));
+    EXPECT_EQ(type("7 + 5 C 2 + =").lines, (Lines{line("7", "+ "), line("", "  ", "C "),
+                                                  line("2", "+ "), line("2", "= ", "* ")}));
 }
 
 TEST(Firmware, ATotalTooLargeOverflowsUntilClear) {
     const std::string nines = "9 9 9 9 9 9 9 9 9 9 9 9 9 9 9";
     Tape t = type(nines + " + 1 + 5 + =");
-    EXPECT_EQ(t.lines, (Lines{line("999999999999999", "+ "), line("1", "+ "), line("", "  ", "E ")}));
+    EXPECT_EQ(t.lines,
+              (Lines{line("999999999999999", "+ "), line("1", "+ "), line("", "  ", "E ")}));
     EXPECT_EQ(t.state["lamps"]["OVF"].number, 1);
     t = type(nines + " + 1 + C 3 + =");
     EXPECT_EQ(t.lines, (Lines{line("999999999999999", "+ "), line("1", "+ "), line("", "  ", "E "),
@@ -122,13 +124,17 @@ TEST(Firmware, ATotalTooLargeOverflowsUntilClear) {
     EXPECT_EQ(t.state["lamps"]["OVF"].number, 0);
     // A sum that needs a sixteenth digit gives up its last decimal instead.
     EXPECT_EQ(type(nines + " + . 5 + =").lines,
-              (Lines{line("999999999999999", "+ "), line("0.5", "+ "), line("999999999999999", "= ", "* ")}));
+              (Lines{line("999999999999999", "+ "), line("0.5", "+ "),
+                     line("999999999999999", "= ", "* ")}));
 }
 
 TEST(Firmware, LongEntriesKeepFifteenDigits) {
-    EXPECT_EQ(type("1 2 3 4 5 6 7 8 9 0 1 2 3 4 5 6 +").lines, (Lines{line("123456789012345", "+ ")}));
-    EXPECT_EQ(type(". 1 2 3 4 5 6 7 8 9 0 1 2 3 4 5 +").lines, (Lines{line("0.12345678901234", "+ ")}));
-    EXPECT_EQ(type("1 2 3 4 5 6 7 8 9 . 1 2 3 4 5 6 7 +").lines, (Lines{line("123456789.123456", "+ ")}));
+    EXPECT_EQ(type("1 2 3 4 5 6 7 8 9 0 1 2 3 4 5 6 +").lines,
+              (Lines{line("123456789012345", "+ ")}));
+    EXPECT_EQ(type(". 1 2 3 4 5 6 7 8 9 0 1 2 3 4 5 +").lines,
+              (Lines{line("0.12345678901234", "+ ")}));
+    EXPECT_EQ(type("1 2 3 4 5 6 7 8 9 . 1 2 3 4 5 6 7 +").lines,
+              (Lines{line("123456789.123456", "+ ")}));
     // Decimals that no longer fit beside the whole digits are cut from the sum.
     EXPECT_EQ(type("1 2 3 4 5 6 7 8 9 0 1 2 3 4 + . 5 5 + =").lines.back(),
               line("12345678901234.5", "= ", "* "));
@@ -137,15 +143,19 @@ TEST(Firmware, LongEntriesKeepFifteenDigits) {
 TEST(Firmware, KeysTypedWhileALinePrintsAreKeptInOrder) {
     // A key every 40000 periods, while a line takes 130000 to 260000: up to
     // eight keys wait in the buffer, none lost or taken twice.
-    EXPECT_EQ(type("1 + 2 2 + 3 3 3 + =", {"--hold", "20000", "--gap", "20000", "--periods", "2000000"}).lines,
-              (Lines{line("1", "+ "), line("22", "+ "), line("333", "+ "), line("356", "= ", "* ")}));
+    EXPECT_EQ(
+        type("1 + 2 2 + 3 3 3 + =", {"--hold", "20000", "--gap", "20000", "--periods", "2000000"})
+            .lines,
+        (Lines{line("1", "+ "), line("22", "+ "), line("333", "+ "), line("356", "= ", "* ")}));
 }
 
 TEST(Firmware, AKeyHeldDownCountsOnce) {
-    const auto r = runProgram("tallivo-run",
-                              {"--keys", "7@0-1500000,+@1600000-1650000,7@1700000-1710000,7@1730000-1740000,+@1800000-1810000",
-                               "--periods", "2600000"},
-                              "held");
+    const auto r = runProgram(
+        "tallivo-run",
+        {"--keys",
+         "7@0-1500000,+@1600000-1650000,7@1700000-1710000,7@1730000-1740000,+@1800000-1810000",
+         "--periods", "2600000"},
+        "held");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, line("7", "+ ") + "\n" + line("77", "+ ") + "\n");
 }

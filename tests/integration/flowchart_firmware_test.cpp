@@ -15,9 +15,9 @@
 #include <sstream>
 
 #include "asm/listing_reader.h"
+#include "pictures/flowchart_chart.h"
 #include "tests/support/run_process.h"
 #include "tools/bitmap_file.h"
-#include "pictures/flowchart_chart.h"
 
 namespace tallivo::testing {
 namespace {
@@ -69,9 +69,11 @@ std::vector<QPoint> stripeOf(const ScaledBitmap& picture, int address) {
     std::vector<QPoint> points;
     for (int y = 0; y < picture.height; ++y)
         for (int x = 0; x < picture.width; ++x) {
-            const std::size_t i = 3 * (static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width) +
-                                       static_cast<std::size_t>(x));
-            if (picture.bytes[i] == 0 && picture.bytes[i + 1] == 0 && picture.bytes[i + 2] == (address & 0xFF))
+            const std::size_t i =
+                3 * (static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width) +
+                     static_cast<std::size_t>(x));
+            if (picture.bytes[i] == 0 && picture.bytes[i + 1] == 0 &&
+                picture.bytes[i + 2] == (address & 0xFF))
                 points.emplace_back(x, y);
         }
     return points;
@@ -82,7 +84,8 @@ enum class State { current, recent, expired, unknown };
 
 State stateOf(const QColor& colour, int type) {
     static const QColor recent[4] = {{255, 255, 0}, {8, 96, 168}, {255, 0, 0}, {255, 255, 255}};
-    static const QColor expired[4] = {{128, 128, 0}, {102, 102, 102}, {102, 102, 102}, {63, 63, 63}};
+    static const QColor expired[4] = {
+        {128, 128, 0}, {102, 102, 102}, {102, 102, 102}, {63, 63, 63}};
     if (colour == QColor(255, 255, 0)) return State::current;
     if (colour == recent[type]) return State::recent;
     if (colour == expired[type]) return State::expired;
@@ -99,11 +102,13 @@ TEST(FlowchartFirmware, EveryDataByteOfPage3HasAStripeOrAWarning) {
     const std::regex db(R"(^[^;]*\bdb\b)", std::regex::icase);
     int drawn = 0;
     for (const assembler::SourceLine& line : f.listing.lines) {
-        if (line.address < 0x300 || line.address > 0x3FF || !std::regex_search(line.text, db)) continue;
+        if (line.address < 0x300 || line.address > 0x3FF || !std::regex_search(line.text, db))
+            continue;
         std::ostringstream range;
         range << "page-3 bytes 0x" << std::hex << std::uppercase << line.address << " to";
-        const bool warned = std::any_of(f.messages.warnings.begin(), f.messages.warnings.end(),
-                                        [&](const std::string& w) { return w.find(range.str()) != std::string::npos; });
+        const bool warned = std::any_of(
+            f.messages.warnings.begin(), f.messages.warnings.end(),
+            [&](const std::string& w) { return w.find(range.str()) != std::string::npos; });
         for (std::size_t b = 0; b < line.bytes.size(); ++b) {
             const int address = line.address + static_cast<int>(b);
             if ((address & 0xFF) == 0) continue;  // no pixel can name 0x300
@@ -116,8 +121,9 @@ TEST(FlowchartFirmware, EveryDataByteOfPage3HasAStripeOrAWarning) {
 }
 
 TEST(FlowchartFirmware, ATypedTapeLightsTheRoutinesThatRanAndNoOthers) {
-    const auto r = runProgram("tallivo-run", {"--type", "1 +", "--flowchart", "512", "--flowchart-png", "flow.png"},
-                              "flowchart_tape");
+    const auto r = runProgram(
+        "tallivo-run", {"--type", "1 +", "--flowchart", "512", "--flowchart-png", "flow.png"},
+        "flowchart_tape");
     const Firmware fw = firmware();
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const QImage shown(QString::fromStdString((r.dir / "flow.png").string()));
@@ -130,10 +136,12 @@ TEST(FlowchartFirmware, ATypedTapeLightsTheRoutinesThatRanAndNoOthers) {
     auto states = [&](int address) {
         std::set<State> seen;
         for (const QPoint& p : stripeOf(s.picture, address))
-            seen.insert(stateOf(shown.pixelColor(p),
-                                s.types.bytes[static_cast<std::size_t>(p.y() * s.types.width + p.x())]));
+            seen.insert(
+                stateOf(shown.pixelColor(p),
+                        s.types.bytes[static_cast<std::size_t>(p.y() * s.types.width + p.x())]));
         EXPECT_FALSE(seen.empty()) << "no pixel of 0x" << std::hex << address << " at this scale";
-        EXPECT_EQ(seen.count(State::unknown), 0u) << "a colour the view never shows at 0x" << std::hex << address;
+        EXPECT_EQ(seen.count(State::unknown), 0u)
+            << "a colour the view never shows at 0x" << std::hex << address;
         return seen;
     };
     auto lit = [&](int address) {
@@ -151,7 +159,8 @@ TEST(FlowchartFirmware, ATypedTapeLightsTheRoutinesThatRanAndNoOthers) {
     // Ran: the key wait, the digit's end, every step of "+", and the
     // key-table entries of "1" and "+" (not those of the keys not typed).
     for (const char* label : {"main", "k_digit", "k_plus"})
-        for (const ChartStep& step : boxOf(fw.chart, label).steps) EXPECT_TRUE(lit(step.address)) << label;
+        for (const ChartStep& step : boxOf(fw.chart, label).steps)
+            EXPECT_TRUE(lit(step.address)) << label;
     EXPECT_TRUE(lit(keyEntry("1")));
     EXPECT_TRUE(lit(keyEntry("+")));
     EXPECT_TRUE(dark(keyEntry("7")));
@@ -159,15 +168,17 @@ TEST(FlowchartFirmware, ATypedTapeLightsTheRoutinesThatRanAndNoOthers) {
     // Did not run: "=", "C", the keys not built, the overflow, "X", and the
     // entries of "X" and "=".
     for (const char* label : {"k_total", "k_clear", "k_none", "k_overflow", "k_times"})
-        for (const ChartStep& step : boxOf(fw.chart, label).steps) EXPECT_TRUE(dark(step.address)) << label;
+        for (const ChartStep& step : boxOf(fw.chart, label).steps)
+            EXPECT_TRUE(dark(step.address)) << label;
     EXPECT_TRUE(dark(keyEntry("X")));
     EXPECT_TRUE(dark(keyEntry("=")));
 }
 
 TEST(FlowchartGenerator, DrawsTheShippedPicturesAndRefusesABrokenListing) {
-    const auto good = runProgram("tallivo-flowchart",
-                                 {"--listing", kBin + "4001.lst", "--symbols", kBin + "4001.sym", "--output", "."},
-                                 "flowchart_generator");
+    const auto good = runProgram(
+        "tallivo-flowchart",
+        {"--listing", kBin + "4001.lst", "--symbols", kBin + "4001.sym", "--output", "."},
+        "flowchart_generator");
     ASSERT_EQ(good.exitCode, 0) << good.err;
     EXPECT_THAT(good.err, Not(HasSubstr("tallivo-flowchart")));  // no warning of its own
     EXPECT_TRUE(good.file("Flowchart.bmp") == readText(kBin + "Flowchart.bmp"));
@@ -175,21 +186,25 @@ TEST(FlowchartGenerator, DrawsTheShippedPicturesAndRefusesABrokenListing) {
 
     // A @next to a label that does not exist: an error at the tag's line,
     // and no pictures.
-    const auto inputs = std::filesystem::temp_directory_path() / ("tallivo_flowchart_inputs_" + std::to_string(::getpid()));
+    const auto inputs = std::filesystem::temp_directory_path() /
+                        ("tallivo_flowchart_inputs_" + std::to_string(::getpid()));
     std::filesystem::create_directories(inputs);
-    const std::string listing = (inputs / "bad.lst").string(), symbols = (inputs / "bad.sym").string();
+    const std::string listing = (inputs / "bad.lst").string(),
+                      symbols = (inputs / "bad.sym").string();
     std::ofstream(listing) << "                     1  ; @box X\n"
                               "                     2  ; @next nowhere\n"
                               "300  01              3  m: db 1\n";
     std::ofstream(symbols) << "m 0x300\n";
-    const auto bad = runProgram("tallivo-flowchart", {"--listing", listing, "--symbols", symbols, "--output", "."},
+    const auto bad = runProgram("tallivo-flowchart",
+                                {"--listing", listing, "--symbols", symbols, "--output", "."},
                                 "flowchart_generator_bad");
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_THAT(bad.err, HasSubstr("listing:2: error: @next names 'nowhere', which is no label"));
     EXPECT_FALSE(std::filesystem::exists(bad.dir / "Flowchart.bmp"));
 
-    const auto missing = runProgram("tallivo-flowchart", {"--listing", "none.lst", "--symbols", symbols},
-                                    "flowchart_generator_missing");
+    const auto missing =
+        runProgram("tallivo-flowchart", {"--listing", "none.lst", "--symbols", symbols},
+                   "flowchart_generator_missing");
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_THAT(missing.err, HasSubstr("cannot read 'none.lst'"));
     std::filesystem::remove_all(inputs);

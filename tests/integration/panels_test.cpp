@@ -26,10 +26,9 @@ Json lastLineJson(const std::string& out) {
 TEST(RunnerPanels, APaperLineIsEmittedAtEverySectorWhileTheFeedIsHeld) {
     // ports.asm holds HammerFire and PaperAdvance high with hammer 0 loaded, so
     // every sector boundary strikes that sector's left symbol and feeds a line.
-    const auto r = runProgram("tallivo-run",
-                              {"--code", program("ports.code"), "--periods", "130000",
-                               "--dump-state", "-"},
-                              "paper");
+    const auto r = runProgram(
+        "tallivo-run",
+        {"--code", program("ports.code"), "--periods", "130000", "--dump-state", "-"}, "paper");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const char* symbols[13] = {"<>", "+ ", "- ", "X ", "/ ", "M+", "M-",
                                "^ ", "= ", "SQ", "% ", "C ", "R "};
@@ -55,8 +54,8 @@ TEST(RunnerPanels, AHeldKeyIsReadThroughItsColumnAndRow) {
 
     // "CM" is row 0 of column 0, the other column of the scan.
     const auto typed = runProgram("tallivo-run",
-                                  {"--code", program("keys.code"), "--type", "CM", "--hold",
-                                   "5000", "--periods", "1000", "--dump-state", "-"},
+                                  {"--code", program("keys.code"), "--type", "CM", "--hold", "5000",
+                                   "--periods", "1000", "--dump-state", "-"},
                                   "keys_typed");
     ASSERT_EQ(typed.exitCode, 0) << typed.err;
     EXPECT_EQ(lastLineJson(typed.out)["ram"][0]["mainMemory"][0].number, 1);
@@ -81,7 +80,8 @@ TEST(RunnerPanels, APacedRunEndsAfterItsPeriods) {
 }
 
 // The keys held when the run stops, from the dump.
-std::vector<std::string> keysDownAfter(const std::vector<std::string>& extra, const std::string& folder) {
+std::vector<std::string> keysDownAfter(const std::vector<std::string>& extra,
+                                       const std::string& folder) {
     std::vector<std::string> args = {"--code", program("keys.code"), "--dump-state", "-"};
     args.insert(args.end(), extra.begin(), extra.end());
     const auto r = runProgram("tallivo-run", args, folder);
@@ -96,15 +96,19 @@ TEST(RunnerKeySchedule, TwoHoldsOfOneKeyBackToBackKeepItDown) {
     // The first hold ends where the second begins: the second is not lost.
     EXPECT_EQ(keysDownAfter({"--keys", "1@0-100,1@100-200", "--periods", "150"}, "back_to_back"),
               std::vector<std::string>{"1"});
-    EXPECT_EQ(keysDownAfter({"--keys", "1@100-200,1@0-100", "--periods", "150"}, "back_to_back_swapped"),
-              std::vector<std::string>{"1"});
-    EXPECT_EQ(keysDownAfter({"--keys", "1@0-100", "--periods", "150"}, "single"), std::vector<std::string>{});
+    EXPECT_EQ(
+        keysDownAfter({"--keys", "1@100-200,1@0-100", "--periods", "150"}, "back_to_back_swapped"),
+        std::vector<std::string>{"1"});
+    EXPECT_EQ(keysDownAfter({"--keys", "1@0-100", "--periods", "150"}, "single"),
+              std::vector<std::string>{});
 }
 
 TEST(RunnerKeySchedule, TheEndOfAHoldIsExclusive) {
     // Held for periods 0 to 99: over once period 100 is reached.
-    EXPECT_EQ(keysDownAfter({"--keys", "%@0-100", "--periods", "99"}, "end_99"), std::vector<std::string>{"%"});
-    EXPECT_EQ(keysDownAfter({"--keys", "%@0-100", "--periods", "100"}, "end_100"), std::vector<std::string>{});
+    EXPECT_EQ(keysDownAfter({"--keys", "%@0-100", "--periods", "99"}, "end_99"),
+              std::vector<std::string>{"%"});
+    EXPECT_EQ(keysDownAfter({"--keys", "%@0-100", "--periods", "100"}, "end_100"),
+              std::vector<std::string>{});
     EXPECT_EQ(keysDownAfter({"--keys", "%@0-100", "--paced", "--periods", "100"}, "end_paced"),
               std::vector<std::string>{});
 }
@@ -113,8 +117,8 @@ TEST(RunnerKeySchedule, ATypedRunEndsItsPeriodsAfterTheLastRelease) {
     // Two keys of 1000 periods with a gap of 500 between them: the last key
     // is released at 2500; no gap follows it, then the 300 periods run.
     const auto r = runProgram("tallivo-run",
-                              {"--code", program("keys.code"), "--type", "1 2", "--hold", "1000", "--gap",
-                               "500", "--periods", "300", "--stats"},
+                              {"--code", program("keys.code"), "--type", "1 2", "--hold", "1000",
+                               "--gap", "500", "--periods", "300", "--stats"},
                               "typed_length");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.err.rfind("periods=2800 ", 0), 0u) << r.err;
@@ -122,8 +126,8 @@ TEST(RunnerKeySchedule, ATypedRunEndsItsPeriodsAfterTheLastRelease) {
 
 TEST(RunnerPanels, BadKeySchedulesAreRefused) {
     for (const std::string& keys : {"NOPE@0-10", "7@10", "7@20-10", "@0-5"}) {
-        const auto r = runProgram("tallivo-run",
-                                  {"--code", program("keys.code"), "--keys", keys}, "badkeys");
+        const auto r =
+            runProgram("tallivo-run", {"--code", program("keys.code"), "--keys", keys}, "badkeys");
         EXPECT_EQ(r.exitCode, 2) << keys;
         EXPECT_NE(r.err.find("usage: tallivo-run"), std::string::npos) << keys;
     }

@@ -14,7 +14,9 @@ namespace {
 Json lastLineJson(const ProcessResult& r) {
     const std::string out = r.out.substr(0, r.out.size() - 1);
     Json json;
-    EXPECT_TRUE(parseJson(out.substr(out.rfind('\n') == std::string::npos ? 0 : out.rfind('\n') + 1), json)) << r.out;
+    EXPECT_TRUE(
+        parseJson(out.substr(out.rfind('\n') == std::string::npos ? 0 : out.rfind('\n') + 1), json))
+        << r.out;
     return json;
 }
 
@@ -25,8 +27,10 @@ TEST(RunnerBreak, TheAddRoutineStopsWithTheEntryAndTheTotalInRam) {
     const int adds = firmwareSymbol("adds");
     char hex[8];
     std::snprintf(hex, sizeof hex, "%03x", adds);
-    const auto r = runProgram("tallivo-run", {"--type", "1 + 2 +", "--break", hex, "--break", "0xFFF",
-                                              "--dump-state", "-"}, "break_adds");
+    const auto r =
+        runProgram("tallivo-run",
+                   {"--type", "1 + 2 +", "--break", hex, "--break", "0xFFF", "--dump-state", "-"},
+                   "break_adds");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const Json s = lastLineJson(r);
     EXPECT_EQ(s["cpu"]["pc"].number, adds);
@@ -49,15 +53,21 @@ TEST(RunnerBreak, StepsAndBreakpointsThatAreNotReached) {
     EXPECT_EQ(s["cpu"]["pc"].number, 0x006);
 
     // A breakpoint never fetched lets the run go to its end.
-    const auto none = runProgram("tallivo-run", {"--periods", "5000", "--break", "FFF", "--dump-state", "-"}, "nobreak");
+    const auto none = runProgram(
+        "tallivo-run", {"--periods", "5000", "--break", "FFF", "--dump-state", "-"}, "nobreak");
     ASSERT_EQ(none.exitCode, 0) << none.err;
     EXPECT_EQ(lastLineJson(none)["periodsRun"].number, 5000);
     EXPECT_EQ(none.err.find("stopped"), std::string::npos);
 }
 
 TEST(RunnerBreak, BadValuesAreRefusedWithTheUsage) {
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"--break", "1000"}, {"--break", "xyz"}, {"--break", "-1"}, {"--step", "0"}, {"--step", "ten"}, {"--break"}}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"--break", "1000"},
+                                               {"--break", "xyz"},
+                                               {"--break", "-1"},
+                                               {"--step", "0"},
+                                               {"--step", "ten"},
+                                               {"--break"}}) {
         const auto r = runProgram("tallivo-run", args, "bad_break");
         EXPECT_EQ(r.exitCode, 2) << args[0];
         EXPECT_NE(r.err.find("usage: tallivo-run"), std::string::npos) << args[0];

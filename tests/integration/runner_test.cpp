@@ -18,7 +18,8 @@ Json dumpOf(const std::string& program, const std::vector<std::string>& extra = 
     EXPECT_EQ(r.exitCode, 0) << r.err;
     // Paper lines come first, one per line; the state is the last line.
     const std::string out = r.out.substr(0, r.out.size() - 1);
-    const std::string last = out.substr(out.rfind('\n') == std::string::npos ? 0 : out.rfind('\n') + 1);
+    const std::string last =
+        out.substr(out.rfind('\n') == std::string::npos ? 0 : out.rfind('\n') + 1);
     Json json;
     EXPECT_TRUE(parseJson(last, json)) << r.out;
     return json;
@@ -115,10 +116,15 @@ TEST(RunnerPrograms, AResetInTheMiddleOfTheRunStartsTheProgramAgain) {
 }
 
 TEST(RunnerOptions, BadInputGetsAMessageTheUsageAndExitCode2) {
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {"--frobnicate"}, {"--periods", "12x"}, {"--periods", "-5"}, {"--periods"},
-             {"--trace-start", "xyz"}, {"--trace-limit", "99999999999"}, {"--reset-at", "-1"},
-             {"--reset-at"}, {"stray"}}) {
+    for (const auto& args : std::vector<std::vector<std::string>>{{"--frobnicate"},
+                                                                  {"--periods", "12x"},
+                                                                  {"--periods", "-5"},
+                                                                  {"--periods"},
+                                                                  {"--trace-start", "xyz"},
+                                                                  {"--trace-limit", "99999999999"},
+                                                                  {"--reset-at", "-1"},
+                                                                  {"--reset-at"},
+                                                                  {"stray"}}) {
         const auto r = runProgram("tallivo-run", args, "badopt");
         EXPECT_EQ(r.exitCode, 2) << args[0];
         EXPECT_NE(r.err.find("usage: tallivo-run"), std::string::npos) << args[0];
@@ -151,7 +157,8 @@ TEST(RunnerOptions, StatsAndDumpToAFileAndTraceOptions) {
     EXPECT_NE(r.err.find(" realtime="), std::string::npos);
     Json s;
     EXPECT_TRUE(parseJson(r.file("state.json"), s));
-    EXPECT_EQ(r.file("t.txt"), "4004 Monitor\n    0: 0010 CLC\n    1: 0011 LD  1\n    2: 0012 ADD 3\n");
+    EXPECT_EQ(r.file("t.txt"),
+              "4004 Monitor\n    0: 0010 CLC\n    1: 0011 LD  1\n    2: 0012 ADD 3\n");
 }
 
 }  // namespace

@@ -94,8 +94,8 @@ std::vector<Heard> heardAtBoundaries(const Wav& wav) {
 TEST(MachineSound, EveryPrintingSectorStrikesAndEveryLineFeeds) {
     // Typed on the fixed schedule, so that each key's click is heard alone.
     const auto r = runProgram("tallivo-run",
-                              {"--type", "1 2 3 4 5 6 7 8 +", "--hold", "40000", "--gap", "200000", "--audio",
-                               "tape.wav"},
+                              {"--type", "1 2 3 4 5 6 7 8 +", "--hold", "40000", "--gap", "200000",
+                               "--audio", "tape.wav"},
                               "sound_8");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     ASSERT_EQ(r.out, "          12345678 +    \n");

@@ -6,9 +6,9 @@
 #include <sstream>
 
 #include "kernel/board_state.h"
+#include "panel/paper_roll.h"
 #include "tests/support/files.h"
 #include "tests/support/test_board.h"
-#include "panel/paper_roll.h"
 
 namespace tallivo::testing {
 namespace {
@@ -16,8 +16,8 @@ namespace {
 // A program that touches everything: RAM, status, ports, shift registers,
 // subroutines and a loop.
 const std::vector<std::pair<std::uint16_t, std::vector<std::uint8_t>>> kBusy = {
-    {0x000, {0x20, 0x00, 0x21, 0xE9, 0xF2, 0xE0, 0xE1, 0xE4, 0xE2, 0x50, 0x40, 0x82, 0x63, 0x74,
-             0x03, 0x22, 0x10, 0x23, 0xEA, 0x40, 0x03}},
+    {0x000, {0x20, 0x00, 0x21, 0xE9, 0xF2, 0xE0, 0xE1, 0xE4, 0xE2, 0x50, 0x40,
+             0x82, 0x63, 0x74, 0x03, 0x22, 0x10, 0x23, 0xEA, 0x40, 0x03}},
     {0x040, {0xFB, 0xF5, 0xC7}},
 };
 
@@ -41,7 +41,6 @@ TEST(Board, TheRunLoopGivesTheSameTraceAndStateAsStepClock) {
     EXPECT_GT(fastTrace.size(), 10000u);
 }
 
-
 // The keyboard, the printer and the recorder in front of the chips, as the
 // calculator has them, each board in one of the ways the run loop can call
 // them: by type, through their virtual phases, or period by period through
@@ -61,14 +60,16 @@ struct FrontBoard {
             e.connectFront = [this](Board& b) {
                 BoardNets& n = b.nets;
                 keys.connect(n.KeyColumn, n.KeyRow, &n.LampM, &n.LampOVF, &n.LampNEG);
-                paper.connect(n.HammerLine, &n.PaperAdvance, &n.HammerFire, &n.RibbonRed, &n.DrumIndex, &n.Test);
+                paper.connect(n.HammerLine, &n.PaperAdvance, &n.HammerFire, &n.RibbonRed,
+                              &n.DrumIndex, &n.Test);
                 recorder.start(4, &n.DataBus, &n.Sync, &n.Test, &n.Reset);
             };
             e.front = {&keys, &paper, &recorder};
         }
         return e;
     }
-    FrontBoard(const Blocks& program, Registered how) : how_(how), t(program, BoardSettings{}, extrasFor(how)) {}
+    FrontBoard(const Blocks& program, Registered how)
+        : how_(how), t(program, BoardSettings{}, extrasFor(how)) {}
     void run(std::uint64_t periods) {
         if (how_ == Registered::StepClock) {
             for (std::uint64_t p = 0; p < periods; ++p) t.board.stepClock();
@@ -90,8 +91,8 @@ TEST(Board, TheRunLoopCallsTheKeyboardPrinterAndRecorderAsStepClockDoes) {
     const Blocks program = {
         {0x000, {0x43, 0x00}},
         {0x040, {0xFB, 0xF5, 0xC7}},
-        {0x300, {0x20, 0x00, 0x21, 0xE9, 0xF2, 0xE0, 0xE1, 0xE4, 0xE2, 0x50, 0x40, 0x82, 0x63, 0x74,
-                 0x00, 0x22, 0x10, 0x23, 0xEA, 0x43, 0x00}},
+        {0x300, {0x20, 0x00, 0x21, 0xE9, 0xF2, 0xE0, 0xE1, 0xE4, 0xE2, 0x50, 0x40,
+                 0x82, 0x63, 0x74, 0x00, 0x22, 0x10, 0x23, 0xEA, 0x43, 0x00}},
     };
     using R = FrontBoard::Registered;
     FrontBoard byType(program, R::ByType), asComponents(program, R::AsComponents),
@@ -105,7 +106,8 @@ TEST(Board, TheRunLoopCallsTheKeyboardPrinterAndRecorderAsStepClockDoes) {
     }
     ASSERT_FALSE(stepped.paper.lines.empty()) << "the program fires the hammers";
     ASSERT_GT(*std::max_element(stepped.recorder.visitCounters.begin(),
-                                stepped.recorder.visitCounters.end()), 0);
+                                stepped.recorder.visitCounters.end()),
+              0);
     for (FrontBoard* b : {&byType, &asComponents}) {
         EXPECT_EQ(boardStateJson(b->t.board), boardStateJson(stepped.t.board));
         EXPECT_EQ(b->paper.lines, stepped.paper.lines);
@@ -122,7 +124,8 @@ TEST(Board, ChipsRegisterInTheFixedOrder) {
     const Board& b = t.board;
     ASSERT_EQ(b.registry.count(), 12);
     EXPECT_EQ(b.registry.at(0), &b.cpu);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(b.registry.at(1 + i), &b.roms[static_cast<std::size_t>(i)]);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(b.registry.at(1 + i), &b.roms[static_cast<std::size_t>(i)]);
     EXPECT_EQ(b.registry.at(6), &b.rams[0]);
     EXPECT_EQ(b.registry.at(7), &b.rams[1]);
     for (int i = 0; i < 3; ++i)
@@ -141,22 +144,21 @@ TEST(Board, PortWritesFanOutThroughTheShiftRegisters) {
 // Selects a RAM bank, fills the call stack and both RAMs, writes status
 // characters and every port, then loops in a JUN.
 const std::vector<std::pair<std::uint16_t, std::vector<std::uint8_t>>> kFillEverything = {
-    {0x000,
-     {0x20, 0x4A, 0x21, 0xD7, 0xE0, 0xE4, 0xE5, 0xE6, 0xE7,  // RAM 1: WRM, WR0-WR3 with 7
-      0xE1,                                                  // WMP 7: the three lamps
-      0x22, 0x0B, 0x23, 0xDB, 0xE0, 0xE7, 0xE1,              // RAM 0: WRM, WR3, WMP with B
-      0xD3, 0xE2,                                            // WRR 3 to ROM 0: shifts a 1 into the keys
-      0x24, 0x5C, 0x26, 0x9E, 0x28, 0x11, 0x2A, 0x22, 0x2C, 0x33, 0x2E, 0x44,  // FIM P2-P7
-      0xFA, 0x50, 0x40}},                                    // STC; JMS 040
-    {0x040, {0x50, 0x50}},                                   // JMS 050
-    {0x050, {0x50, 0x60}},                                   // JMS 060
-    {0x060, {0xDE, 0xFD, 0x40, 0x62}},                       // LDM E; DCL (banks 2, 3); JUN 062
+    {0x000, {0x20, 0x4A, 0x21, 0xD7, 0xE0, 0xE4, 0xE5, 0xE6, 0xE7,  // RAM 1: WRM, WR0-WR3 with 7
+             0xE1,                                                  // WMP 7: the three lamps
+             0x22, 0x0B, 0x23, 0xDB, 0xE0, 0xE7, 0xE1,              // RAM 0: WRM, WR3, WMP with B
+             0xD3, 0xE2,  // WRR 3 to ROM 0: shifts a 1 into the keys
+             0x24, 0x5C, 0x26, 0x9E, 0x28, 0x11, 0x2A, 0x22, 0x2C, 0x33, 0x2E, 0x44,  // FIM P2-P7
+             0xFA, 0x50, 0x40}},        // STC; JMS 040
+    {0x040, {0x50, 0x50}},              // JMS 050
+    {0x050, {0x50, 0x60}},              // JMS 060
+    {0x060, {0xDE, 0xFD, 0x40, 0x62}},  // LDM E; DCL (banks 2, 3); JUN 062
 };
 
 TEST(BoardReset, InTheMiddleOfARunClearsTheCpuTheRamsAndThePortsAndStartsAgainAtZero) {
     TestBoard t(kFillEverything, BoardSettings{});
-    t.cycles(41);     // into the loop, past the first cycle of a JUN
-    t.board.run(3);   // and into the middle of its second cycle
+    t.cycles(41);    // into the loop, past the first cycle of a JUN
+    t.board.run(3);  // and into the middle of its second cycle
     const Cpu4004& cpu = t.board.cpu;
     const BoardNets& n = t.board.nets;
     // What there is to clear.
@@ -218,11 +220,12 @@ TEST(BoardReset, InTheMiddleOfARunClearsTheCpuTheRamsAndThePortsAndStartsAgainAt
 TEST(Board, StateJsonHasEveryMember) {
     TestBoard t({0x00});
     const std::string json = boardStateJson(t.board, "\"extra\":1");
-    for (const char* key : {"\"cpu\"", "\"accumulator\"", "\"carry\"", "\"indexRegisters\"",
-                            "\"addressStack\"", "\"stackPointer\"", "\"pc\"", "\"cmRamSelect\"",
-                            "\"ram\"", "\"mainMemory\"", "\"statusMemory\"", "\"outputLines\"",
-                            "\"romPortLines\"", "\"hammerLines\"", "\"keyColumns\"", "\"keyRows\"",
-                            "\"nets\"", "\"DrumIndex\"", "\"LampNEG\"", "\"extra\":1"}) {
+    for (const char* key :
+         {"\"cpu\"",          "\"accumulator\"",  "\"carry\"",        "\"indexRegisters\"",
+          "\"addressStack\"", "\"stackPointer\"", "\"pc\"",           "\"cmRamSelect\"",
+          "\"ram\"",          "\"mainMemory\"",   "\"statusMemory\"", "\"outputLines\"",
+          "\"romPortLines\"", "\"hammerLines\"",  "\"keyColumns\"",   "\"keyRows\"",
+          "\"nets\"",         "\"DrumIndex\"",    "\"LampNEG\"",      "\"extra\":1"}) {
         EXPECT_NE(json.find(key), std::string::npos) << key;
     }
     EXPECT_EQ(jsonString("a\"b\\\n"), "\"a\\\"b\\\\\\u000a\"");

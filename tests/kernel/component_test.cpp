@@ -13,7 +13,7 @@ namespace {
 
 // Records every call in one shared log, and follows SYNC like a bus chip.
 class Probe final : public Component {
-public:
+  public:
     Probe(std::vector<std::string>& log, std::string name) : log_(log), name_(std::move(name)) {}
     int clockPhase1() override {
         if (syncIn) Component::clockPhase1();
@@ -31,7 +31,7 @@ public:
     }
     int shutdowns = 0;
 
-private:
+  private:
     std::vector<std::string>& log_;
     std::string name_;
 };
@@ -105,14 +105,20 @@ TEST(ComponentRegistry, RegistrationOrderDecidesWhenASamePhaseWriteIsSeen) {
     struct Writer final : Component {
         Net* net = nullptr;
         Net value = 0;
-        int clockPhase1() override { *net = ++value; return 0; }
+        int clockPhase1() override {
+            *net = ++value;
+            return 0;
+        }
         int clockPhase2() override { return 0; }
         int shutdown() override { return 0; }
     };
     struct Reader final : Component {
         Net* net = nullptr;
         Net seen = 0;
-        int clockPhase1() override { seen = *net; return 0; }
+        int clockPhase1() override {
+            seen = *net;
+            return 0;
+        }
         int clockPhase2() override { return 0; }
         int shutdown() override { return 0; }
     };

@@ -10,25 +10,25 @@
 #include "kernel/board_state.h"
 #include "kernel/key_schedule.h"
 #include "panel/key_matrix.h"
+#include "panel/paper_roll.h"
 #include "panel/pc_key_bindings.h"
 #include "panel/printer_drum.h"
 #include "resources/dialog_layouts.h"
 #include "tools/flowchart_recorder.h"
-#include "panel/paper_roll.h"
 
 namespace tallivo {
 namespace {
 
 class CountingMatrix final : public KeyMatrix {
-public:
+  public:
     int lampChanges = 0;
 
-protected:
+  protected:
     void lampsChanged() override { ++lampChanges; }
 };
 
 class KeyMatrixTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         columns.fill(1);
         keys.connect(columns.data(), rows.data(), &lampM, &lampOvf, &lampNeg);
@@ -62,7 +62,7 @@ TEST_F(KeyMatrixTest, KeysHeldWithoutAWindowReachTheirMatrixCells) {
         int column;
         int bit;
         const char* caption;
-    } cells[] = {{0, 1, "CM"}, {0, 8, "M+"}, {1, 1, "SQRT"}, {2, 8, "="}, {3, 2, "+"},
+    } cells[] = {{0, 1, "CM"}, {0, 8, "M+"}, {1, 1, "SQRT"}, {2, 8, "="},  {3, 2, "+"},
                  {4, 8, "."},  {5, 8, "00"}, {6, 8, "0"},    {7, 4, "CE"}, {7, 8, "C"}};
     for (const auto& cell : cells) {
         keys.setKeyDown(key(cell.caption), true);
@@ -130,10 +130,10 @@ TEST(KeyLayout, EveryKeyHasAPcKeyAndNoPcKeyHoldsTwo) {
 
 // The paper, and the print line as it stood when each line was fed.
 class WatchedRoll final : public PaperRoll {
-public:
+  public:
     std::vector<std::string> printLineWhenFed;
 
-protected:
+  protected:
     void lineFed(std::string_view line, bool isRed) override {
         PaperRoll::lineFed(line, isRed);
         printLineWhenFed.emplace_back(printLine);
@@ -175,13 +175,13 @@ TEST(PrinterDrumModel, FedLinesAreWholeAndThePrinterIsBlankForTheNext) {
 // A 3 × 2 picture: one pixel for visits of 0x302 (red 2), one for entries at
 // 0x302 (blue 2), the rest black.
 class RecorderTest : public ::testing::Test {
-protected:
+  protected:
     static ScaledBitmap picture() {
         ScaledBitmap b;
         b.width = 3;
         b.height = 2;
         b.bytesPerPixel = 3;
-        b.bytes = {0, 0, 2, 0, 0, 0, 0, 0, 0,  // visit 0x02 at (0,0)
+        b.bytes = {0, 0, 2, 0, 0, 0, 0, 0, 0,   // visit 0x02 at (0,0)
                    0, 0, 0, 0, 0, 0, 2, 0, 0};  // entry 0x02 at (2,1)
         return b;
     }
@@ -196,10 +196,10 @@ protected:
 };
 
 class AreaRecorder final : public FlowchartRecorder {
-public:
+  public:
     std::vector<PixelRect> areas;
 
-protected:
+  protected:
     void pictureChanged(std::span<const PixelRect> changed) override {
         areas.assign(changed.begin(), changed.end());
     }
@@ -236,8 +236,8 @@ TEST_F(RecorderTest, ATickReportsTheRecolouredPixelsAndColoursThem) {
     ASSERT_TRUE(r.setTypes(types()));
     const auto pixel = [&](int x, int y) {
         const std::size_t at = static_cast<std::size_t>(y * r.displayRowBytes() + x * 4);
-        return std::array<int, 4>{r.displayImage[at], r.displayImage[at + 1], r.displayImage[at + 2],
-                                  r.displayImage[at + 3]};
+        return std::array<int, 4>{r.displayImage[at], r.displayImage[at + 1],
+                                  r.displayImage[at + 2], r.displayImage[at + 3]};
     };
     const auto tick = [&] {
         r.areas.clear();
@@ -296,7 +296,8 @@ TEST(KeyScheduleTest, KeyHoldsAreReadWhole) {
     EXPECT_EQ(hold.end, 20u);
     ASSERT_TRUE(parseKeyHold("-@0-0", hold));
     EXPECT_EQ(hold.caption, "-");
-    for (const char* bad : {"7", "@1-2", "7@", "7@1", "7@1-", "7@2-1", "7@1-2x", "7@ 1-2", "7@-1-2"})
+    for (const char* bad :
+         {"7", "@1-2", "7@", "7@1", "7@1-", "7@2-1", "7@1-2x", "7@ 1-2", "7@-1-2"})
         EXPECT_FALSE(parseKeyHold(bad, hold)) << bad;
 }
 
@@ -346,7 +347,9 @@ TEST(PastedText, KeysOfATapeAndOfAColumnOfNumbers) {
     EXPECT_EQ(keysForText("3x4<>s>m").keys, (Keys{"3", "X", "4", "<>", "S", "<>", "M+"}));
 
     // What has no key is named once each, in order, multi-byte characters whole.
-    const TypedText odd = keysForText("1a2\xE2\x82\xAC" "3a#");
+    const TypedText odd = keysForText(
+        "1a2\xE2\x82\xAC"
+        "3a#");
     EXPECT_EQ(odd.keys, (Keys{"1", "2", "3"}));
     EXPECT_EQ(odd.skipped, (std::vector<std::string>{"a", "\xE2\x82\xAC", "#"}));
 }

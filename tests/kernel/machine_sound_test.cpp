@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "panel/key_matrix.h"
-#include "panel/printer_drum.h"
 #include "panel/paper_roll.h"
+#include "panel/printer_drum.h"
 
 namespace tallivo {
 namespace {
@@ -110,7 +110,6 @@ TEST(MachineSoundSynth, WavHeaderDescribesSixteenBitMono) {
     EXPECT_EQ(h[34], 16);                 // bits
     EXPECT_EQ(h[40] | h[41] << 8, 2000);  // data bytes
 }
-
 
 TEST(MachineSoundSources, TheDrumTellsStrikesWithHammersAndFeedsAtTheirBoundary) {
     std::array<Net, 20> hammers{};

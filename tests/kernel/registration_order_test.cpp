@@ -12,13 +12,15 @@
 namespace tallivo::testing {
 namespace {
 
-constexpr std::uint8_t LDM(int n) { return static_cast<std::uint8_t>(0xD0 | n); }
+constexpr std::uint8_t LDM(int n) {
+    return static_cast<std::uint8_t>(0xD0 | n);
+}
 constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
 
 // Does nothing until `start`, after the warm-up; from then on `period`
 // counts the periods, the same number in both phases of one.
 class StandIn : public Component {
-public:
+  public:
     int clockPhase1() override {
         if (nets) sample();
         return 0;
@@ -35,7 +37,7 @@ public:
         period = 0;
     }
 
-protected:
+  protected:
     virtual void sample() {}
     virtual void drive() {}
     void noteFirst(std::uint64_t& when, bool high) const {
@@ -47,24 +49,24 @@ protected:
 
 // Where the keyboard panel sits: reads the lamps in phase 1.
 class KeyboardStandIn final : public StandIn {
-public:
+  public:
     std::uint64_t lampSeen = kNever;
 
-private:
+  private:
     void sample() override { noteFirst(lampSeen, nets->LampM != 0); }
 };
 
 // Where the printer panel sits: drives Test and DrumIndex in phase 2 in every
 // period, reads RibbonRed in phase 1 and the hammer lines in phase 2.
 class PrinterStandIn final : public StandIn {
-public:
+  public:
     std::uint64_t testFrom = kNever;
     std::uint64_t drumIndexFrom = kNever;
     std::uint64_t ribbonSeen = kNever;
     std::uint64_t hammerLineSeen = kNever;
     std::uint64_t hammerFireSeen = kNever;
 
-private:
+  private:
     void sample() override { noteFirst(ribbonSeen, nets->RibbonRed != 0); }
     void drive() override {
         nets->Test = period >= testFrom ? 1 : 0;
@@ -76,10 +78,10 @@ private:
 
 // Where the flowchart view sits: reads Test in phase 2.
 class FlowchartStandIn final : public StandIn {
-public:
+  public:
     std::uint64_t testSeen = kNever;
 
-private:
+  private:
     void drive() override { noteFirst(testSeen, nets->Test != 0); }
 };
 

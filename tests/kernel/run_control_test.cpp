@@ -1,5 +1,7 @@
 // Stopping the clock at instructions: steps against the monitor's trace,
 // step over, breakpoints, and the pacing across a pause.
+#include "kernel/run_control.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,10 +12,9 @@
 
 #include "kernel/board_state.h"
 #include "kernel/command_line.h"
-#include "kernel/run_control.h"
+#include "tests/support/firmware_symbols.h"
 #include "tests/support/test_board.h"
 #include "tools/monitor.h"
-#include "tests/support/firmware_symbols.h"
 
 namespace tallivo {
 namespace {
@@ -55,7 +56,8 @@ struct FirmwareBoard {
 // Runs until the control stops, for at most `limit` periods.
 std::uint64_t runToStop(RunControl& control, Board& board, std::uint64_t limit = 5000000) {
     std::uint64_t ran = 0;
-    while (!control.paused() && ran < limit) ran += control.run(board, std::min<std::uint64_t>(1000, limit - ran));
+    while (!control.paused() && ran < limit)
+        ran += control.run(board, std::min<std::uint64_t>(1000, limit - ran));
     return ran;
 }
 
@@ -149,7 +151,8 @@ TEST(RunControl, StepOverARecursiveCallWaitsForTheOuterReturn) {
     // 000 JMS 010; 002 JUN 002 | 010 ISZ R0,012 -> 012 JMS 010 when R0 != 0;
     // R0 counts up from 14: the calls nest twice and unwind.
     TestBoard t(Blocks{{0x000, {0x50, 0x10, 0x40, 0x02}},
-                       {0x010, {0x70, 0x14, 0xC0, 0x00, 0x50, 0x10, 0xC0}}}, BoardSettings{});
+                       {0x010, {0x70, 0x14, 0xC0, 0x00, 0x50, 0x10, 0xC0}}},
+                BoardSettings{});
     t.board.cpu.indexRegisters[0] = 14;
     RunControl control;
     control.pause();
@@ -165,7 +168,8 @@ TEST(RunControl, StepOverARecursiveCallWaitsForTheOuterReturn) {
 
 // FIM P0,00; SRC P0; loop: RDM; IAC; WRM; WMP; WRR; ADD R2; INC R3;
 // ISZ R4,loop; JUN loop: the ISZ falls through after 16 passes.
-const Blocks kLoop{{0, {0x20, 0x00, 0x21, 0xE9, 0xF2, 0xE0, 0xE1, 0xE2, 0x82, 0x63, 0x74, 0x03, 0x40, 0x03}}};
+const Blocks kLoop{
+    {0, {0x20, 0x00, 0x21, 0xE9, 0xF2, 0xE0, 0xE1, 0xE2, 0x82, 0x63, 0x74, 0x03, 0x40, 0x03}}};
 
 TEST(RunControl, ABreakpointStopsAtTheFirstFetchOfItsAddressOnly) {
     TestBoard t(kLoop, BoardSettings{});

@@ -8,13 +8,12 @@
 #include <random>
 #include <sstream>
 
+#include "panel/paper_roll.h"
 #include "tests/support/files.h"
 #include "tests/support/test_board.h"
-#include "panel/paper_roll.h"
 
 namespace tallivo::testing {
 namespace {
-
 
 // A program for the five ROMs, built from pieces that make the board busy:
 // port writes that walk the key columns, load and fire the hammers and feed

@@ -1,10 +1,11 @@
 // The About box and the drawn application icon.
+#include "panel/about_box.h"
+
 #include <gtest/gtest.h>
 
 #include <QLabel>
 #include <QPushButton>
 
-#include "panel/about_box.h"
 #include "resources/icon.h"
 
 namespace tallivo {

@@ -1,5 +1,7 @@
 // The keyboard panel on the offscreen platform: the key matrix read through the
 // real buttons, the switches, the lamps, Quit, the About entry and PC keys.
+#include "panel/keyboard_panel.h"
+
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -15,12 +17,10 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
-
 #include <array>
 #include <set>
 #include <string>
 
-#include "panel/keyboard_panel.h"
 #include "tests/panel/qt_printers.h"
 
 namespace tallivo {
@@ -35,7 +35,7 @@ const char* const kMatrix[8][4] = {
 };
 
 class KeyboardPanelTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         columns.fill(1);
         panel.connect(columns.data(), rows.data(), &lampM, &lampOvf, &lampNeg, &quit);
@@ -243,7 +243,9 @@ TEST_F(KeyboardPanelTest, ALowLineWalkedThroughAllTenColumnsReadsKeysThenBothSwi
         // step per change of the pattern.
         for (int column = 0; column < 10; ++column) {
             select(column);
-            const int expected = column < 8 ? rowsOf[column] : column == 8 ? 0b0101 : (walk == 0 ? 0b1000 : 0b0001);
+            const int expected = column < 8    ? rowsOf[column]
+                                 : column == 8 ? 0b0101
+                                               : (walk == 0 ? 0b1000 : 0b0001);
             EXPECT_EQ(rowBits(), expected) << "walk " << walk << ", column " << column;
         }
         panel.setRoundingIndex(0);  // "/N" for the second walk: row 0
@@ -302,10 +304,10 @@ TEST_F(KeyboardPanelTest, WindowMenuCommandsRunTheAboutBox) {
 
 TEST_F(KeyboardPanelTest, PcKeysHoldCalculatorKeys) {
     const std::pair<int, const char*> keys[] = {
-        {Qt::Key_0, "0"},          {Qt::Key_5, "5"},         {Qt::Key_9, "9"},
-        {Qt::Key_Period, "."},     {Qt::Key_Plus, "+"},      {Qt::Key_Minus, "-"},
-        {Qt::Key_Asterisk, "X"},   {Qt::Key_Slash, "/"},     {Qt::Key_Enter, "="},
-        {Qt::Key_Return, "="},     {Qt::Key_Equal, "="},     {Qt::Key_Escape, "C"},
+        {Qt::Key_0, "0"},          {Qt::Key_5, "5"},       {Qt::Key_9, "9"},
+        {Qt::Key_Period, "."},     {Qt::Key_Plus, "+"},    {Qt::Key_Minus, "-"},
+        {Qt::Key_Asterisk, "X"},   {Qt::Key_Slash, "/"},   {Qt::Key_Enter, "="},
+        {Qt::Key_Return, "="},     {Qt::Key_Equal, "="},   {Qt::Key_Escape, "C"},
         {Qt::Key_Backspace, "CE"}, {Qt::Key_Percent, "%"},
     };
     for (const auto& [qtKey, caption] : keys) {
@@ -328,9 +330,9 @@ TEST_F(KeyboardPanelTest, PcKeysHoldCalculatorKeys) {
 
 TEST_F(KeyboardPanelTest, EveryKeyHasAPcKeyShownInItsTooltip) {
     const std::pair<int, const char*> letters[] = {
-        {Qt::Key_S, "S"},    {Qt::Key_E, "Ex"},  {Qt::Key_Z, "00"}, {Qt::Key_D, "<>"},
-        {Qt::Key_Q, "SQRT"}, {Qt::Key_P, "%"},   {Qt::Key_J, "M-="}, {Qt::Key_K, "M+="},
-        {Qt::Key_L, "CM"},   {Qt::Key_R, "RM"},  {Qt::Key_N, "M-"}, {Qt::Key_M, "M+"},
+        {Qt::Key_S, "S"},    {Qt::Key_E, "Ex"},    {Qt::Key_Z, "00"},    {Qt::Key_D, "<>"},
+        {Qt::Key_Q, "SQRT"}, {Qt::Key_P, "%"},     {Qt::Key_J, "M-="},   {Qt::Key_K, "M+="},
+        {Qt::Key_L, "CM"},   {Qt::Key_R, "RM"},    {Qt::Key_N, "M-"},    {Qt::Key_M, "M+"},
         {Qt::Key_X, "X"},    {Qt::Key_Comma, "."}, {Qt::Key_Less, "<>"},
     };
     for (const auto& [qtKey, caption] : letters) {
@@ -344,7 +346,8 @@ TEST_F(KeyboardPanelTest, EveryKeyHasAPcKeyShownInItsTooltip) {
         for (const char* caption : column) {
             if (*caption == '\0') continue;
             const QString tip = key(caption)->toolTip();
-            EXPECT_TRUE(tip.startsWith(QStringLiteral("PC key"))) << caption << ": " << tip.toStdString();
+            EXPECT_TRUE(tip.startsWith(QStringLiteral("PC key")))
+                << caption << ": " << tip.toStdString();
         }
     }
     EXPECT_EQ(key("=")->toolTip(), QStringLiteral("PC keys: Enter or ="));
@@ -376,7 +379,9 @@ TEST_F(KeyboardPanelTest, TheSwitchesSayWhatTheyAre) {
     EXPECT_TRUE(labels.contains(QStringLiteral("Rounding")));
     // Between the switches and the keys, inside the window.
     for (const QLabel* label : panel.findChildren<QLabel*>()) {
-        if (label->text() != QStringLiteral("Decimals") && label->text() != QStringLiteral("Rounding")) continue;
+        if (label->text() != QStringLiteral("Decimals") &&
+            label->text() != QStringLiteral("Rounding"))
+            continue;
         EXPECT_TRUE(panel.rect().contains(label->geometry()));
         EXPECT_LE(label->geometry().bottom(), key("7")->y());
         EXPECT_GT(label->y(), panel.decimalPointSwitch()->button(0)->y());
@@ -402,8 +407,8 @@ class ShortPressTest : public KeyboardPanelTest {
     }
     void click(QAbstractButton* button) {
         const QPointF centre = QRectF(button->rect()).center();
-        QMouseEvent press(QEvent::MouseButtonPress, centre, button->mapToGlobal(centre), Qt::LeftButton,
-                          Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent press(QEvent::MouseButtonPress, centre, button->mapToGlobal(centre),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
         QMouseEvent release(QEvent::MouseButtonRelease, centre, button->mapToGlobal(centre),
                             Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(button, &press);

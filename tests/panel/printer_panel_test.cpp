@@ -1,5 +1,7 @@
 // The drum printer on the offscreen platform: drum timing, striking, the red
 // mark, paper feed and the paper's Copy and Save.
+#include "panel/printer_panel.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -10,12 +12,10 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QTemporaryDir>
-
 #include <array>
 #include <initializer_list>
 #include <string>
 
-#include "panel/printer_panel.h"
 #include "tests/panel/qt_printers.h"
 
 namespace tallivo {
@@ -24,7 +24,7 @@ namespace {
 constexpr int kSector = PrinterPanel::kPeriodsPerSector;
 
 class PrinterPanelTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         printer.connect(hammers.data(), &paperAdvance, &hammerFire, &ribbonRed, &drumIndex, &test);
         QObject::connect(&printer, &PrinterPanel::lineEmitted,
@@ -55,9 +55,10 @@ protected:
     }
     std::string line() const { return printer.printLine; }
     // A paper line: columns 0-17 (padded with spaces), then the symbol fields.
-    static QString paperLine(const char* digits, const char* left = "  ", const char* right = "  ") {
-        return QString::fromLatin1(digits).leftJustified(18) + QLatin1Char(' ') + QString::fromLatin1(left) +
-               QLatin1Char(' ') + QString::fromLatin1(right);
+    static QString paperLine(const char* digits, const char* left = "  ",
+                             const char* right = "  ") {
+        return QString::fromLatin1(digits).leftJustified(18) + QLatin1Char(' ') +
+               QString::fromLatin1(left) + QLatin1Char(' ') + QString::fromLatin1(right);
     }
 
     std::array<Net, 20> hammers{};
@@ -122,8 +123,10 @@ TEST_F(PrinterPanelTest, SymbolsAndUnusedHammers) {
 
 TEST_F(PrinterPanelTest, EverySectorsCharacterAndSymbols) {
     const char digits[] = "0123456789..-";
-    const char* left[] = {"<>", "+ ", "- ", "X ", "/ ", "M+", "M-", "^ ", "= ", "SQ", "% ", "C ", "R "};
-    const char* right[] = {"# ", "* ", "1 ", "2 ", "3 ", "M+", "M-", "T ", "K ", "E ", "Ex", "C ", "M "};
+    const char* left[] = {"<>", "+ ", "- ", "X ", "/ ", "M+", "M-",
+                          "^ ", "= ", "SQ", "% ", "C ", "R "};
+    const char* right[] = {"# ", "* ", "1 ", "2 ", "3 ", "M+", "M-",
+                           "T ", "K ", "E ", "Ex", "C ", "M "};
     for (int sector = 0; sector < 13; ++sector) {
         boundary(sector, {0, 1, 2, 9, 17}, true, true);
         ASSERT_EQ(emitted.size(), sector + 1);
@@ -167,8 +170,7 @@ TEST_F(PrinterPanelTest, PaperFeedAtBoundariesOnly) {
     run(2 * kSector);
     paperAdvance = 0;
     run(2 * kSector);
-    EXPECT_EQ(printer.paperLines(),
-              (QStringList{paperLine("  2"), paperLine(""), paperLine("")}));
+    EXPECT_EQ(printer.paperLines(), (QStringList{paperLine("  2"), paperLine(""), paperLine("")}));
 }
 
 TEST_F(PrinterPanelTest, RedMark) {
@@ -238,8 +240,9 @@ TEST_F(PrinterPanelTest, CopyTakesTheSelectionInPaperOrderOrTheWholePaper) {
     boundary(5, {}, false, true);  // a blank line
     // Copied without the blanks at the ends of the lines; a blank line stays
     // a line.
-    EXPECT_EQ(printer.copyText(), QStringLiteral("                 1\n                 2\n                 3\n"
-                                                 "                   /\n\n"));
+    EXPECT_EQ(printer.copyText(),
+              QStringLiteral("                 1\n                 2\n                 3\n"
+                             "                   /\n\n"));
 
     printer.paper()->item(2)->setSelected(true);
     printer.paper()->item(0)->setSelected(true);
@@ -289,7 +292,7 @@ TEST_F(PrinterPanelTest, SaveWritesOneLinePerPrintedLine) {
 // The paper as its reader sees it: it follows the newest line while the end
 // is in view, and stays where the reader scrolled otherwise.
 class PaperViewTest : public PrinterPanelTest {
-protected:
+  protected:
     // Feeds `count` lines, one per drum sector, each with a digit.
     void feed(int count) {
         for (int i = 0; i < count; ++i) boundary(printer.sector, {17}, true, true);

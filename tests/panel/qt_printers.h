@@ -1,7 +1,8 @@
 #pragma once
 // Lets GoogleTest print Qt strings as text in failure messages.
 #include <QString>
-
 #include <ostream>
 
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}

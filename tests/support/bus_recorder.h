@@ -40,7 +40,7 @@ struct BusSample {
 };
 
 class BusRecorder final : public Component {
-public:
+  public:
     explicit BusRecorder(Board& board) : board_(board) { board.registry.registerComponent(this); }
     int clockPhase1() override {
         afterPhase1_ = ports();
@@ -68,7 +68,7 @@ public:
 
     std::vector<BusSample> samples;
 
-private:
+  private:
     PortLevels ports() const {
         return {portBits(board_.roms[0].portLines), portBits(board_.rams[0].outputLines),
                 portBits(board_.rams[1].outputLines)};

@@ -15,11 +15,12 @@
 namespace tallivo::testing {
 
 class FlowchartBench : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         previousDir = std::filesystem::current_path();
         dir = std::filesystem::temp_directory_path() /
-              ("tallivo_flowchart_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+              ("tallivo_flowchart_" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
         std::filesystem::current_path(dir);

@@ -38,7 +38,7 @@ struct Json {
 };
 
 class JsonParser {
-public:
+  public:
     explicit JsonParser(const std::string& s) : s_(s) {}
     bool parse(Json& out) {
         ok_ = true;
@@ -47,7 +47,7 @@ public:
         return ok_ && pos_ == s_.size();
     }
 
-private:
+  private:
     void skip() {
         while (pos_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[pos_]))) ++pos_;
     }
@@ -60,17 +60,23 @@ private:
         return false;
     }
     void string(std::string& out) {
-        if (!eat('"')) { ok_ = false; return; }
+        if (!eat('"')) {
+            ok_ = false;
+            return;
+        }
         while (pos_ < s_.size() && s_[pos_] != '"') {
             char c = s_[pos_++];
             if (c == '\\' && pos_ < s_.size()) {
                 char e = s_[pos_++];
-                if (e == 'n') c = '\n';
-                else if (e == 't') c = '\t';
+                if (e == 'n')
+                    c = '\n';
+                else if (e == 't')
+                    c = '\t';
                 else if (e == 'u' && pos_ + 4 <= s_.size()) {
                     c = static_cast<char>(std::stoi(s_.substr(pos_, 4), nullptr, 16));
                     pos_ += 4;
-                } else c = e;
+                } else
+                    c = e;
             }
             out += c;
         }
@@ -78,7 +84,10 @@ private:
     }
     void value(Json& out) {
         skip();
-        if (pos_ >= s_.size()) { ok_ = false; return; }
+        if (pos_ >= s_.size()) {
+            ok_ = false;
+            return;
+        }
         const char c = s_[pos_];
         if (c == '{') {
             out.kind = Json::kObject;
@@ -87,7 +96,10 @@ private:
             do {
                 std::string key;
                 string(key);
-                if (!eat(':')) { ok_ = false; return; }
+                if (!eat(':')) {
+                    ok_ = false;
+                    return;
+                }
                 value(out.members[key]);
             } while (ok_ && eat(','));
             if (!eat('}')) ok_ = false;
@@ -118,7 +130,9 @@ private:
                 ok_ = false;
             }
             pos_ += used;
-            while (pos_ < s_.size() && (s_[pos_] == '.' || std::isdigit(static_cast<unsigned char>(s_[pos_])))) ++pos_;
+            while (pos_ < s_.size() &&
+                   (s_[pos_] == '.' || std::isdigit(static_cast<unsigned char>(s_[pos_]))))
+                ++pos_;
         }
     }
     const std::string& s_;
@@ -126,6 +140,8 @@ private:
     bool ok_ = true;
 };
 
-inline bool parseJson(const std::string& text, Json& out) { return JsonParser(text).parse(out); }
+inline bool parseJson(const std::string& text, Json& out) {
+    return JsonParser(text).parse(out);
+}
 
 }  // namespace tallivo::testing

@@ -2,6 +2,8 @@
 // A board loaded with a small program for chip-level tests. The program is
 // written as a code file in a temporary folder, so the ROMs load it the way
 // they load the firmware.
+#include <unistd.h>
+
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -10,7 +12,6 @@
 #include <functional>
 #include <initializer_list>
 #include <string>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -21,7 +22,9 @@ namespace tallivo::testing {
 // Periods from the end of the warm-up until n instruction cycles have executed:
 // one period in which the CPU raises SYNC, then eight per cycle, and the period
 // whose phase 1 executes the last one.
-constexpr std::uint64_t periodsForCycles(std::uint64_t cycles) { return 2 + 8 * cycles; }
+constexpr std::uint64_t periodsForCycles(std::uint64_t cycles) {
+    return 2 + 8 * cycles;
+}
 
 // Index, counted from 0 after the warm-up, of the period whose phase 2 enters
 // `phase` of instruction cycle `cycle`: what the CPU drives then is sampled in
@@ -33,8 +36,8 @@ constexpr std::uint64_t periodEntering(std::uint64_t cycle, int phase) {
 // A folder of this process's own: ctest runs test processes side by side,
 // and they must not write one another's files.
 inline std::string temporaryPath(const std::string& name) {
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("tallivo_tests_" + std::to_string(::getpid()));
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("tallivo_tests_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     return (dir / name).string();
 }
@@ -75,7 +78,7 @@ struct BoardExtras {
 };
 
 class TestBoard {
-public:
+  public:
     TestBoard(const Blocks& blocks, BoardSettings settings, const BoardExtras& extras = {}) {
         std::string text;
         for (const auto& [origin, bytes] : blocks) text += codeText(origin, bytes);
@@ -97,7 +100,8 @@ public:
         board.warmUp();
     }
     TestBoard(std::initializer_list<Block> blocks) : TestBoard(Blocks(blocks), BoardSettings{}) {}
-    TestBoard(const std::vector<std::uint8_t>& program) : TestBoard(Blocks{{0, program}}, BoardSettings{}) {}
+    TestBoard(const std::vector<std::uint8_t>& program)
+        : TestBoard(Blocks{{0, program}}, BoardSettings{}) {}
 
     // Runs until `cycles` more instruction cycles have executed.
     void cycles(std::uint64_t count) {
@@ -108,7 +112,7 @@ public:
     Board board;
     std::array<Rom4001, 11> upperRoms;  // chips 5-15, connected only for BoardExtras::everyPage
 
-private:
+  private:
     bool started_ = false;
 };
 

@@ -21,12 +21,14 @@ BitmapSpec coordinatePicture(int width, int height, bool topDown = false) {
     s.height = height;
     s.topDown = topDown;
     s.pixel = [](int x, int y) {
-        return std::vector<std::uint8_t>{static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y), 0x80};
+        return std::vector<std::uint8_t>{static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y),
+                                         0x80};
     };
     return s;
 }
 
-BitmapStatus loadPicture(const std::vector<std::uint8_t>& file, int availW, int availH, ScaledBitmap& out) {
+BitmapStatus loadPicture(const std::vector<std::uint8_t>& file, int availW, int availH,
+                         ScaledBitmap& out) {
     MemorySource source(file);
     return loadScaledPicture(source, availW, availH, out);
 }
@@ -45,7 +47,8 @@ TEST(ScaleDivisor, IsTheSmallestDivisorThatFitsBothSides) {
                 for (int ah : {1, 7, 100, 600}) {
                     int expected = 1;
                     while (w / expected > aw || h / expected > ah) ++expected;
-                    ASSERT_EQ(scaleDivisor(w, h, aw, ah), expected) << w << "x" << h << " in " << aw << "x" << ah;
+                    ASSERT_EQ(scaleDivisor(w, h, aw, ah), expected)
+                        << w << "x" << h << " in " << aw << "x" << ah;
                 }
             }
         }
@@ -90,8 +93,10 @@ TEST(BitmapReader, ReadsAPictureThatFitsUnscaledTopRowFirst) {
 TEST(BitmapReader, TopDownFileReadsTheRightWayUp) {
     for (const auto& [availW, availH] : {std::pair{100, 100}, std::pair{3, 2}}) {
         ScaledBitmap bottomUp, topDown;
-        ASSERT_EQ(loadPicture(makeBitmap(coordinatePicture(7, 5)), availW, availH, bottomUp), BitmapStatus::ok);
-        ASSERT_EQ(loadPicture(makeBitmap(coordinatePicture(7, 5, true)), availW, availH, topDown), BitmapStatus::ok);
+        ASSERT_EQ(loadPicture(makeBitmap(coordinatePicture(7, 5)), availW, availH, bottomUp),
+                  BitmapStatus::ok);
+        ASSERT_EQ(loadPicture(makeBitmap(coordinatePicture(7, 5, true)), availW, availH, topDown),
+                  BitmapStatus::ok);
         EXPECT_EQ(topDown.bytes, bottomUp.bytes);
         EXPECT_EQ(topDown.bytes[1], bottomUp.bytes[1]);
     }
@@ -109,7 +114,8 @@ TEST(BitmapReader, LargePictureIsSampledAtTheDivisor) {
     for (const auto& c : {Case{7, 5, 3, 2, 2, {1, 3}}, Case{9, 8, 3, 2, 3, {2, 5}}}) {
         for (bool topDown : {false, true}) {
             ScaledBitmap p;
-            ASSERT_EQ(loadPicture(makeBitmap(coordinatePicture(c.width, c.height, topDown)), c.availW, c.availH, p),
+            ASSERT_EQ(loadPicture(makeBitmap(coordinatePicture(c.width, c.height, topDown)),
+                                  c.availW, c.availH, p),
                       BitmapStatus::ok);
             ASSERT_EQ(p.divisor, c.divisor);
             ASSERT_EQ(p.width, c.width / c.divisor);
@@ -119,7 +125,8 @@ TEST(BitmapReader, LargePictureIsSampledAtTheDivisor) {
             for (int y = 0; y < p.height; ++y) {
                 for (int x = 0; x < p.width; ++x) {
                     const std::size_t i = static_cast<std::size_t>(y * p.width + x) * 3;
-                    EXPECT_EQ(p.bytes[i], x * c.divisor) << x << "," << y << (topDown ? " top-down" : "");
+                    EXPECT_EQ(p.bytes[i], x * c.divisor)
+                        << x << "," << y << (topDown ? " top-down" : "");
                     EXPECT_EQ(p.bytes[i + 1], c.rows[static_cast<std::size_t>(y)]) << x << "," << y;
                 }
             }
@@ -133,14 +140,17 @@ BitmapSpec typeFile(int width, int height, std::function<int(int, int)> value) {
     s.height = height;
     s.bitsPerPixel = 8;
     s.paletteEntries = 256;
-    s.pixel = [value](int x, int y) { return std::vector<std::uint8_t>{static_cast<std::uint8_t>(value(x, y))}; };
+    s.pixel = [value](int x, int y) {
+        return std::vector<std::uint8_t>{static_cast<std::uint8_t>(value(x, y))};
+    };
     return s;
 }
 
 TEST(TypeMap, StoredValuesBecomeTypesIgnoringThePalette) {
     const int values[6] = {0, 1, 64, 65, 254, 255};
     ScaledBitmap picture;
-    ASSERT_EQ(loadPicture(makeBitmap(coordinatePicture(6, 1)), 100, 100, picture), BitmapStatus::ok);
+    ASSERT_EQ(loadPicture(makeBitmap(coordinatePicture(6, 1)), 100, 100, picture),
+              BitmapStatus::ok);
     // Width 6 gives rows of 6 bytes padded to 8.
     const auto file = makeBitmap(typeFile(6, 1, [&](int x, int) { return values[x]; }));
     MemorySource source(file);
@@ -171,9 +181,11 @@ TEST(TypeMap, ReadWithThePicturesDivisorAndSize) {
 
 TEST(TypeMap, LargerMapLinesUpAtTheBottomLeft) {
     ScaledBitmap picture;
-    ASSERT_EQ(loadPicture(makeBitmap(coordinatePicture(2, 2)), 100, 100, picture), BitmapStatus::ok);
+    ASSERT_EQ(loadPicture(makeBitmap(coordinatePicture(2, 2)), 100, 100, picture),
+              BitmapStatus::ok);
     // 4 × 4 map: only its bottom-left 2 × 2 (top-row indices 2 and 3) is used.
-    const auto file = makeBitmap(typeFile(4, 4, [](int x, int y) { return x < 2 && y >= 2 ? 1 : 255; }));
+    const auto file =
+        makeBitmap(typeFile(4, 4, [](int x, int y) { return x < 2 && y >= 2 ? 1 : 255; }));
     MemorySource source(file);
     ScaledBitmap types;
     ASSERT_EQ(loadTypeMap(source, picture, types), BitmapStatus::ok);
@@ -182,12 +194,14 @@ TEST(TypeMap, LargerMapLinesUpAtTheBottomLeft) {
 
 TEST(TypeMap, MapSmallerThanThePictureIsRejected) {
     ScaledBitmap picture;
-    ASSERT_EQ(loadPicture(makeBitmap(coordinatePicture(4, 3)), 100, 100, picture), BitmapStatus::ok);
+    ASSERT_EQ(loadPicture(makeBitmap(coordinatePicture(4, 3)), 100, 100, picture),
+              BitmapStatus::ok);
     for (const auto& [w, h] : {std::pair{3, 3}, std::pair{4, 2}, std::pair{1, 1}}) {
         const auto file = makeBitmap(typeFile(w, h, [](int, int) { return 1; }));
         MemorySource source(file);
         ScaledBitmap types;
-        EXPECT_EQ(loadTypeMap(source, picture, types), BitmapStatus::smallerThanPicture) << w << "x" << h;
+        EXPECT_EQ(loadTypeMap(source, picture, types), BitmapStatus::smallerThanPicture)
+            << w << "x" << h;
         EXPECT_TRUE(types.bytes.empty());
     }
 }
@@ -205,14 +219,16 @@ TEST(TypeMap, TwentyFourBitMapIsRejected) {
 // the header says, nothing outside the file is touched (the sanitizer build
 // and the fuzz targets catch what these asserts cannot).
 class BrokenBitmap : public ::testing::Test {
-protected:
+  protected:
     std::vector<std::uint8_t> good = makeBitmap(coordinatePicture(5, 4));
 };
 
 TEST_F(BrokenBitmap, ShortHeadersAndBadSignature) {
     EXPECT_EQ(headerOf({}, 24), BitmapStatus::truncatedHeader);
-    EXPECT_EQ(headerOf(std::vector<std::uint8_t>(good.begin(), good.begin() + 13), 24), BitmapStatus::truncatedHeader);
-    EXPECT_EQ(headerOf(std::vector<std::uint8_t>(good.begin(), good.begin() + 53), 24), BitmapStatus::truncatedHeader);
+    EXPECT_EQ(headerOf(std::vector<std::uint8_t>(good.begin(), good.begin() + 13), 24),
+              BitmapStatus::truncatedHeader);
+    EXPECT_EQ(headerOf(std::vector<std::uint8_t>(good.begin(), good.begin() + 53), 24),
+              BitmapStatus::truncatedHeader);
     auto bad = good;
     bad[1] = 'N';
     EXPECT_EQ(headerOf(bad, 24), BitmapStatus::badSignature);
@@ -235,12 +251,14 @@ TEST_F(BrokenBitmap, DimensionsThatAreNotPositiveOrTooLarge) {
         std::uint32_t width, height;
     };
     for (const auto& c : {Case{0, 4}, Case{static_cast<std::uint32_t>(-5), 4}, Case{5, 0},
-                          Case{0x80000000u, 4}, Case{5, 0x80000000u}, Case{16385, 1}, Case{1, 16385},
-                          Case{1, static_cast<std::uint32_t>(-16385)}, Case{16384, 16384}, Case{0xFFFFFFFFu, 0xFFFFFFFFu}}) {
+                          Case{0x80000000u, 4}, Case{5, 0x80000000u}, Case{16385, 1},
+                          Case{1, 16385}, Case{1, static_cast<std::uint32_t>(-16385)},
+                          Case{16384, 16384}, Case{0xFFFFFFFFu, 0xFFFFFFFFu}}) {
         auto bad = good;
         putLe(bad, 18, c.width, 4);
         putLe(bad, 22, c.height, 4);
-        EXPECT_EQ(headerOf(bad, 24), BitmapStatus::badDimensions) << std::hex << c.width << " x " << c.height;
+        EXPECT_EQ(headerOf(bad, 24), BitmapStatus::badDimensions)
+            << std::hex << c.width << " x " << c.height;
     }
 }
 
@@ -343,8 +361,9 @@ TEST(BitmapWriter, WhatItWritesReadsBackPixelForPixel) {
     const int width = 5, height = 3;
     std::vector<std::uint8_t> colours, values;
     for (int i = 0; i < width * height; ++i) {
-        colours.insert(colours.end(), {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(100 + i),
-                                       static_cast<std::uint8_t>(200 + i)});
+        colours.insert(colours.end(),
+                       {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(100 + i),
+                        static_cast<std::uint8_t>(200 + i)});
         values.push_back(static_cast<std::uint8_t>(i * 17));
     }
     const auto picture = encodeBitmap(width, height, 24, colours);
@@ -357,7 +376,8 @@ TEST(BitmapWriter, WhatItWritesReadsBackPixelForPixel) {
     ASSERT_EQ(loadScaledPicture(pictureSource, width, height, read), BitmapStatus::ok);
     EXPECT_EQ(read.bytes, colours);
     ASSERT_EQ(loadTypeMap(typeSource, read, readTypes), BitmapStatus::ok);
-    for (std::size_t i = 0; i < values.size(); ++i) EXPECT_EQ(readTypes.bytes[i], pixelType(values[i])) << i;
+    for (std::size_t i = 0; i < values.size(); ++i)
+        EXPECT_EQ(readTypes.bytes[i], pixelType(values[i])) << i;
     // A grey palette in front of the 8-bit rows: value v shows as grey v.
     EXPECT_EQ(le32(types, 10), 14u + 40u + 1024u);
     EXPECT_EQ(types[54 + 4 * 200], 200);

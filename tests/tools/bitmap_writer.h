@@ -14,7 +14,7 @@ struct BitmapSpec {
     std::int32_t width = 1;
     std::int32_t height = 1;
     std::uint16_t bitsPerPixel = 24;
-    bool topDown = false;        // store the rows top row first (negative height)
+    bool topDown = false;              // store the rows top row first (negative height)
     std::uint32_t paletteEntries = 0;  // 4 bytes each, between headers and rows
     // Bytes of the pixel at (x, y), y counted from the top of the picture;
     // bitsPerPixel / 8 of them are used, in file order (blue, green, red).
@@ -22,11 +22,13 @@ struct BitmapSpec {
 };
 
 inline void putLe(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+    for (int i = 0; i < bytes; ++i)
+        b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 inline std::size_t rowBytes(const BitmapSpec& s) {
-    return (static_cast<std::size_t>(s.bitsPerPixel) * static_cast<std::size_t>(s.width) / 8 + 3) / 4 * 4;
+    return (static_cast<std::size_t>(s.bitsPerPixel) * static_cast<std::size_t>(s.width) / 8 + 3) /
+           4 * 4;
 }
 
 inline std::vector<std::uint8_t> makeBitmap(const BitmapSpec& s) {
@@ -57,7 +59,8 @@ inline std::vector<std::uint8_t> makeBitmap(const BitmapSpec& s) {
         for (int x = 0; x < s.width; ++x) {
             const auto value = s.pixel ? s.pixel(x, y) : std::vector<std::uint8_t>{};
             for (std::size_t k = 0; k < bytesPerPixel && k < value.size(); ++k)
-                b[offset + static_cast<std::size_t>(stored) * row + static_cast<std::size_t>(x) * bytesPerPixel + k] = value[k];
+                b[offset + static_cast<std::size_t>(stored) * row +
+                  static_cast<std::size_t>(x) * bytesPerPixel + k] = value[k];
         }
     }
     return b;
@@ -65,7 +68,8 @@ inline std::vector<std::uint8_t> makeBitmap(const BitmapSpec& s) {
 
 inline void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace tallivo::testing

@@ -50,7 +50,8 @@ TEST(Monitor, ANegativeLimitNeverRunsOut) {
 
 TEST(Monitor, AStartAddressWaitsForItAndCountsFromZero) {
     // 000: NOP x3; 003: JUN 123; 123: LDM 1
-    const TraceRun r = trace({{0, {0x00, 0x00, 0x00, 0x41, 0x23}}, {0x123, {0xD1, 0xF2}}}, 3, 0x123);
+    const TraceRun r =
+        trace({{0, {0x00, 0x00, 0x00, 0x41, 0x23}}, {0x123, {0xD1, 0xF2}}}, 3, 0x123);
     EXPECT_EQ(r.trace, "4004 Monitor\n    0: 0123 LDM 1\n    1: 0124 IAC\n    2: 0125 NOP\n");
     EXPECT_EQ(r.messages, std::vector<std::string>{"NOTE: Recording Limit Reached"});
 }
@@ -96,10 +97,9 @@ TEST(Monitor, FinShowsAllThreeDigitsOfAnAddressFromPage1Up) {
 TEST(Monitor, ThePage3FilterLooksAtAddressBits8To10Only) {
     // 000: JUN B00; B00: LDM 1; JUN 700; 700: LDM 2; JUN 000. Bits 8-10 of
     // 0xB00 are 3, so its cycles are written; those of 0x700 (7) are not.
-    const TraceRun r = trace({{0x000, {0x4B, 0x00}},
-                              {0xB00, {0xD1, 0x47, 0x00}},
-                              {0x700, {0xD2, 0x40, 0x00}}},
-                             6, 0, true, 2 + 8 * 16, true);
+    const TraceRun r =
+        trace({{0x000, {0x4B, 0x00}}, {0xB00, {0xD1, 0x47, 0x00}}, {0x700, {0xD2, 0x40, 0x00}}}, 6,
+              0, true, 2 + 8 * 16, true);
     EXPECT_EQ(r.trace,
               "4004 Monitor\n"
               "Reset\n"
@@ -114,10 +114,9 @@ TEST(Monitor, UnderThePage3FilterAContinuationLeftOpenTakesTheNextWrittenCycle) 
     // at 400, outside the filter. The line of that JUN stays open and the
     // next cycle written, LDM 5 at 300 on the next round, completes it with
     // its own byte.
-    const TraceRun r = trace({{0x000, {0x43, 0x00}},
-                              {0x300, {0xD5, 0x43, 0xFF}},
-                              {0x3FF, {0x40, 0x00}}},
-                             7, 0, true, 2 + 8 * 16);
+    const TraceRun r =
+        trace({{0x000, {0x43, 0x00}}, {0x300, {0xD5, 0x43, 0xFF}}, {0x3FF, {0x40, 0x00}}}, 7, 0,
+              true, 2 + 8 * 16);
     EXPECT_EQ(r.trace,
               "4004 Monitor\n"
               "Reset\n"
@@ -129,9 +128,9 @@ TEST(Monitor, UnderThePage3FilterAContinuationLeftOpenTakesTheNextWrittenCycle) 
 
 TEST(Monitor, EveryMnemonicGroupIsFormatted) {
     // SRC P0 after FIM; RDR (I/O read shows the chip's answer); ISZ; BBL; LD; KBP; 0xFE
-    const TraceRun r = trace({{0, {0x20, 0x12, 0x21, 0xEA, 0x75, 0x06, 0xA4, 0xFC, 0xFE, 0x31,
-                                   0xC3}}},
-                             11, 0, false, 2 + 8 * 12);
+    const TraceRun r =
+        trace({{0, {0x20, 0x12, 0x21, 0xEA, 0x75, 0x06, 0xA4, 0xFC, 0xFE, 0x31, 0xC3}}}, 11, 0,
+              false, 2 + 8 * 12);
     EXPECT_EQ(r.trace,
               "4004 Monitor\n"
               "Reset\n"
