@@ -90,9 +90,8 @@ bool tapeKeys(const std::string& text, std::vector<int>& keys, std::string& erro
             continue;
         }
         for (const char c : token) {
-            // A PC key is known by the upper-case character it types.
             const std::string_view caption =
-                calculatorKeyFor(std::toupper(static_cast<unsigned char>(c)));
+                calculatorKeyForCharacter(static_cast<unsigned char>(c));
             if (caption.empty()) {
                 error = "no key for '" + std::string(1, c) + "'" +
                         (token.size() > 1 ? " in '" + token + "'" : std::string());

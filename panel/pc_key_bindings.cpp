@@ -46,6 +46,11 @@ std::string_view calculatorKeyFor(int keyCode) {
     return {};
 }
 
+std::string_view calculatorKeyForCharacter(unsigned char c) {
+    // A letter's key code is its capital.
+    return calculatorKeyFor(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+}
+
 TypedText keysForText(std::string_view text) {
     TypedText typed;
     bool inNumber = false;  // the keys since the last line end typed an entry
@@ -70,8 +75,7 @@ TypedText keysForText(std::string_view text) {
             key = "<>";
             length = 2;
         } else if (byte < 0x80) {
-            // A letter's key code is its capital.
-            key = calculatorKeyFor(byte >= 'a' && byte <= 'z' ? byte - 'a' + 'A' : byte);
+            key = calculatorKeyForCharacter(byte);
         } else {
             // A character beyond ASCII has no key: its whole UTF-8 sequence
             // is skipped.

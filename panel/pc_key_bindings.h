@@ -33,6 +33,9 @@ extern const std::array<PcKeyBinding, 30> kPcKeyBindings;
 // The caption of the calculator key that the PC key `keyCode` holds; empty
 // for none.
 std::string_view calculatorKeyFor(int keyCode);
+// The caption of the calculator key that typing the character `c` holds (a
+// letter types its capital's key); empty for none.
+std::string_view calculatorKeyForCharacter(unsigned char c);
 
 // Text typed through the PC keys, as a paste does: the keys in order, by
 // caption, and the characters no key types (each named once, in order).
