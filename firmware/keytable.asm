@@ -20,8 +20,7 @@ k_times:
         db PRNE, (S_TIMES << 4) | S_NONE, CALC, SETOP, 1, END
         org 0x3D8
         ; row 1: RM % / + 6 5 4 Ex
-keyrow1:
-        db k_recall & 0xFF, k_percent & 0xFF, k_divide & 0xFF, k_plus & 0xFF, 6, 5, 4, k_exchange & 0xFF
+keyrow1: db k_recall & 0xFF, k_percent & 0xFF, k_divide & 0xFF, k_plus & 0xFF, 6, 5, 4, k_exchange & 0xFF
         org 0x3E0
 ; Small routines of the program, in the gaps between the table's rows.
 ; @box "00": two zeros
@@ -34,8 +33,7 @@ k_point:
 
         org 0x3E8
         ; row 2: M- M-= X
-keyrow2:
-        db k_mminus & 0xFF, k_mminusequal & 0xFF, k_times & 0xFF
+keyrow2: db k_mminus & 0xFF, k_mminusequal & 0xFF, k_times & 0xFF
 ; No key sits in the fourth column of the two lower rows, so the scan never
 ; reads their cells; each holds a one-byte piece of the program instead.
 ; A digit key goes from the key table straight to the digit's work, which
@@ -46,8 +44,7 @@ k_digit:
         db END
         org 0x3EC
         ; row 2, after its missing key: 3 2 1 CE
-keyrow2b:
-        db 3, 2, 1, k_clearentry & 0xFF
+keyrow2b: db 3, 2, 1, k_clearentry & 0xFF
         org 0x3F0
 ; "<>": the total so far, kept.
 ; @box "<>": the total, kept
@@ -65,8 +62,7 @@ k_clearentry:
 k_sqrt: db END
         org 0x3F8
         ; row 3: M+ M+= =
-keyrow3:
-        db k_mplus & 0xFF, k_mplusequal & 0xFF, k_total & 0xFF
+keyrow3: db k_mplus & 0xFF, k_mplusequal & 0xFF, k_total & 0xFF
 ; The key wait: the program starts here, and every key's routine comes back
 ; here. The key's routine starts at the address that the key table gives
 ; for it.
@@ -75,5 +71,4 @@ keyrow3:
 main:   db KEY
         org 0x3FC
         ; row 3, after its missing key: . 00 0 C
-keyrow3b:
-        db k_point & 0xFF, k_00 & 0xFF, 0, k_clear & 0xFF
+keyrow3b: db k_point & 0xFF, k_00 & 0xFF, 0, k_clear & 0xFF
