@@ -4,11 +4,10 @@
 ; A typed entry becomes the last entry, LAST; with none typed, LAST (the
 ; last entry or result) is taken again. The entry stays typed until the
 ; number is printed (PRNE) or cleared ("Ex").
-take:   fim P4, ENTRY << 4
-        src P4
+take:   fim P3, ENTRY << 4
+        src P3
         rd2
         jcn z, tk_x
-        fim P3, ENTRY << 4
         fim P4, LAST << 4
         jms copy
         src P4

@@ -16,7 +16,7 @@
 ; strikes and fires; the last sector also feeds the paper. The key scan runs
 ; while it waits for the drum, so keys typed meanwhile go to the buffer.
 ;
-; Budget: loading a sector's hammers takes about 330 instruction cycles of the
+; Budget: loading a sector's hammers takes about 300 instruction cycles of the
 ; 1250 a sector lasts; waiting for the next sector, a scan pass (110 cycles)
 ; between two looks at TEST, whose pulse lasts 200 cycles, so no pulse is
 ; missed. A line takes one revolution (130000 periods) plus the wait for
@@ -33,10 +33,10 @@ pr_idx: jms nextsector
         jcn nc, pr_idx          ; not sector 0 yet
         fim P2, 0x03            ; R4 = the sector; R5 counts 13 sectors (3..15)
         fim P3, 0x40            ; R6 = 4: the printer's shift clock
+; Eighteen bits a sector: the last lands on hammer line 0 and the first on
+; line 17. Lines 18 and 19, which strike nothing, keep what the previous
+; sector pushed up into them.
 pr_sec: fim P1, LINE << 4       ; ROM 0's port and the line; R3 = its character
-        src P1
-        jms hammer              ; hammer lines 19 and 18 strike nothing:
-        jms hammer              ; whatever bit they get
 pr_col: src P1
         rdm                     ; character R3: column 17 - R3, hammer line 17 - R3
         jms hammer
@@ -45,15 +45,14 @@ pr_col: src P1
         jms hammer
         rd0                     ; the left symbol: hammer line 0
         jms hammer
-        ldm 0
-        xch R7
+        ldm 2
+        xch R7                  ; HammerFire
         ld R4
         jcn nz, pr_fire
         rd2                     ; red ribbon, raised in sector 0 only: the printer
-        xch R7                  ; remembers it until the line is fed
+        add R7                  ; remembers it until the line is fed (the carry
+        xch R7                  ; is clear: hammer's last ADD made at most 6)
 pr_fire:
-        inc R7
-        inc R7                  ; HammerFire
         ld R5
         iac                     ; carry on the last sector (R5 = 15)
         ldm 0
