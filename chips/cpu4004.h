@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdint>
 
+#include "chips/instruction_set.h"
 #include "kernel/component.h"
 
 namespace tallivo {
@@ -61,8 +62,8 @@ class Cpu4004 final : public Component {
 
   private:
     // The cycle that fetches FIN's data byte from R0R1 instead of the next word.
-    bool finFetchCycle() const { return secondWordPending && opr == 3; }
-    bool isSrc() const { return opr == 2 && (opa & 1) != 0; }
+    bool finFetchCycle() const { return secondWordPending && opr == isa::kFinJin; }
+    bool isSrc() const { return opr == isa::kFimSrc && (opa & 1) != 0; }
     void assertCommandLines() {
         *cmRom = 1;
         for (int i = 0; i < 4; ++i) cmRam[i] = static_cast<Net>((cmRamSelect >> i) & 1);
@@ -126,12 +127,12 @@ inline void Cpu4004::driveAt() {
     } else if constexpr (P == kM1 || P == kX1) {
         releaseCommandLines();
     } else if constexpr (P == kM2) {
-        if (opr == 14) assertCommandLines();
+        if (opr == isa::kIoGroup) assertCommandLines();
     } else if constexpr (P == kX2) {
         if (isSrc()) {
             assertCommandLines();
             *dataBus = indexRegisters[opa - 1u];
-        } else if (!(opr == 14 && opa >= 8)) {
+        } else if (!(opr == isa::kIoGroup && isa::ioReads(opa))) {
             // I/O reads leave the bus to the chip that answers.
             *dataBus = accumulator;
         }

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "chips/code_file.h"
+#include "chips/instruction_set.h"
 #include "kernel/component.h"
 
 namespace tallivo {
@@ -58,8 +59,8 @@ class Rom4001 final : public Component {
     // one bit test instead of the walk through the cases.
     void updateDrivePhases() {
         drivePhases_ = static_cast<std::uint16_t>((romSelected ? (1u << kM1 | 1u << kM2) : 0u) |
-                                                  (ioInstruction(10) ? 1u << kX2 : 0u) |
-                                                  (ioInstruction(2) ? 1u << kX3 : 0u));
+                                                  (ioInstruction(isa::kRdr) ? 1u << kX2 : 0u) |
+                                                  (ioInstruction(isa::kWrr) ? 1u << kX3 : 0u));
     }
     std::uint16_t drivePhases_ = 0;
 };

@@ -14,14 +14,6 @@
 
 namespace tallivo {
 
-// The mnemonic of an instruction as the trace writes it (three characters).
-const char* instructionMnemonic(int opr, int opa);
-
-// Whether an instruction's first word takes the next word as its second
-// (JCN, FIM, JUN, JMS, ISZ). FIN is one word: its second cycle fetches its
-// data byte from R0R1, not from the program.
-bool takesSecondWord(std::uint8_t firstWord);
-
 // The instruction as a trace line names it, without the cycle count, the
 // address and the X2/X3 values, which only a run knows: "LDM 1", "JMS 2, A6",
 // "FIN 0", "SRC 2", "WRM". `secondWord` is used by the two-word instructions.
