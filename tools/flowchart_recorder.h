@@ -70,7 +70,6 @@ class FlowchartRecorder : public Component {
 
     int pictureWidthPixels() const { return pictureWidth; }
     int pictureHeightPixels() const { return pictureHeight; }
-    int pictureDivisor() const { return divisor; }
     // Bytes from one row of the display image to the next.
     int displayRowBytes() const { return displayRowLength; }
 
