@@ -149,22 +149,7 @@ inline int Cpu4004::clockPhase1() {
         resetRegisters();
         return 0;
     }
-    switch (phase) {
-        case kM1:
-            sampleAt<kM1>(*dataBus);
-            break;
-        case kM2:
-            sampleAt<kM2>(*dataBus);
-            break;
-        case kX2:
-            sampleAt<kX2>(*dataBus);
-            break;
-        case kX3:
-            sampleAt<kX3>(*dataBus);
-            break;
-        default:
-            break;
-    }
+    sampleAtPhase(*this, phase, *dataBus);
     return 0;
 }
 
@@ -175,35 +160,7 @@ inline int Cpu4004::clockPhase2() {
         *dataBus = 0;
         return 0;
     }
-    switch (phase) {
-        case kA1:
-            driveAt<kA1>();
-            break;
-        case kA2:
-            driveAt<kA2>();
-            break;
-        case kA3:
-            driveAt<kA3>();
-            break;
-        case kM1:
-            driveAt<kM1>();
-            break;
-        case kM2:
-            driveAt<kM2>();
-            break;
-        case kX1:
-            driveAt<kX1>();
-            break;
-        case kX2:
-            driveAt<kX2>();
-            break;
-        case kX3:
-            driveAt<kX3>();
-            break;
-        default:
-            driveAt<kNotSynchronised>();
-            break;
-    }
+    driveAtPhase(*this, phase);
     return 0;
 }
 

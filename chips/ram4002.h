@@ -92,21 +92,7 @@ inline void Ram4002::driveAt() {
 }
 
 inline int Ram4002::clockPhase1() {
-    latchSync();
-    switch (phase) {
-        case kM2:
-            sampleAt<kM2>(*dataBus);
-            break;
-        case kX2:
-            sampleAt<kX2>(*dataBus);
-            break;
-        case kX3:
-            sampleAt<kX3>(*dataBus);
-            break;
-        default:
-            break;
-    }
-    return 0;
+    return sampleBus(*this, *dataBus);
 }
 
 inline int Ram4002::clockPhase2() {

@@ -120,27 +120,7 @@ inline void Rom4001::driveAt() {
 }
 
 inline int Rom4001::clockPhase1() {
-    latchSync();
-    switch (phase) {
-        case kA1:
-            sampleAt<kA1>(*dataBus);
-            break;
-        case kA2:
-            sampleAt<kA2>(*dataBus);
-            break;
-        case kA3:
-            sampleAt<kA3>(*dataBus);
-            break;
-        case kM2:
-            sampleAt<kM2>(*dataBus);
-            break;
-        case kX2:
-            sampleAt<kX2>(*dataBus);
-            break;
-        default:
-            break;
-    }
-    return 0;
+    return sampleBus(*this, *dataBus);
 }
 
 inline int Rom4001::clockPhase2() {
@@ -151,22 +131,7 @@ inline int Rom4001::clockPhase2() {
             if (line) *line = 0;
         return 0;
     }
-    switch (phase) {
-        case kM1:
-            driveAt<kM1>();
-            break;
-        case kM2:
-            driveAt<kM2>();
-            break;
-        case kX2:
-            driveAt<kX2>();
-            break;
-        case kX3:
-            driveAt<kX3>();
-            break;
-        default:
-            break;
-    }
+    driveAtPhase(*this, phase);
     return 0;
 }
 

@@ -90,33 +90,7 @@ inline void Monitor::sampleAt(Net value) {
 }
 
 inline int Monitor::clockPhase1() {
-    latchSync();
-    switch (phase) {
-        case kA1:
-            sampleAt<kA1>(*dataBus);
-            break;
-        case kA2:
-            sampleAt<kA2>(*dataBus);
-            break;
-        case kA3:
-            sampleAt<kA3>(*dataBus);
-            break;
-        case kM1:
-            sampleAt<kM1>(*dataBus);
-            break;
-        case kM2:
-            sampleAt<kM2>(*dataBus);
-            break;
-        case kX2:
-            sampleAt<kX2>(*dataBus);
-            break;
-        case kX3:
-            sampleAt<kX3>(*dataBus);
-            break;
-        default:
-            break;
-    }
-    return 0;
+    return sampleBus(*this, *dataBus);
 }
 
 inline int Monitor::clockPhase2() {
