@@ -3,7 +3,10 @@
 // own firmware waiting for a key, with the flowchart's pictures or without
 // (-f0), run in the page's slices of 12300 periods (one animation frame at
 // 740 kHz). Given the native tallivo_bench, it runs those two cases too and
-// prints the web module's share of the native speed.
+// prints the web module's share of the native speed. Then the calculator
+// printing without a pause (a line of eight digits typed again whenever the
+// last is taken), once silent and once with its sound on and taken after
+// every slice as the page takes it: what the sound costs the page.
 //
 // Usage: node bench/web_bench.js SITE_DIR [TALLIVO_BENCH] [SECONDS]
 //   SITE_DIR is build/web/site (scripts/web.sh --build-only builds it);
@@ -35,8 +38,9 @@ function cpuSeconds() {
   return (u.user + u.system) / 1e6;
 }
 
-async function startModule(hitValue) {
+async function startModule(hitValue, sound = false) {
   const m = await createTallivo({ wasmBinary: fs.readFileSync(path.join(site, 'tallivo.wasm')) });
+  if (sound) m._tallivo_sound(1);
   if (hitValue !== 0) {
     const picture = fs.readFileSync(path.join(site, 'Flowchart.bmp'));
     const types = fs.readFileSync(path.join(site, 'types.bmp'));
@@ -73,6 +77,38 @@ async function measure(name, hitValue) {
   return { name, rate };
 }
 
+// The printing calculator, its sound on or off: periods a second, and the
+// share of the time spent rendering the sound and handing it over.
+async function measurePrinting(name, sound) {
+  const m = await startModule(0, sound);
+  let soundTime = 0;
+  const slice = () => {
+    if (m._tallivo_keys_waiting() === 0) m.ccall('tallivo_type', 'number', ['string'], ['1 2 3 4 5 6 7 8 +']);
+    m._tallivo_run(kSlice);
+    if (!sound) return;
+    const before = cpuSeconds();
+    const count = m._tallivo_sound_render(13230);
+    // The page copies the samples into an audio buffer.
+    if (count > 0) {
+      const at = m._tallivo_sound_samples() >> 2;
+      copy.set(m.HEAPF32.subarray(at, at + count));
+    }
+    soundTime += cpuSeconds() - before;
+  };
+  const copy = new Float32Array(13230);
+  for (let i = 0; i < 20; ++i) slice();
+  soundTime = 0;
+  let periods = 0;
+  const start = cpuSeconds();
+  let used = 0;
+  while (used < seconds) {
+    for (let i = 0; i < 50; ++i) slice();
+    periods += 50 * kSlice;
+    used = cpuSeconds() - start;
+  }
+  return { name, rate: periods / used, soundShare: soundTime / used };
+}
+
 function nativeRates(bench) {
   const out = execFileSync(bench, ['--benchmark_filter=BM_Firmware', '--benchmark_format=json',
     '--benchmark_min_time=' + seconds], { encoding: 'utf8', maxBuffer: 1 << 24 });
@@ -89,6 +125,10 @@ function line(name, rate) {
 (async () => {
   const web = [await measure('web -f0', 0), await measure('web flowchart', 512)];
   for (const w of web) console.log(line(w.name, w.rate));
+  const silent = await measurePrinting('web printing', false);
+  const heard = await measurePrinting('web printing, sound', true);
+  console.log(line(silent.name, silent.rate));
+  console.log(line(heard.name, heard.rate) + `   sound ${(heard.soundShare * 100).toFixed(1)} % of the time`);
   if (benchArg) {
     const native = nativeRates(path.resolve(benchArg));
     const pairs = [['BM_FirmwareF0', web[0]], ['BM_FirmwareFlowchart', web[1]]];

@@ -72,12 +72,10 @@ sd_lp:  src P4
         jcn c, sd_lp            ; down to character 0
         bbl 0
 
-; P4 += P3, digit by digit with the decimal carry.
-add16:  ldm 0
-        xch R7
-        ldm 0
-        xch R9
-        clc
+; P4 += P3, digit by digit with the decimal carry. Both start at character
+; 0: every caller selects the registers with FIM (whose low nibbles are 0),
+; or comes from another of these loops, which leaves R7 and R9 back at 0.
+add16:  clc
 a16_lp: src P3
         rdm
         src P4
@@ -90,12 +88,8 @@ a16_lp: src P3
 
 ; P4 -= P3 by adding the ten's complement. Carry 1 at the end: no borrow.
 ; TCS gives 10 - d for the first digit (carry set) and then 9 - d plus the
-; carry of the digit below.
-sub16:  ldm 0
-        xch R7
-        ldm 0
-        xch R9
-        stc
+; carry of the digit below. R7 and R9 start at 0, as for add16.
+sub16:  stc
 s16_lp: src P3
         rdm
         xch R13
@@ -124,9 +118,8 @@ ic_lp:  ldm 0
         bbl 0
 
 ; P4 = 0 - P4, its sign turned: a borrowed difference back into its size.
-negate: ldm 0
-        xch R9
-        stc
+; Its one caller comes from sub16, which leaves R9 at 0.
+negate: stc
 ng_lp:  src P4
         rdm
         xch R13
@@ -136,6 +129,8 @@ ng_lp:  src P4
         daa                     ; 10 is 0 and carries
         wrm
         isz R9, ng_lp
+; The sign of the selected register turns ("S" calls this too).
+flipsign:
         rd3
         cma
         rar

@@ -2,11 +2,10 @@
 
 ; CALC: carries out the pending "X" or "/", if there is one. It lies just
 ; before mul, into which "X" goes on.
-cc_x:   jun loop
 calc:   fim P4, PEND << 4
         src P4
         rd0
-        jcn z, cc_x             ; nothing pending
+        jcn z, rs_loop          ; nothing pending
         xch R6
         rd2                     ; "%": 2
         cma

@@ -1,4 +1,5 @@
-; Number entry: taking the entry, beginning a new one.
+; Number entry: taking the entry (in page 0 for want of room in page 1;
+; beginning a new one is in interp.asm).
 
 ; A typed entry becomes the last entry, LAST; with none typed, LAST (the
 ; last entry or result) is taken again. The entry stays typed until the
@@ -14,14 +15,3 @@ take:   fim P4, ENTRY << 4
         ldm 0
         wr0                     ; an entry, not a result
 tk_x:   bbl 0
-
-; P4 = ENTRY: the first key of a new entry clears it and marks it as typed.
-; The entry is left selected for the status characters.
-begin:  src P4
-        rd2
-        jcn nz, bg_x
-        jms clear
-        ldm 1
-        wr2
-bg_x:   bbl 0
-

@@ -9,6 +9,8 @@
 ; in status character 2 (any other number has 0 there): when the number has
 ; no more decimals than wanted, "5/4" rounds from that digit, so 5000000 / 3
 ; at eight decimals is 1666666.66666667. The digit is used once.
+;
+; It ends in tr_zero, so that a number cut or rounded to 0 loses its sign.
 fix:    fim P1, KEYS << 4
         src P1
         rd3                     ; rounding rows: 1 "/N", 8 "5/4", 0 "FL"
@@ -44,6 +46,6 @@ fx_rnd: ld R15
         rdm                     ; need sixteen digits)
         jcn z, fx_x
         jms lower
-fx_x:   bbl 0
+fx_x:   jun tr_zero             ; and a 0 loses its sign
 fx_cut: jms lower               ; R12: the digit cut
         jun fx_lp

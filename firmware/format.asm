@@ -6,14 +6,12 @@
 ; marked for the red ribbon.
 format: ldm 0
         xch R9
+        fim P1, LINE << 4
         src P4
-        rd3
-        xch R15                 ; the sign
         rd1
         xch R14                 ; the decimals
-        fim P1, LINE << 4
+        rd3                     ; the sign: the red ribbon
         src P1
-        ld R15
         wr2
 fm_lp:  ld R14
         jcn z, fm_dig
@@ -50,7 +48,7 @@ fm_bl:  ld R3                   ; zeros above the units digit are blanked
         jun fm_bl
 fm_x:   bbl 0
 
-; LINE = no number at all.
+; PRNX: LINE = no number at all; on to the symbols and the printing.
 blankline:
         fim P1, LINE << 4
 bk_lp:  src P1
@@ -59,4 +57,4 @@ bk_lp:  src P1
         isz R3, bk_lp
         ldm 0
         wr2
-        bbl 0
+        jun pn_sym

@@ -10,12 +10,6 @@
 ;
 ; P0 belongs to the interpreter; P1 holds the operation, P2 its operand.
 
-loop:   jms fetch               ; P1 = the operation at P0
-        isz R1, lp_run
-        inc R0
-lp_run: jin P1                  ; to its code in this page
-
-
 ; END: the key's work is done; the lamps are set, and the program goes back
 ; to its key wait. RAM 1's port: line 0 "M" (the memory is not 0), line 1
 ; "OVF" (overflowed), line 2 "NEG" (the total or the last result is
@@ -45,16 +39,20 @@ en_pos: xch R7                  ; NEG
         add R7                  ; M
         src P4                  ; RAM 1
         wmp
-        fim P0, main & 0xFF
-        jun loop
+        fim P0, main & 0xFF     ; and on into the loop, just below
+
+loop:   jms fetch               ; P1 = the operation at P0
+        isz R1, lp_run
+        inc R0
+lp_run: jin P1                  ; to its code in this page
+
 
 ; DIG d: the digit d joins the entry on the right (digit: R5 = d, the key
 ; wait comes here for a digit key). The first digit of a new
 ; entry clears it. A digit that would make a sixteenth, or a fifteenth
 ; decimal (which, with the 0 before the point, would not print), is ignored.
 op_dig: jms operand             ; R5 = the digit
-digit:  fim P4, ENTRY << 4
-        jms begin
+digit:  jms begin
         fim P4, (ENTRY << 4) | 14
         src P4
         rdm
@@ -74,9 +72,19 @@ digit:  fim P4, ENTRY << 4
         wr1                     ; one more decimal
 dg_x:   jun loop
 
+; The first key of a new entry clears it and marks it as typed. The entry
+; is left selected (P4) for the status characters.
+begin:  fim P4, ENTRY << 4
+        src P4
+        rd2
+        jcn nz, bg_x
+        jms clear
+        ldm 1
+        wr2
+bg_x:   bbl 0
+
 ; POINT: the digits that follow are decimals; a second point changes nothing.
 op_point:
-        fim P4, ENTRY << 4
         jms begin               ; (which leaves the entry selected)
         ldm 1
         wr0
@@ -89,19 +97,17 @@ op_clr: jms operand
         jms clear
         jun loop
 
-; COPY s d: register d = register s (digits, decimals, sign).
+; COPY s d: register d = register s (digits, decimals, sign), after taking
+; a typed entry as PRNE does ("Ex" swaps the entry it takes; "RM" overwrites
+; it).
 op_copy:
+        jms take
         jms operand
         ld R4
         xch R6
         ld R5
         xch R8
         jms copy
-        jun loop
-
-; TAKE: the entry is taken as PRNE takes it, without printing ("Ex").
-op_take:
-        jms take
         jun loop
 
 ; JOP a: goes on at a when an "X" or "/" is pending.
@@ -136,18 +142,20 @@ op_setop:
 ; typed after any printed line begin a new number.
 op_prnx:
         jms operand
-        jms blankline
-        jun pn_sym
+        jun blankline           ; which goes on to pn_sym
 op_prne:
         jms take
         ldm LAST
-        jun prn
+        db 0x2C                 ; FIM P6: takes the next byte, op_prnt's LDM,
+                                ; as its data, so PRNE goes on to prn with
+                                ; LAST (a byte less than a JUN; R12 and R13
+                                ; are scratch)
 op_prnt:
         ldm TOTAL
 prn:    xch R8
         jms operand
-        jms fix                 ; the switches' decimals, kept in the number
-        jms tr_zero             ; a number cut to 0 prints black
+        jms fix                 ; the switches' decimals, kept in the number;
+                                ; a number cut to 0 prints black (tr_zero)
         ld R8
         xch R6
         fim P4, ENTRY << 4
@@ -159,19 +167,13 @@ pn_sym: fim P1, LINE << 4
         wr0
         ld R5
         wr1
-        jms print
-        jun loop
+        jun print               ; which goes back to the loop
 
 ; SIGN: "S", the entry changes its sign; a new entry begins as -0 and takes
 ; the digits that follow.
 op_sign:
-        fim P4, ENTRY << 4
         jms begin               ; (which leaves the entry selected)
-        rd3
-        cma
-        rar
-        tcc
-        wr3
+        jms flipsign
         jun loop
 
 ; ADDS r0 adds the entry to register r, ADDS r1 subtracts it.

@@ -33,7 +33,7 @@ key:    jms scan
         iac
         iac
         jcn nz, key
-ky_go:  jms fetchoperand        ; P2 = the routine, or the digit
+ky_go:  jms operand             ; P2 = the routine, or the digit
         ld R4
         jcn nz, ky_run
         fim P0, k_digit & 0xFF

@@ -113,6 +113,7 @@ result: jms trim
         fim P3, LAST << 4
         fim P4, ENTRY << 4
         jms copy
+rs_loop:
         jun loop
 
 ; PEND / ENTRY by long division, in place: the divisor (ENTRY) is shifted up

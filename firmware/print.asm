@@ -66,7 +66,7 @@ pr_fire:
         src P1                  ; the line is out, sector 0 has begun
         ldm 0
         wmp                     ; hammers, ribbon and feed off
-        bbl 0
+        jun loop                ; the line is printed: the next operation
 
 ; Shifts one hammer bit into the chain: 1 when the character in the
 ; accumulator is the one sector R4 strikes. The port must be selected.

@@ -1,5 +1,5 @@
 ; The calculator's program, in the operations that interp.asm runs. The
-; first four words are the interpreter's fetches.
+; first seven words are the interpreter's fetches.
 ;
 ; The flowchart pictures are drawn from this file: "; @box TITLE" before a
 ; label starts a box for the code from that label to the next box, and
@@ -7,9 +7,14 @@
 
 fetch:  fin P1                  ; 0x300: the operation at P0
         bbl 0
-fetchoperand:
+; The operand byte of a two-byte operation, into P2, and P0 past it (the
+; key wait fetches a key's table entry with it too: it sets P0 afterwards).
+; Depth 1.
+operand:
         fin P2                  ; 0x302: the operand at P0
-        bbl 0
+        isz R1, od_ret
+        inc R0
+od_ret: bbl 0
 
 KEY     equ op_key & 0xFF
 END     equ op_end & 0xFF
@@ -17,7 +22,6 @@ DIG     equ op_dig & 0xFF
 POINTK  equ op_point & 0xFF
 CLR     equ op_clr & 0xFF
 COPY    equ op_copy & 0xFF
-TAKE    equ op_take & 0xFF
 JOP     equ op_jop & 0xFF
 SETOP   equ op_setop & 0xFF
 CALC    equ op_calc & 0xFF
@@ -28,18 +32,6 @@ PRNT    equ op_prnt & 0xFF
 PRNX    equ op_prnx & 0xFF
 ADDS    equ op_adds & 0xFF
 
-; The key wait. The key's routine starts at the address that the key table
-; gives for it.
-; @box Wait for a key
-; @next k_digit, k_00, k_point, k_plus, k_minus, k_subtotal, k_total, k_times, k_divide, k_percent, k_mplus, k_mminus, k_recall, k_clearmem, k_sign, k_exchange, k_clearentry, k_clear, k_none
-main:   db KEY
-
-; A digit key goes from the key table straight to the digit's work, which
-; ends here.
-; @box Digit: joins the entry
-; @next main
-k_digit:
-        db END
 ; A number too large for fifteen digits, or a division by 0: "E" on the
 ; right; the calculator takes only "C" from now on.
 ; @box Overflow: print "E"
@@ -58,10 +50,10 @@ k_result:
 
 ; "+" and "-": the entry (or the last one, or the last result, again) is
 ; printed, then added to or subtracted from the total.
-; @box "+": print the entry, add it
+; @box "+": print, add it
 ; @next main, k_overflow
 k_plus: db PRNE, (S_PLUS << 4) | S_NONE, ADDS, TOTAL << 4, END
-; @box "-": print the entry, subtract it
+; @box "-": print, subtract it
 ; @next main, k_overflow
 k_minus:
         db PRNE, (S_MINUS << 4) | S_NONE, ADDS, (TOTAL << 4) | 1, END
@@ -73,13 +65,30 @@ k_minus:
 k_total:
         db JOP, k_result & 0xFF
         db PRNT, (S_EQ << 4) | S_PLUS, CLR, TOTAL, END
-; "X" and "/": the entry (or the last result) is printed and kept for the
-; operation, after carrying out one that was pending ("2 X 3 X 4 =" is 24).
-; @box "X": print the entry, keep it
+; "M+=" and "M-=": "=" with the last line marked "M+" or "M-" instead of
+; "*", and the number of that line then added to the memory or subtracted
+; from it: the total, or with an "X" or "/" pending the operand and the
+; result. An overflow of the memory prints "E" and leaves the memory as it
+; was.
+; @box "M+=": into the memory
 ; @next main, k_overflow
-k_times:
-        db PRNE, (S_TIMES << 4) | S_NONE, CALC, SETOP, 1, END
-; @box "/": print the entry, keep it
+k_mplusequal:
+        db JOP, mp_result & 0xFF
+        db PRNT, (S_EQ << 4) | S_MPLUS, CLR, TOTAL, ADDS, MEM << 4, END
+mp_result:
+        db PRNE, (S_EQ << 4) | S_NONE, CALC, PRNE, (S_NONE << 4) | S_MPLUS, ADDS, MEM << 4, END
+; @box "M-=": out of the memory
+; @next main, k_overflow
+k_mminusequal:
+        db JOP, mm_result & 0xFF
+        db PRNT, (S_EQ << 4) | S_MMIN, CLR, TOTAL, ADDS, (MEM << 4) | 1, END
+mm_result:
+        db PRNE, (S_EQ << 4) | S_NONE, CALC, PRNE, (S_NONE << 4) | S_MMIN, ADDS, (MEM << 4) | 1, END
+
+; "/" (and "X", whose routine is in a gap of the key table): the entry, or
+; the last result, is printed and kept for the operation, after carrying out
+; one that was pending ("2 X 3 X 4 =" is 24).
+; @box "/": print, keep it
 ; @next main, k_overflow
 k_divide:
         db PRNE, (S_DIV << 4) | S_NONE, CALC, SETOP, 2, END
@@ -98,11 +107,11 @@ k_percent:
 ; @next main, k_overflow
 k_mplus:
         db PRNE, (S_MPLUS << 4) | S_NONE, ADDS, MEM << 4, END
-; @box "M-": subtract from the memory
+; @box "M-": out of the memory
 ; @next main, k_overflow
 k_mminus:
         db PRNE, (S_MMIN << 4) | S_NONE, ADDS, (MEM << 4) | 1, END
-; @box "RM": the memory as the entry
+; @box "RM": recall the memory
 ; @next main
 k_recall:
         db CLR, LAST, COPY, (MEM << 4) | LAST, CLR, ENTRY, PRNE, (S_R << 4) | S_M, END
@@ -120,9 +129,9 @@ k_clear:
 ; "Ex": with an "X" or "/" pending, the entry (or, with none typed, the last
 ; number) and the number kept for the operation change places ("3 / 1 2 Ex
 ; =" is 12 / 3); with nothing pending, nothing happens.
-; @box "Ex": the kept number changes places
+; @box "Ex": swap the numbers
 ; @next main
 k_exchange:
         db JOP, ex_swap & 0xFF, END
 ex_swap:
-        db TAKE, COPY, (LAST << 4) | ENTRY, COPY, (PEND << 4) | LAST, COPY, (ENTRY << 4) | PEND, END
+        db COPY, (LAST << 4) | ENTRY, COPY, (PEND << 4) | LAST, COPY, (ENTRY << 4) | PEND, END

@@ -21,19 +21,18 @@
         org 0x000
 ; Power-on: every register and RAM character is 0, which is where the
 ; program starts: no key taken (R10 = 0), the key buffer empty, the numbers 0.
-reset:  fim P0, main & 0xFF     ; the program starts at its key wait
-        jun loop
+; END sets the lamps (all dark) and starts the program at its key wait.
+reset:  jun op_end
 
         include "keys.asm"
         include "print.asm"
         include "format.asm"
-        include "trim.asm"
+        include "countdown.asm"
+        include "entry.asm"
 
         org 0x100
         include "interp.asm"
-        include "entry.asm"
-        include "digits.asm"
-        include "countdown.asm"
+        include "fix.asm"
 
 ; KEY: waits for a key and goes to its routine (key.asm). Its byte, 0xF1, is
 ; one of the codes after which the flowchart window marks the next step as
@@ -45,10 +44,11 @@ op_key: jun key
         org 0x200
         include "arith.asm"
         include "adds.asm"
+        include "digits.asm"
 
         org 0x300
         include "program.asm"
-        include "fix.asm"
+        include "trim.asm"
         include "key.asm"
         include "keytable.asm"
 

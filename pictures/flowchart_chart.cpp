@@ -246,6 +246,7 @@ bool readChart(const Listing& listing, const std::map<std::string, std::int64_t>
             continue;
         }
         bool newLine = true;
+        const bool table = boxes[static_cast<std::size_t>(owner)].next.empty();
         for (std::size_t b = 0; b < line.bytes.size(); ++b) {
             const int address = line.address + static_cast<int>(b);
             if (address < kPage3 || address >= kPageEnd) continue;
@@ -258,7 +259,27 @@ bool readChart(const Listing& listing, const std::map<std::string, std::int64_t>
             ChartStep step;
             step.address = address;
             step.byte = line.bytes[b];
-            step.line = box.steps.empty() ? 0 : box.steps.back().line + (newLine ? 1 : 0);
+            if (box.steps.empty()) {
+                step.line = 0;
+            } else if (!newLine) {
+                step.line = box.steps.back().line;
+                step.column = box.steps.back().column + 1;
+            } else {
+                // A table's line that starts within the row begun above, as
+                // wide as its widest row, goes on in that row at its own
+                // place: a row written in pieces around bytes of other boxes
+                // keeps its columns, with holes where those bytes are.
+                const ChartStep& last = box.steps.back();
+                const int rowStart = last.address - last.column;
+                int widest = 0;
+                for (const ChartStep& s : box.steps) widest = std::max(widest, s.column + 1);
+                if (table && address > last.address && address < rowStart + widest) {
+                    step.line = last.line;
+                    step.column = address - rowStart;
+                } else {
+                    step.line = last.line + 1;
+                }
+            }
             newLine = false;
             if (b < names.size()) step.name = names[b];
             box.steps.push_back(step);

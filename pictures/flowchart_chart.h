@@ -57,6 +57,7 @@ struct ChartStep {
     int address = 0;        // 0x301 to 0x3FF (0x300 cannot be coded in a picture)
     std::uint8_t byte = 0;  // what the listing places there
     int line = 0;           // its source line, counted within the box from 0 (a table's row)
+    int column = 0;         // its place in that line (a table's cell)
     std::string name;       // a table entry's name; empty when it has none
     bool entry = false;     // carries an entry mark
     bool skip = false;      // carries a skip mark

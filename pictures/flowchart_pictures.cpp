@@ -265,11 +265,11 @@ class Layout {
         nets_.insert(nets_.end(), downNets_.begin(), downNets_.end());
     }
 
-    // A table is drawn as its source is written: a row of cells per line.
+    // A table is drawn as its source is written: a row of cells per line,
+    // each cell in its column.
     static int tableColumns(const ChartBox& table) {
-        std::map<int, int> perLine;
         int most = 1;
-        for (const ChartStep& step : table.steps) most = std::max(most, ++perLine[step.line]);
+        for (const ChartStep& step : table.steps) most = std::max(most, step.column + 1);
         return most;
     }
 
@@ -668,9 +668,8 @@ class Layout {
         const int gridLeft =
             r.left() + (r.width() - (columns * (cellWidth + kCellGap) - kCellGap)) / 2;
         const int gridTop = r.top() + kPad + titleMetrics_.height() + 2;
-        std::map<int, int> inLine;
         for (const ChartStep& step : table.steps) {
-            const int column = inLine[step.line]++;
+            const int column = step.column;
             const QRect cell(gridLeft + column * (cellWidth + kCellGap),
                              gridTop + step.line * (kCellHeight + kCellGap), cellWidth,
                              kCellHeight);

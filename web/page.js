@@ -1,8 +1,9 @@
 // The page around the calculator's board: builds the keyboard from the
 // panel's layout and fits it to the screen, paces the clock at 740 kHz
 // against the wall clock from the browser's animation frames, shows the
-// paper, the lamps and the flowchart as the board drives them, and keeps,
-// shares and prints the paper. With ?kiosk it runs a museum's calculator.
+// paper, the lamps and the flowchart as the board drives them, plays the
+// machine's sound, and keeps, shares and prints the paper. With ?kiosk it
+// runs a museum's calculator.
 'use strict';
 
 (() => {
@@ -113,6 +114,7 @@
 
     setUpPcKeys(view);
     setUpTools(view);
+    setUpSound(view);
     fitToScreen(view);
     window.addEventListener('resize', () => fitToScreen(view));
     if (options.kiosk) setUpKiosk(view);
@@ -419,6 +421,31 @@
     });
   }
 
+  // The Sound button turns the machine's sound on and off; the address
+  // keeps the choice (?sound=off), so that a reload keeps it too. The sound
+  // starts with the first touch of the page, as browsers want.
+  function setUpSound(view) {
+    const button = $('sound');
+    const sound = pageSound(view.m, { on: options.sound, AudioContextClass: window.AudioContext || window.webkitAudioContext });
+    view.sound = sound;
+    const show = () => {
+      button.disabled = !sound.available;
+      button.setAttribute('aria-pressed', String(sound.on));
+      button.title = sound.available ? 'The hammers, the paper feed and the keys, heard as the calculator works'
+        : 'This browser plays no sound';
+    };
+    sound.onchange = show;
+    button.addEventListener('click', () => {
+      sound.setOn(!sound.on);
+      window.history.replaceState(window.history.state, '', addressWithSound(window.location.href, sound.on));
+      show();
+    });
+    for (const type of ['pointerdown', 'pointerup', 'keydown']) window.addEventListener(type, () => sound.gesture(), true);
+    // A hidden page's clock stands still: its audio rests too.
+    document.addEventListener('visibilitychange', () => { if (document.hidden) sound.rest(); });
+    show();
+  }
+
   function showFlowchart(view, shown) {
     const toggle = $('show-flowchart');
     toggle.hidden = view.flowchart === null;
@@ -561,6 +588,7 @@
         }
       }
       last = now;
+      if (view.sound) view.sound.pump();
       if (view.tape && m._tallivo_tape_end() > 0) {
         if (status.textContent.startsWith('Typing: ')) showStatus(status.textContent.replace('Typing: ', 'Typed: '));
         view.tape = null;

@@ -4,6 +4,11 @@
 // for, and a typed tape's end is found at the very period it comes.
 //
 // Strings handed back stay valid until the next call that returns a string.
+//
+// The machine's sound, when the page turns it on, is made here too: the drum
+// and the keys report their hammer blows, paper feeds and key clicks as the
+// board runs, and the page takes the samples up to the board's clock after
+// each run, to play them in the same time as the simulated clock.
 #include <emscripten/emscripten.h>
 
 #include <algorithm>
@@ -20,6 +25,7 @@
 #include "kernel/key_schedule.h"
 #include "kernel/platform.h"
 #include "panel/key_matrix.h"
+#include "panel/machine_sound.h"
 #include "panel/paper_roll.h"
 #include "panel/pc_key_bindings.h"
 #include "panel/printer_drum.h"
@@ -113,11 +119,15 @@ class WebFlowchart final : public FlowchartRecorder {
     std::vector<std::int32_t> taken_;
 };
 
+// The page's clock rate, in periods a second: the sound is timed by it.
+constexpr std::uint64_t kPeriodsPerSecond = 740000;
+
 struct Calculator {
     Board board;
     KeyMatrix keys;
     PaperRoll printer;  // the page's copy of the paper
     WebFlowchart flowchart;
+    MachineSound sound{kPeriodsPerSecond};
     bool typing = false;           // a typed tape has still to be typed and printed
     std::uint64_t tapeEnd = 0;     // the period its last line was printed, 0 for none
     std::uint64_t periodsRun = 0;  // since the warm-up
@@ -131,6 +141,27 @@ struct Pictures {
 
 std::unique_ptr<Calculator> calculator;
 std::optional<Pictures> pictures;
+// Whether the page listens; it holds for every start until turned off.
+bool soundOn = false;
+
+// The last samples handed to the page, -1 to 1, and the number of the first
+// (counted at the sample rate from the board's first period).
+struct SoundHandOut {
+    std::vector<std::int16_t> rendered;
+    std::vector<float> samples;
+    std::uint64_t first = 0;
+};
+SoundHandOut soundOut;
+
+// The drum and the keys tell the sound what they do only while the page
+// listens: with the sound off they tell nobody and nothing is queued. Turned
+// on, the sound starts at the board's now; nothing from before is heard.
+void attachSound(Calculator& c, bool on) {
+    c.printer.sound = on ? &c.sound : nullptr;
+    c.keys.sound = on ? &c.sound : nullptr;
+    c.sound.clear();
+    c.sound.skipTo(c.sound.sampleAt(c.printer.periodsRun()));
+}
 std::string lastError;
 std::string returned;
 
@@ -292,6 +323,7 @@ EMSCRIPTEN_KEEPALIVE int tallivo_start(const char* codeText, int hitValue) {
         return 1;
     }
     c->board.warmUp();
+    attachSound(*c, soundOn);
     calculator = std::move(c);
     return 0;
 }
@@ -325,6 +357,61 @@ EMSCRIPTEN_KEEPALIVE double tallivo_run(double periods) {
     }
     tapeDone();
     return static_cast<double>(c.periodsRun);
+}
+
+// Turns the machine's sound on (1) or off (0); off at first. It stays so
+// for every later start.
+EMSCRIPTEN_KEEPALIVE void tallivo_sound(int on) {
+    soundOn = on != 0;
+    if (calculator) attachSound(*calculator, soundOn);
+}
+
+// The sound's samples a second.
+EMSCRIPTEN_KEEPALIVE int tallivo_sound_rate() {
+    return MachineSound::kSampleRate;
+}
+
+// Renders the sound from where the last call left off up to the board's
+// clock, into tallivo_sound_samples() (-1 to 1); returns their count. Of
+// more than `most` samples only the newest `most` are rendered: the older
+// ones are too late to be worth hearing. While nothing rings and nothing
+// waits to, nothing is rendered: 0 comes back and the sound moves on to the
+// clock. tallivo_sound_first() numbers the first sample handed out, so that
+// the page places the samples in time with what it played before. A `most`
+// of 0 or less drops whatever is due.
+EMSCRIPTEN_KEEPALIVE int tallivo_sound_render(int most) {
+    if (!calculator || !soundOn) return 0;
+    MachineSound& sound = calculator->sound;
+    const std::uint64_t now = sound.sampleAt(calculator->printer.periodsRun());
+    if (now <= sound.samplesRendered()) return 0;
+    const std::uint64_t limit = most > 0 ? static_cast<std::uint64_t>(most) : 0;
+    if (sound.silent() || limit == 0) {
+        sound.skipTo(now);
+        return 0;
+    }
+    if (now - sound.samplesRendered() > limit) sound.skipTo(now - limit);
+    const auto count = static_cast<std::size_t>(now - sound.samplesRendered());
+    soundOut.first = sound.samplesRendered();
+    soundOut.rendered.resize(count);
+    soundOut.samples.resize(count);
+    sound.render(soundOut.rendered.data(), count);
+    for (std::size_t i = 0; i < count; ++i)
+        soundOut.samples[i] = static_cast<float>(soundOut.rendered[i]) / 32768.0f;
+    return static_cast<int>(count);
+}
+
+EMSCRIPTEN_KEEPALIVE const float* tallivo_sound_samples() {
+    return soundOut.samples.data();
+}
+
+EMSCRIPTEN_KEEPALIVE double tallivo_sound_first() {
+    return static_cast<double>(soundOut.first);
+}
+
+// Whether a sound still rings or waits to be rendered: 0 while the sound is
+// off or all is silence.
+EMSCRIPTEN_KEEPALIVE int tallivo_sound_waiting() {
+    return calculator && soundOn && !calculator->sound.silent() ? 1 : 0;
 }
 
 EMSCRIPTEN_KEEPALIVE double tallivo_periods_run() {

@@ -35,7 +35,8 @@ function queryValue(search, name) {
 }
 
 // What the address asks of the page: the tape to type, the switches
-// (?dp=0-7, ?round=0-2 as tallivo-run's --dp and --round), and for a museum
+// (?dp=0-7, ?round=0-2 as tallivo-run's --dp and --round), the sound
+// (?sound=off starts silent, as the desktop program's -q), and for a museum
 // ?kiosk, ?idle=SECONDS (3 minutes unless given) and ?demo=TAPE. A value
 // out of range is named in `errors` and the default taken.
 function pageOptions(search) {
@@ -49,6 +50,8 @@ function pageOptions(search) {
   };
   const demo = tapeFromQuery(search, 'demo');
   if (demo.error) errors.push(demo.error + '.');
+  const sound = queryValue(search, 'sound');
+  if (sound !== null && sound !== 'on' && sound !== 'off') errors.push('?sound=' + sound + ' is neither on nor off.');
   return {
     tape: tapeFromQuery(search),
     dp: whole('dp', 0, 7, 0),
@@ -56,8 +59,20 @@ function pageOptions(search) {
     kiosk: queryValue(search, 'kiosk') !== null,
     idle: whole('idle', 1, 24 * 3600, 180),
     demo: demo.captions || null,
+    sound: sound !== 'off',
     errors,
   };
+}
+
+// The page's address `href` with the sound as chosen: ?sound=off when off,
+// no sound parameter when on (the default). Everything else in the address
+// stays as written, a tape's spaces and pluses included.
+function addressWithSound(href, on) {
+  const url = new URL(href);
+  const query = url.search.startsWith('?') ? url.search.slice(1) : url.search;
+  const kept = query.split('&').filter((pair) => pair.length > 0 && pair.split('=')[0] !== 'sound');
+  if (!on) kept.push('sound=off');
+  return url.origin + url.pathname + (kept.length > 0 ? '?' + kept.join('&') : '') + url.hash;
 }
 
 // The address that types `captions` (an array, in order) with these
@@ -91,4 +106,4 @@ function pcKeyCode(event, codes) {
   }
 }
 
-if (typeof module !== 'undefined') module.exports = { tapeFromQuery, queryValue, pageOptions, linkForTape, pcKeyCode };
+if (typeof module !== 'undefined') module.exports = { tapeFromQuery, queryValue, pageOptions, linkForTape, addressWithSound, pcKeyCode };

@@ -376,7 +376,7 @@ TEST(FlowchartPictures, ALongRowWrapsAndEveryBoxStaysReachable) {
     chart.boxes[30].next.push_back(31);
     ChartBox table{"Table", "t", 0x3F0, {}, {}, true};
     for (int k = 0; k < 8; ++k)
-        table.steps.push_back({0x3F0 + k, 0x05, k / 4, "k" + std::to_string(k), true});
+        table.steps.push_back({0x3F0 + k, 0x05, k / 4, k % 4, "k" + std::to_string(k), true});
     chart.boxes.push_back(table);
     chart.quietAddress = 0x70;
 

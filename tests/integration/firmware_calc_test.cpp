@@ -121,6 +121,40 @@ TEST(FirmwareCalc, Percent) {
     EXPECT_EQ(type("8 X 1 2 . 5 %").lines.back(), line("1", "  ", "* "));
 }
 
+// "M+=" and "M-=" finish as "=" does, with the last line marked for the
+// memory, and then take that number into the memory.
+TEST(FirmwareCalc, MemoryEqualsFinishesTheCalculationIntoTheMemory) {
+    Tape t = type("1 2 X 3 M+= RM");
+    EXPECT_EQ(t.lines, (Lines{line("12", "X "), line("3", "= "), line("36", "  ", "M+"),
+                              line("36", "R ", "M ")}));
+    EXPECT_EQ(t.lamp("M"), 1);
+    // After additions the total goes in, and a new total begins.
+    t = type("1 2 + 3 + M+= 4 + = RM");
+    EXPECT_EQ(t.lines, (Lines{line("12", "+ "), line("3", "+ "), line("15", "= ", "M+"),
+                              line("4", "+ "), line("4", "= ", "* "), line("15", "R ", "M ")}));
+    // "M-=" after "/" subtracts, and the result carries on like that of "=".
+    t = type("1 0 M+ 7 / 2 M-= X 2 = RM");
+    EXPECT_EQ(t.lines, (Lines{line("10", "M+"), line("7", "/ "), line("2", "= "),
+                              line("3.5", "  ", "M-"), line("3.5", "X "), line("2", "= "),
+                              line("7", "  ", "* "), line("6.5", "R ", "M ")}));
+    // A negative total, and the memory emptied to 0 by it: "M" goes dark.
+    t = type("5 M+ 5 + M-= RM");
+    EXPECT_EQ(t.lines.back(), line("0", "R ", "M "));
+    EXPECT_EQ(t.lamp("M"), 0);
+    // At two decimals and "5/4" the number printed is the one that goes in.
+    EXPECT_EQ(type("2 / 3 M+= RM", 2, kRoundHalf).lines.back(), line("0.67", "R ", "M "));
+}
+
+TEST(FirmwareCalc, MemoryEqualsThatOverflowsLeavesTheMemory) {
+    Tape t = type("9 9 9 9 9 9 9 9 9 9 9 9 9 9 9 M+ + M+= 7 C RM");
+    EXPECT_EQ(t.lines, (Lines{line("999999999999999", "M+"), line("999999999999999", "+ "),
+                              line("999999999999999", "= ", "M+"), line("", "  ", "E "),
+                              line("", "  ", "C "), line("999999999999999", "R ", "M ")}));
+    t = type("9 9 9 9 9 9 9 9 9 9 9 9 9 9 9 M- 1 X 1 M-=");
+    EXPECT_EQ(t.lines.back(), line("", "  ", "E "));
+    EXPECT_EQ(t.lamp("OVF"), 1);
+}
+
 TEST(FirmwareCalc, MemoryAddsSubtractsRecallsAndClears) {
     Tape t = type("5 M+ 3 M+ RM + 2 M- RM +");
     EXPECT_EQ(t.lines,

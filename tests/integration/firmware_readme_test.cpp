@@ -3,6 +3,7 @@
 // the build writes, so that the description cannot drift from the code.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace tallivo::testing {
 namespace {
@@ -32,9 +34,8 @@ std::map<std::string, int> symbols() {
     return table;
 }
 
-// The bytes of each ROM page that the listing fills.
-std::array<int, 5> usedPerPage() {
-    std::array<int, 5> used{};
+// The ROM addresses that the listing fills.
+std::set<int> usedAddresses() {
     std::set<int> seen;
     std::istringstream in(readText(std::string(TALLIVO_BIN_DIR) + "/4001.lst"));
     const std::regex row(R"(^([0-9A-F]{3})  ((?:[0-9A-F]{2} ?)+))");
@@ -45,10 +46,16 @@ std::array<int, 5> usedPerPage() {
         const int address = std::stoi(m[1].str(), nullptr, 16);
         std::istringstream bytes(m[2].str());
         std::string byte;
-        for (int k = 0; bytes >> byte; ++k) {
-            if (address + k < 0x500 && seen.insert(address + k).second) ++used[(address + k) / 256];
-        }
+        for (int k = 0; bytes >> byte; ++k)
+            if (address + k < 0x500) seen.insert(address + k);
     }
+    return seen;
+}
+
+// The bytes of each ROM page that the listing fills.
+std::array<int, 5> usedPerPage() {
+    std::array<int, 5> used{};
+    for (int address : usedAddresses()) ++used[static_cast<std::size_t>(address / 256)];
     return used;
 }
 
@@ -109,6 +116,48 @@ TEST(FirmwareReadme, TheByteCountsAreTheListings) {
     }
     // The opening paragraph says the same.
     EXPECT_NE(kReadme.find("(" + std::to_string(total) + " of 1280 bytes"), std::string::npos);
+}
+
+// "Where the bytes go": a row per routine or table, | 0x123 | `name` | bytes
+// | `file` |, in the order of the addresses. A row's bytes are those filled
+// from its address to the next row's (or the end of its page), so the rows
+// account for every byte of every page.
+TEST(FirmwareReadme, TheRoutineTableAccountsForEveryByte) {
+    const auto table = symbols();
+    const std::set<int> used = usedAddresses();
+    const std::string part = section("Where the bytes go");
+    const std::regex row(R"(\| 0x([0-9A-F]{3}) \| `(\w+)` \| (\d+) \| `(\w+\.asm)` \|)");
+    struct Row {
+        int address;
+        std::string name;
+        int bytes;
+    };
+    std::vector<Row> rows;
+    for (std::sregex_iterator it(part.begin(), part.end(), row), end; it != end; ++it) {
+        rows.push_back(
+            {std::stoi((*it)[1].str(), nullptr, 16), (*it)[2].str(), std::stoi((*it)[3].str())});
+        ASSERT_TRUE(table.count(rows.back().name)) << rows.back().name << " is no label";
+        EXPECT_EQ(table.at(rows.back().name), rows.back().address)
+            << rows.back().name << " is at " << std::hex << table.at(rows.back().name);
+    }
+    ASSERT_GE(rows.size(), 40u);
+    std::array<int, 5> counted{};
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const int page = rows[i].address / 256;
+        int end = (page + 1) * 256;
+        if (i + 1 < rows.size()) {
+            EXPECT_LT(rows[i].address, rows[i + 1].address)
+                << "rows out of order at " << rows[i + 1].name;
+            end = std::min(end, rows[i + 1].address);
+        }
+        int bytes = 0;
+        for (int a = rows[i].address; a < end; ++a) bytes += static_cast<int>(used.count(a));
+        EXPECT_EQ(rows[i].bytes, bytes) << rows[i].name;
+        counted[static_cast<std::size_t>(page)] += bytes;
+    }
+    const auto perPage = usedPerPage();
+    for (std::size_t page = 0; page < 5; ++page)
+        EXPECT_EQ(counted[page], perPage[page]) << "bytes of page " << page << " in no row";
 }
 
 TEST(FirmwareReadme, ItsFileTableNamesEverySourceFile) {

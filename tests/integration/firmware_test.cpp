@@ -161,7 +161,7 @@ TEST(Firmware, AKeyHeldDownCountsOnce) {
 }
 
 TEST(Firmware, KeysNotBuiltPrintNothing) {
-    EXPECT_EQ(type("SQRT M+= M-= 1 +").lines, (Lines{line("1", "+ ")}));
+    EXPECT_EQ(type("SQRT 1 +").lines, (Lines{line("1", "+ ")}));
 }
 
 }  // namespace

@@ -167,7 +167,7 @@ TEST(FlowchartFirmware, ATypedTapeLightsTheRoutinesThatRanAndNoOthers) {
 
     // Did not run: "=", "C", the keys not built, the overflow, "X", and the
     // entries of "X" and "=".
-    for (const char* label : {"k_total", "k_clear", "k_none", "k_overflow", "k_times"})
+    for (const char* label : {"k_total", "k_clear", "k_sqrt", "k_overflow", "k_times"})
         for (const ChartStep& step : boxOf(fw.chart, label).steps)
             EXPECT_TRUE(dark(step.address)) << label;
     EXPECT_TRUE(dark(keyEntry("X")));

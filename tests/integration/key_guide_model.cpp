@@ -263,6 +263,24 @@ bool KeyGuideModel::press(const std::string& key) {
         take();
         print(entry_, key.c_str());
         addTo(memory_, key == "M-");
+    } else if (key == "M+=" || key == "M-=") {
+        // "=", with the last line marked for the memory, whose number then
+        // goes to the memory as "M+" or "M-" would take it.
+        const char* mark = key == "M+=" ? "M+" : "M-";
+        if (pending_ != Pending::kNone) {
+            take();
+            print(entry_, "= ");
+            if (!calculate(pending_, pend_, entry_, false)) return true;
+            take();
+            print(entry_, "  ", mark);
+        } else {
+            total_ = fix(total_);
+            print(total_, "= ", mark);
+            entry_ = total_;
+            total_ = Decimal{};
+            typed_ = false;
+        }
+        addTo(memory_, key == "M-=");
     } else if (key == "<>") {
         total_ = fix(total_);
         print(total_, "<>");
@@ -329,7 +347,7 @@ bool KeyGuideModel::press(const std::string& key) {
         typed_ = false;
         printBare("  ", "C ");
     }
-    // "SQRT", "M+=" and "M-=" are not built: nothing happens.
+    // "SQRT" is not built: nothing happens.
     return true;
 }
 

@@ -48,9 +48,9 @@ TEST(RunnerBreak, StepsAndBreakpointsThatAreNotReached) {
     ASSERT_EQ(steps.exitCode, 0) << steps.err;
     const Json s = lastLineJson(steps);
     EXPECT_EQ(s["stoppedBy"].text, "step");
-    // FIM, JUN, JMS, FIN, BBL, ISZ, JIN, JUN, JMS: the tenth is the key
-    // scan's first instruction, the two-word FIM at 0x004.
-    EXPECT_EQ(s["cpu"]["pc"].number, 0x006);
+    // JUN to END's lamps, then FIM, SRC, RD0, JCN, XCH, FIM, SRC, RD3: the
+    // tenth is the CLC at 0x10C, so the program counter is past it.
+    EXPECT_EQ(s["cpu"]["pc"].number, 0x10D);
 
     // A breakpoint never fetched lets the run go to its end.
     const auto none = runProgram(

@@ -9,6 +9,9 @@
 //            accessibility audit, printing, the About box
 //   apps:    offline after one visit and a new build on the next, a copied
 //            link in a fresh browser, the saved tape, the museum kiosk
+//   sound:   the Sound button and the address that keeps it, the machine's
+//            sound played as keys are pressed, no audio at all while it is
+//            off, and a browser without Web Audio
 //
 // Usage: node browser_test.js SITE_DIR BIN_DIR NODE_DIR SHOT_DIR GROUP
 // (exits 77, skipped, when the page has not been built)
@@ -432,7 +435,7 @@ async function appsGroup(browser, server) {
     const page = await open(browser, server.base + '?kiosk&idle=3', PHONE);
     const shown = await page.evaluate(() => [...document.querySelectorAll('button, a[href]')]
       .filter((e) => e.getClientRects().length > 0 && !e.classList.contains('key')).map((e) => e.textContent));
-    assert.deepStrictEqual(shown.sort(), ['About', 'Flowchart']);
+    assert.deepStrictEqual(shown.sort(), ['About', 'Flowchart', 'Sound']);
     await tapKeys(page, '7 +');
     await expectPaper(page, runnerPaper('7 +'), 'the visitor\'s tape');
     await page.waitForFunction(() => document.querySelectorAll('#paper > div').length === 0, { timeout: 15000 });
@@ -448,11 +451,158 @@ async function appsGroup(browser, server) {
   });
 }
 
+// Watches the page's audio from before its scripts run: every audio
+// context made, and every block of samples started, with when it is to be
+// heard, its length and its loudest sample. `noAudio` takes Web Audio away.
+function watchAudio(page, noAudio = false) {
+  return page.evaluateOnNewDocument((none) => {
+    window.heard = { contexts: 0, closed: 0, blocks: [] };
+    if (none) {
+      delete window.AudioContext;
+      delete window.webkitAudioContext;
+      return;
+    }
+    const Original = window.AudioContext;
+    window.AudioContext = class extends Original {
+      constructor(...args) {
+        super(...args);
+        window.heard.contexts++;
+      }
+      close() {
+        window.heard.closed++;
+        return super.close();
+      }
+    };
+    const start = AudioBufferSourceNode.prototype.start;
+    AudioBufferSourceNode.prototype.start = function (when, ...rest) {
+      const samples = this.buffer.getChannelData(0);
+      let loudest = 0;
+      for (const v of samples) loudest = Math.max(loudest, Math.abs(v));
+      window.heard.blocks.push({ when, length: samples.length, rate: this.buffer.sampleRate, loudest,
+        now: this.context.currentTime });
+      return start.call(this, when, ...rest);
+    };
+  }, noAudio);
+}
+
+const heard = (page) => page.evaluate(() => window.heard);
+const soundButton = (page) => page.$eval('#sound', (b) => ({
+  pressed: b.getAttribute('aria-pressed'), disabled: b.disabled, name: b.textContent }));
+
+async function soundGroup(browser, server) {
+  await check('the Sound button is pressed at first, toggles, and the address keeps it across a reload', async () => {
+    const page = await open(browser, server.base + '?type=1%202%20+&dp=2');
+    assert.deepStrictEqual(await soundButton(page), { pressed: 'true', disabled: false, name: 'Sound' });
+    await page.click('#sound');
+    assert.strictEqual((await soundButton(page)).pressed, 'false');
+    assert.strictEqual(page.url(), server.base + '?type=1%202%20+&dp=2&sound=off', 'the tape stays as written');
+    await page.reload();
+    await page.waitForFunction(() => /Typ/.test(document.getElementById('status').textContent), { timeout: 30000 });
+    assert.strictEqual((await soundButton(page)).pressed, 'false', 'off after the reload');
+    await expectPaper(page, runnerPaper('1 2 +', ['--dp', '2']), 'the tape typed again');
+    // A keyboard user toggles it with the space bar too.
+    await page.focus('#sound');
+    await page.keyboard.press(' ');
+    assert.strictEqual((await soundButton(page)).pressed, 'true');
+    assert.strictEqual(page.url(), server.base + '?type=1%202%20+&dp=2');
+    await page.reload();
+    await page.waitForFunction(() => /Typ/.test(document.getElementById('status').textContent), { timeout: 30000 });
+    assert.strictEqual((await soundButton(page)).pressed, 'true', 'on after the reload');
+    await page.close();
+
+    const bad = await open(browser, server.base + '?sound=loud');
+    assert.match(await bad.$eval('#status', (s) => s.textContent), /\?sound=loud is neither on nor off/);
+    assert.strictEqual((await soundButton(bad)).pressed, 'true');
+    await bad.close();
+  });
+
+  await check('with the sound on, keys and the printer are heard from the first touch on; no page error', async () => {
+    const page = await browser.newPage();
+    const errors = [];
+    page.on('pageerror', (e) => errors.push(e.message));
+    await watchAudio(page);
+    await page.setViewport(DESKTOP);
+    // A tape typed by the address before anyone touches the page is not
+    // heard: the browser allows no sound yet, and none is tried.
+    await page.goto(server.base + '?type=4%202%20+', { waitUntil: 'load' });
+    await expectPaper(page, runnerPaper('4 2 +'), 'the tape in the address');
+    assert.deepStrictEqual(await heard(page), { contexts: 0, closed: 0, blocks: [] });
+
+    const tape = '1 2 3 4 5 6 7 8 +';
+    await clickKeys(page, tape);
+    await expectPaper(page, runnerPaper('4 2 +').concat(runnerPaper(tape)), 'the clicked tape');
+    await sleep(500);
+    const { contexts, blocks } = await heard(page);
+    assert.strictEqual(contexts, 1, 'one audio context, made at the first click');
+    assert.ok(blocks.length >= 3, blocks.length + ' blocks of sound');
+    assert.ok(blocks.every((b) => b.rate === 44100 && b.length > 0 && b.loudest <= 1), 'blocks of samples at 44100 Hz');
+    // A line of eight digits: eight hammer blows, loud ones, and a feed.
+    assert.ok(blocks.some((b) => b.loudest > 0.2), 'loud blows: ' + blocks.map((b) => b.loudest.toFixed(2)));
+    // One after the other, none in the past when it was started.
+    for (let i = 0; i < blocks.length; ++i) {
+      assert.ok(blocks[i].when >= blocks[i].now, 'block ' + i + ' starts in the future');
+      if (i > 0) assert.ok(blocks[i].when >= blocks[i - 1].when + blocks[i - 1].length / 44100 - 1e-6, 'block ' + i + ' after the one before');
+    }
+    // PC keys are heard too.
+    for (const key of ['5', '+']) {
+      await page.keyboard.press(key);
+      await sleep(150);
+    }
+    await page.waitForFunction((n) => window.heard.blocks.length > n, { timeout: 10000 }, blocks.length);
+    assert.deepStrictEqual(errors, []);
+    await page.close();
+  });
+
+  await check('with the sound off the page makes no audio, and turned on again it plays at once', async () => {
+    const page = await browser.newPage();
+    await watchAudio(page);
+    await page.setViewport(PHONE);
+    await page.goto(server.base + '?sound=off', { waitUntil: 'load' });
+    await page.waitForFunction(() => /Running/.test(document.getElementById('status').textContent), { timeout: 30000 });
+    assert.strictEqual((await soundButton(page)).pressed, 'false');
+    await tapKeys(page, '7 +');
+    await expectPaper(page, runnerPaper('7 +'), 'tapped while silent');
+    assert.deepStrictEqual(await heard(page), { contexts: 0, closed: 0, blocks: [] });
+
+    await page.tap('#sound');
+    assert.strictEqual((await soundButton(page)).pressed, 'true');
+    await tapKeys(page, '9 +');
+    await page.waitForFunction(() => window.heard.blocks.some((b) => b.loudest > 0.2), { timeout: 10000 });
+    assert.strictEqual((await heard(page)).contexts, 1);
+    // Off again: the audio is closed, and keys make none.
+    await page.tap('#sound');
+    const before = await heard(page);
+    assert.strictEqual(before.closed, 1);
+    await tapKeys(page, '3 +');
+    await expectPaper(page, runnerPaper('7 + 9 + 3 +'), 'the whole tape');
+    const after = await heard(page);
+    assert.strictEqual(after.blocks.length, before.blocks.length, 'nothing played while off');
+    assert.strictEqual(after.contexts, 1);
+    await page.close();
+  });
+
+  await check('a browser without Web Audio runs the calculator silently, its Sound button greyed', async () => {
+    const page = await browser.newPage();
+    const errors = [];
+    page.on('pageerror', (e) => errors.push(e.message));
+    await watchAudio(page, true);
+    await page.setViewport(DESKTOP);
+    await page.goto(server.base, { waitUntil: 'load' });
+    await page.waitForFunction(() => /Running/.test(document.getElementById('status').textContent), { timeout: 30000 });
+    assert.deepStrictEqual(await soundButton(page), { pressed: 'false', disabled: true, name: 'Sound' });
+    await clickKeys(page, '1 2 +');
+    await expectPaper(page, runnerPaper('1 2 +'), 'clicked without audio');
+    assert.strictEqual(await page.$eval('#status', (s) => s.textContent), 'Running at 740 kHz.');
+    assert.deepStrictEqual(errors, []);
+    await page.close();
+  });
+}
+
 (async () => {
   const server = await serve(site);
   const browser = await launch();
   try {
-    const groups = { keys: keysGroup, screens: screensGroup, apps: appsGroup };
+    const groups = { keys: keysGroup, screens: screensGroup, apps: appsGroup, sound: soundGroup };
     if (!groups[group]) throw new Error('no group ' + group);
     await groups[group](browser, server);
   } finally {

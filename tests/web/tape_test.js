@@ -1,7 +1,7 @@
 // The WebAssembly module under node against the desktop runner: the same
 // code and the same typed tape must give the same paper and the same final
-// state, lamps and keys included. Also the page's reading of a tape from its
-// address and of PC keys.
+// state, lamps and keys included, and the same sound. Also the page's
+// reading of a tape from its address and of PC keys.
 //
 // Usage: node tape_test.js SITE_DIR TALLIVO_RUN (exits 77, skipped, without
 // the page)
@@ -20,8 +20,9 @@ if (!fs.existsSync(path.join(site, 'tallivo.wasm'))) {
   process.exit(77);
 }
 const createTallivo = require(path.join(site, 'tallivo.js'));
-const { tapeFromQuery, pageOptions, linkForTape, pcKeyCode } = require(path.join(site, 'tape.js'));
+const { tapeFromQuery, pageOptions, linkForTape, addressWithSound, pcKeyCode } = require(path.join(site, 'tape.js'));
 const { fitPage, LAYOUT } = require(path.join(site, 'layout.js'));
+const { pageSound } = require(path.join(site, 'sound.js'));
 const codeFile = path.join(site, '4001.code');
 // Every module instance listens for the process's errors.
 process.setMaxListeners(0);
@@ -88,7 +89,278 @@ async function moduleResult(tape, { decimalPoint = 0, rounding = 1, slice = 1230
   return { m, paper, state: JSON.parse(m.UTF8ToString(m._tallivo_state_json())) };
 }
 
+// --- The sound ---------------------------------------------------------
+
+const RATE = 44100;
+const PERIODS_PER_SECOND = 740000;
+const PERIODS_PER_SECTOR = 10000;
+// The warm-up's periods, which the drum counts and the module's run does
+// not: the sound is timed by the drum.
+const WARM_UP = 12;
+// The first sample at or after the start of a clock period.
+const sampleAt = (period) => Math.ceil(period * RATE / PERIODS_PER_SECOND);
+
+// The samples of the runner's --audio file for a tape, as whole numbers.
+function runnerSound(tape) {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'tallivo_web_'));
+  try {
+    const file = path.join(dir, 'tape.wav');
+    execFileSync(runner, ['--code', codeFile, '--type', tape, '--audio', file]);
+    const bytes = fs.readFileSync(file);
+    assert.strictEqual(bytes.toString('latin1', 0, 4), 'RIFF');
+    assert.strictEqual(bytes.readUInt32LE(24), RATE);
+    const samples = new Int16Array(bytes.readUInt32LE(40) / 2);
+    for (let i = 0; i < samples.length; ++i) samples[i] = bytes.readInt16LE(44 + 2 * i);
+    return samples;
+  } finally {
+    fs.rmSync(dir, { recursive: true, force: true });
+  }
+}
+
+// Types a tape with the sound on and takes the sound after every `slice`
+// periods, as the page does after each frame, until the tape is done: the
+// handfuls (first sample's number, samples), and the whole sound with each
+// handful at its own place and silence between them.
+async function moduleSound(tape, slice = 12300) {
+  const m = await module();
+  m._tallivo_sound(1);
+  assert.strictEqual(m.ccall('tallivo_start', 'number', ['string', 'number'], [fs.readFileSync(codeFile, 'latin1'), 0]), 0);
+  assert.strictEqual(m.ccall('tallivo_type', 'number', ['string'], [tape]), 0);
+  const handfuls = [];
+  const take = () => {
+    const count = m._tallivo_sound_render(1 << 20);
+    if (count === 0) return;
+    const at = m._tallivo_sound_samples() >> 2;
+    handfuls.push({ first: m._tallivo_sound_first(), samples: Float32Array.from(m.HEAPF32.subarray(at, at + count)) });
+  };
+  while (m._tallivo_tape_end() === 0 && m._tallivo_periods_run() < 50000000) {
+    m._tallivo_run(slice);
+    take();
+  }
+  const whole = new Int16Array(sampleAt(m._tallivo_periods_run() + WARM_UP));
+  for (const { first, samples } of handfuls) {
+    assert.ok(first + samples.length <= whole.length, 'no sample beyond the clock');
+    samples.forEach((v, i) => { whole[first + i] = Math.round(v * 32768); });
+  }
+  return { m, handfuls, whole };
+}
+
+// The sector boundaries (counted from the drum's start) at which a sound
+// starts: a hammer blow is loud and bright in its first millisecond, a
+// paper feed a dull thump.
+function heardAtBoundaries(samples) {
+  const rms = (from, count) => {
+    let sum = 0;
+    for (let i = from; i < from + count; ++i) sum += samples[i] * samples[i];
+    return Math.sqrt(sum / count);
+  };
+  const steps = (from, count) => {
+    let sum = 0;
+    for (let i = from; i < from + count; ++i) sum += (samples[i] - samples[i - 1]) ** 2;
+    return Math.sqrt(sum / count);
+  };
+  const ms = RATE / 1000;
+  const heard = [];
+  for (let k = 1; ; ++k) {
+    const at = sampleAt(k * PERIODS_PER_SECTOR);
+    if (at + ms >= samples.length) break;
+    const after = rms(at, ms);
+    if (after < 2000 || after < 4 * rms(at - ms, ms)) continue;
+    const bright = steps(at, ms) / after;
+    heard.push({ boundary: k, sector: (k - 1) % 13, strike: bright > 0.3, feed: bright < 0.15 });
+  }
+  return heard;
+}
+
 (async () => {
+  await check('the sound of a typed tape is the runner\'s, sample for sample: a blow per printing sector, a feed per line', async () => {
+    const tape = '1 2 3 4 5 6 7 8 +';
+    const { handfuls, whole } = await moduleSound(tape);
+    // The runner stops at the tape's end, the module's last slice runs on
+    // past it, in silence.
+    const expected = runnerSound(tape);
+    assert.ok(whole.length >= expected.length && whole.length < expected.length + sampleAt(12300) + 1, whole.length + ' samples');
+    const differs = whole.findIndex((v, i) => v !== (i < expected.length ? expected[i] : 0));
+    assert.strictEqual(differs, -1, 'the samples of tallivo-run --audio, up to sample ' + differs);
+    // "1" and "+" in sector 1, one digit in each of sectors 2 to 8, and the
+    // line fed at the end of the revolution.
+    const heard = heardAtBoundaries(whole);
+    assert.deepStrictEqual(heard.filter((h) => h.strike).map((h) => h.sector), [1, 2, 3, 4, 5, 6, 7, 8]);
+    const feeds = heard.filter((h) => h.feed);
+    assert.strictEqual(feeds.length, 1);
+    assert.strictEqual(feeds[0].sector, 12);
+    // The silences between the sounds are not handed out: the handfuls
+    // leave gaps, and hold far fewer samples than the run.
+    const handed = handfuls.reduce((n, h) => n + h.samples.length, 0);
+    assert.ok(handed < whole.length * 0.6, handed + ' of ' + whole.length + ' samples handed out');
+    assert.ok(handfuls.some((h, i) => i > 0 && h.first > handfuls[i - 1].first + handfuls[i - 1].samples.length), 'a gap');
+    for (let i = 1; i < handfuls.length; ++i) {
+      assert.ok(handfuls[i].first >= handfuls[i - 1].first + handfuls[i - 1].samples.length, 'in order, none twice');
+    }
+  });
+
+  await check('longer lines strike more, however the clock is sliced', async () => {
+    for (const slice of [1000, 100000]) {
+      const two = heardAtBoundaries((await moduleSound('4 2 +', slice)).whole).filter((h) => h.strike);
+      // "4", "2" and "+" (sector 1).
+      assert.strictEqual(two.length, 3, 'slice ' + slice);
+    }
+  });
+
+  await check('the sound is off until turned on, starts at the clock, keeps the newest, and outlives a restart', async () => {
+    const m = await module();
+    const code = fs.readFileSync(codeFile, 'latin1');
+    assert.strictEqual(m._tallivo_sound_render(1000), 0, 'nothing before a start');
+    assert.strictEqual(m._tallivo_sound_rate(), RATE);
+    assert.strictEqual(m.ccall('tallivo_start', 'number', ['string', 'number'], [code, 0]), 0);
+    const typeAndRun = (tape) => {
+      assert.strictEqual(m.ccall('tallivo_type', 'number', ['string'], [tape]), 0);
+      while (m._tallivo_tape_end() === 0) m._tallivo_run(12300);
+    };
+    typeAndRun('4 2 +');
+    assert.strictEqual(m._tallivo_sound_waiting(), 0, 'off: the printer told nobody');
+    assert.strictEqual(m._tallivo_sound_render(1 << 20), 0);
+
+    // Turned on, what was printed before is not heard.
+    m._tallivo_sound(1);
+    assert.strictEqual(m._tallivo_sound_waiting(), 0);
+    assert.strictEqual(m.ccall('tallivo_type', 'number', ['string'], ['7 +']), 0);
+    while (m._tallivo_tape_end() === 0) m._tallivo_run(12300);
+    assert.strictEqual(m._tallivo_sound_waiting(), 1);
+    // Taken late, only the newest samples come, up to the clock.
+    const count = m._tallivo_sound_render(2000);
+    assert.strictEqual(count, 2000);
+    assert.strictEqual(m._tallivo_sound_first() + count, sampleAt(m._tallivo_periods_run() + WARM_UP));
+    // A render with nothing new hands nothing.
+    assert.strictEqual(m._tallivo_sound_render(2000), 0);
+
+    m._tallivo_sound(0);
+    typeAndRun('9 +');
+    assert.strictEqual(m._tallivo_sound_waiting(), 0);
+    assert.strictEqual(m._tallivo_sound_render(1 << 20), 0);
+
+    // On for the next start too (the kiosk starts afresh).
+    m._tallivo_sound(1);
+    assert.strictEqual(m.ccall('tallivo_start', 'number', ['string', 'number'], [code, 0]), 0);
+    assert.strictEqual(m._tallivo_sound_waiting(), 0);
+    typeAndRun('1 +');
+    assert.ok(m._tallivo_sound_render(1 << 20) > 0);
+    // A most of 0 drops what is due.
+    typeAndRun('2 +');
+    assert.strictEqual(m._tallivo_sound_render(0), 0);
+    assert.strictEqual(m._tallivo_sound_waiting(), 0);
+  });
+
+  await check('the page plays the sound back to back, about 80 ms behind the board, and rests in a silence', async () => {
+    // An audio context whose clock the test moves, as the board's clock
+    // moves: every block started is kept with when it is to be heard.
+    const made = [];
+    class FakeAudio {
+      constructor(options) {
+        this.sampleRate = (options && options.sampleRate) || 48000;
+        this.state = 'suspended';
+        this.currentTime = 0;
+        this.blocks = [];
+        this.destination = {};
+        made.push(this);
+      }
+      resume() { if (this.state !== 'closed') this.state = 'running'; return Promise.resolve(); }
+      suspend() { this.state = 'suspended'; return Promise.resolve(); }
+      close() { this.state = 'closed'; return Promise.resolve(); }
+      createBuffer(channels, length, rate) {
+        assert.deepStrictEqual([channels, rate], [1, RATE]);
+        const data = new Float32Array(length);
+        return { length, sampleRate: rate, data, copyToChannel: (from, channel) => { assert.strictEqual(channel, 0); data.set(from); } };
+      }
+      createBufferSource() {
+        const context = this;
+        return { connect() {}, start(at) { context.blocks.push({ at, end: at + this.buffer.length / RATE, now: context.currentTime, data: this.buffer.data }); } };
+      }
+    }
+    const m = await module();
+    const code = fs.readFileSync(codeFile, 'latin1');
+    assert.strictEqual(m.ccall('tallivo_start', 'number', ['string', 'number'], [code, 0]), 0);
+    const sound = pageSound(m, { on: true, AudioContextClass: FakeAudio });
+    // A frame: the board runs a frame's periods, the audio clock the same
+    // time, and the page takes the sound.
+    const frame = (pump = true) => {
+      m._tallivo_run(12300);
+      if (sound.context && sound.context.state === 'running') sound.context.currentTime += 12300 / PERIODS_PER_SECOND;
+      if (pump) sound.pump();
+    };
+    const typeAndPrint = (tape, pump = true) => {
+      assert.strictEqual(m.ccall('tallivo_type', 'number', ['string'], [tape]), 0);
+      while (m._tallivo_tape_end() === 0) frame(pump);
+    };
+    const loud = (b) => b.data.some((v) => Math.abs(v) > 0.2);
+
+    // Before any touch: no audio, and the board tells nobody.
+    typeAndPrint('1 +');
+    assert.strictEqual(made.length, 0);
+    assert.strictEqual(m._tallivo_sound_waiting(), 0);
+    sound.gesture();
+    assert.strictEqual(made.length, 1);
+    const audio = made[0];
+    assert.strictEqual(audio.sampleRate, RATE);
+    assert.strictEqual(audio.state, 'running');
+
+    typeAndPrint('1 2 3 4 5 6 7 8 +');
+    let blocks = audio.blocks;
+    assert.ok(blocks.length > 10 && blocks.some(loud), blocks.length + ' blocks');
+    for (const [i, b] of blocks.entries()) {
+      assert.ok(b.at >= b.now + 0.005 - 1e-9, 'block ' + i + ' is not late');
+      assert.ok(b.end <= b.now + 0.08 + 1e-6, 'block ' + i + ' ends at most 80 ms after the board made it: ' + (b.end - b.now));
+      if (i > 0) assert.ok(b.at >= blocks[i - 1].end - 1e-9, 'block ' + i + ' after the one before');
+    }
+    // Within the line the blows ring into each other: the blocks follow
+    // each other without a gap, as the board's frames did.
+    const backToBack = blocks.filter((b, i) => i > 0 && Math.abs(b.at - blocks[i - 1].end) < 1e-9).length;
+    assert.ok(backToBack >= 8, backToBack + ' blocks right after the one before');
+
+    // After a second of silence the audio rests; the next sound wakes it.
+    for (let i = 0; i < 70; ++i) frame();
+    assert.deepStrictEqual([audio.state, sound.resting], ['suspended', true]);
+    const rested = audio.blocks.length;
+    typeAndPrint('5 +');
+    assert.strictEqual(audio.state, 'running');
+    assert.ok(audio.blocks.slice(rested).some(loud), 'heard after the rest');
+
+    // A page that got no frame for a while hands over a long handful: it is
+    // heard at once, later than the lead, and catches up in the next silence
+    // without cutting into what is still to be heard.
+    const before = audio.blocks.length;
+    assert.strictEqual(m.ccall('tallivo_type', 'number', ['string'], ['7 7 +']), 0);
+    for (let i = 0; i < 10; ++i) frame(false);
+    typeAndPrint('', true);
+    typeAndPrint('3 +');
+    blocks = audio.blocks.slice(before);
+    assert.ok(blocks[0].end - blocks[0].now > 0.1, 'the long handful is heard late');
+    for (let i = 1; i < blocks.length; ++i) assert.ok(blocks[i].at >= blocks[i - 1].end - 1e-9, 'no overlap at ' + i);
+    const last = blocks[blocks.length - 1];
+    assert.ok(last.end - last.now <= 0.08 + 1e-6, 'caught up: ' + (last.end - last.now));
+
+    // Off: the audio is closed and the board tells nobody.
+    sound.setOn(false);
+    assert.strictEqual(audio.state, 'closed');
+    typeAndPrint('9 +');
+    assert.strictEqual(m._tallivo_sound_waiting(), 0);
+    sound.pump();
+    assert.strictEqual(made.length, 1);
+    // On again (a click on the button): a new audio.
+    sound.setOn(true);
+    assert.strictEqual(made.length, 2);
+    typeAndPrint('4 +');
+    assert.ok(made[1].blocks.some(loud));
+
+    // A browser whose audio cannot be made: silent, the button told.
+    const broken = pageSound(m, { on: true, AudioContextClass: function () { throw new Error('no device'); } });
+    let told = 0;
+    broken.onchange = () => ++told;
+    broken.gesture();
+    assert.deepStrictEqual([broken.available, broken.on, told], [false, false, 1]);
+    assert.strictEqual(pageSound(m, { on: true }).available, false, 'no Web Audio at all');
+  });
+
   await check('a sum prints and ends as in the runner', async () => {
     const tape = '1 2 + 3 4 + =';
     const expected = runnerResult(tape);
@@ -310,6 +582,23 @@ async function moduleResult(tape, { decimalPoint = 0, rounding = 1, slice = 1230
     assert.deepStrictEqual([bad.dp, bad.round, bad.idle], [0, 1, 180]);
     assert.strictEqual(bad.errors.length, 3);
     assert.match(bad.errors[0], /\?dp=8 is not a whole number from 0 to 7/);
+    assert.deepStrictEqual([plain.sound, pageOptions('?sound=off').sound, pageOptions('?sound=on').sound], [true, false, true]);
+    const loud = pageOptions('?sound=loud');
+    assert.deepStrictEqual([loud.sound, loud.errors], [true, ['?sound=loud is neither on nor off.']]);
+  });
+
+  await check('the Sound button\'s choice goes into the address and leaves the rest of it as written', async () => {
+    const base = 'http://127.0.0.1:8000/';
+    assert.strictEqual(addressWithSound(base, false), base + '?sound=off');
+    assert.strictEqual(addressWithSound(base + '?sound=off', true), base);
+    const tape = base + 'index.html?type=1%202%20+%203&dp=2#end';
+    const off = addressWithSound(tape, false);
+    assert.strictEqual(off, base + 'index.html?type=1%202%20+%203&dp=2&sound=off#end');
+    assert.strictEqual(addressWithSound(off, true), tape);
+    assert.strictEqual(addressWithSound(off, false), off, 'once');
+    assert.strictEqual(addressWithSound(base + '?sound=on&kiosk', false), base + '?kiosk&sound=off');
+    const o = pageOptions(new URL(off).search);
+    assert.deepStrictEqual([o.tape.captions, o.dp, o.sound], ['1 2 + 3', 2, false]);
   });
 
   await check('a copied link reads back as the same keys and switches', async () => {
