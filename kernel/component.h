@@ -25,6 +25,15 @@ enum CyclePhase : std::int32_t {
     kNotSynchronised = 8,
 };
 
+// The fetch address as A1, A2 and A3 send it on the bus, lowest nibble
+// first: `address` with the nibble sampled at the end of P put in its place.
+template <std::int32_t P>
+constexpr int withAddressNibble(int address, int nibble) {
+    static_assert(P == kA1 || P == kA2 || P == kA3);
+    if constexpr (P == kA1) return nibble;
+    return address | nibble << (4 * P);
+}
+
 // For a component whose clock work is written per cycle phase, as
 // sampleAt<P>(bus) (phase 1 at the end of P) and driveAt<P>() (phase 2 on
 // entering P): runs the one for `phase`, P = kNotSynchronised past X3, each

@@ -70,12 +70,8 @@ class Monitor final : public Component {
 template <std::int32_t P>
 inline void Monitor::sampleAt(Net value) {
     const int bus = value;
-    if constexpr (P == kA1) {
-        addressLatch = bus;
-    } else if constexpr (P == kA2) {
-        addressLatch |= bus << 4;
-    } else if constexpr (P == kA3) {
-        addressLatch |= bus << 8;
+    if constexpr (P == kA1 || P == kA2 || P == kA3) {
+        addressLatch = withAddressNibble<P>(addressLatch, bus);
     } else if constexpr (P == kM1) {
         instructionByte = bus << 4;
         if (!continuationPending) firstOpr = bus;
