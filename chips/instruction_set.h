@@ -1,8 +1,8 @@
 #pragma once
 // The 4004's instruction set (isa), written once: the named OPR and OPA values
-// that the CPU decodes, and the table of the 46 instructions (mnemonic, first
-// word, operand, length) that the execution monitor, the inspector, the
-// assembler and the disassembler read.
+// that the CPU, the ROM and the RAM decode by, and the table of the 46
+// instructions (mnemonic, first word, operand, words, cycles) that the
+// execution monitor, the inspector, the assembler and the disassembler read.
 //
 // An instruction's first word is OPR (bits 7-4) and OPA (bits 3-0). OPR picks
 // the instruction, except that in OPR 2 and 3 OPA's bit 0 tells FIM from SRC
