@@ -9,21 +9,14 @@
 
 #include "asm/expression.h"
 #include "asm/hex_text.h"
-#include "asm/instruction_set.h"
 #include "asm/lexer.h"
+#include "asm/mnemonics.h"
 
 namespace tallivo::assembler {
 
 namespace {
 
 enum class Directive { None, Org, Db, Align, Include, Equ };
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) ==
-                      std::toupper(static_cast<unsigned char>(y));
-           });
-}
 
 Directive findDirective(std::string_view name) {
     if (equalsIgnoringCase(name, "org")) return Directive::Org;
@@ -64,7 +57,7 @@ struct Operand {
 
 struct Statement {
     int line = 0;  // index into Assembly::lines
-    const Mnemonic* mnemonic = nullptr;
+    const isa::Instruction* mnemonic = nullptr;
     std::vector<Operand> operands;
     int address = 0;
     bool placeable = false;  // pass 1 found room for it
@@ -197,7 +190,7 @@ class Assembler {
         }
         const std::string& name = t[pos].text;
         ++pos;
-        if (const Mnemonic* mnemonic = findMnemonic(name)) {
+        if (const isa::Instruction* mnemonic = findMnemonic(name)) {
             readInstruction(line, *mnemonic, t, pos);
             return;
         }
@@ -332,26 +325,26 @@ class Assembler {
         return true;
     }
 
-    static std::size_t operandCount(OperandForm form) {
-        switch (form) {
-            case OperandForm::None:
+    static std::size_t operandCount(isa::OperandKind operand) {
+        switch (operand) {
+            case isa::OperandKind::None:
                 return 0;
-            case OperandForm::PairData8:
-            case OperandForm::ConditionAddress:
-            case OperandForm::RegisterAddress:
+            case isa::OperandKind::PairData8:
+            case isa::OperandKind::ConditionAddress:
+            case isa::OperandKind::RegisterAddress:
                 return 2;
             default:
                 return 1;
         }
     }
 
-    void readInstruction(int line, const Mnemonic& mnemonic, const std::vector<Token>& t,
+    void readInstruction(int line, const isa::Instruction& mnemonic, const std::vector<Token>& t,
                          std::size_t pos) {
         Statement statement;
         statement.line = line;
         statement.mnemonic = &mnemonic;
         const bool readable = readOperands(line, t, pos, statement.operands);
-        const std::size_t wanted = operandCount(mnemonic.form);
+        const std::size_t wanted = operandCount(mnemonic.operand);
         if (readable && statement.operands.size() != wanted) {
             error(line, std::string(mnemonic.name) + " takes " + plural(wanted, "operand") +
                             ", found " + std::to_string(statement.operands.size()));
@@ -359,7 +352,7 @@ class Assembler {
         const bool valid = readable && statement.operands.size() == wanted;
         // The instruction keeps its room even when it is wrong, so that the
         // addresses after it, and the messages about them, stay right.
-        place(statement, wordCount(mnemonic.form), valid);
+        place(statement, mnemonic.words, valid);
     }
 
     void readDirective(int line, Directive directive, const std::vector<Token>& t,
@@ -643,26 +636,28 @@ class Assembler {
     }
 
     bool encodeInstruction(const Statement& s, std::vector<std::uint8_t>& bytes) {
-        const Mnemonic& m = *s.mnemonic;
+        const isa::Instruction& m = *s.mnemonic;
         const std::vector<Operand>& ops = s.operands;
         auto word = [](int opcode, int opa) { return static_cast<std::uint8_t>(opcode | opa); };
-        switch (m.form) {
-            case OperandForm::None:
+        switch (m.operand) {
+            case isa::OperandKind::None:
                 bytes = {m.opcode};
                 return true;
-            case OperandForm::Register: {
+            case isa::OperandKind::Register: {
                 const auto r = registerOperand(s, ops[0]);
                 if (!r) return false;
                 bytes = {word(m.opcode, *r)};
                 return true;
             }
-            case OperandForm::Pair: {
+            case isa::OperandKind::Pair: {
                 const auto p = pairOperand(s, ops[0]);
                 if (!p) return false;
                 // A page ends after this word: the PC has moved to the next
                 // page when FIN fetches or JIN jumps.
                 if ((s.address & 0xFF) == 0xFF) {
-                    const char* what = m.name == "FIN" ? "reads its byte from" : "jumps within";
+                    const char* what = m.opcode == isa::firstWord(isa::kFinJin)
+                                           ? "reads its byte from"
+                                           : "jumps within";
                     report(Severity::Warning, s.line,
                            std::string(m.name) + " at " + hex3(s.address) +
                                " ends its page, so it " + what + " page " +
@@ -672,22 +667,22 @@ class Assembler {
                 bytes = {word(m.opcode, 2 * *p)};
                 return true;
             }
-            case OperandForm::Data4: {
+            case isa::OperandKind::Data4: {
                 const auto v = value(s, ops[0], "value", 0, 15);
                 if (!v) return false;
                 bytes = {word(m.opcode, static_cast<int>(*v))};
                 return true;
             }
-            case OperandForm::PairData8: {
+            case isa::OperandKind::PairData8: {
                 const auto p = pairOperand(s, ops[0]);
                 const auto v = value(s, ops[1], "value", -128, 255);
                 if (!p || !v) return false;
                 bytes = {word(m.opcode, 2 * *p), static_cast<std::uint8_t>(*v & 0xFF)};
                 return true;
             }
-            case OperandForm::ConditionAddress:
-            case OperandForm::RegisterAddress: {
-                const auto first = m.form == OperandForm::ConditionAddress
+            case isa::OperandKind::ConditionAddress:
+            case isa::OperandKind::RegisterAddress: {
+                const auto first = m.operand == isa::OperandKind::ConditionAddress
                                        ? conditionOperand(s, ops[0])
                                        : registerOperand(s, ops[0]);
                 const auto target = inPageTarget(s, ops[1]);
@@ -695,7 +690,7 @@ class Assembler {
                 bytes = {word(m.opcode, *first), static_cast<std::uint8_t>(*target)};
                 return true;
             }
-            case OperandForm::Address12: {
+            case isa::OperandKind::Address12: {
                 const auto v = value(s, ops[0], "address", 0, 0xFFF);
                 if (!v) return false;
                 bytes = {word(m.opcode, static_cast<int>(*v >> 8)),

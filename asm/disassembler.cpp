@@ -4,14 +4,14 @@
 #include <optional>
 
 #include "asm/hex_text.h"
-#include "asm/instruction_set.h"
+#include "asm/mnemonics.h"
 
 namespace tallivo::assembler {
 
 namespace {
 
 struct Decoded {
-    const Mnemonic* mnemonic = nullptr;  // nullptr: emit the word as db
+    const isa::Instruction* mnemonic = nullptr;  // nullptr: emit the word as db
     int size = 1;
     std::optional<int> target;  // full address of a jump
 };
@@ -19,17 +19,18 @@ struct Decoded {
 Decoded decodeAt(const RomImage& image, int address) {
     Decoded d;
     const std::uint8_t word = image.at(address);
-    const Mnemonic* m = decode(word);
+    const isa::Instruction* m = isa::decode(word);
     if (m == nullptr) return d;
-    if (wordCount(m->form) == 2) {
+    if (m->words == 2) {
         // A second word outside the image would make the instruction claim
         // a byte the image doesn't have.
         if (address + 1 >= kRomEnd || !image.has(address + 1)) return d;
         d.size = 2;
         const int second = image.at(address + 1);
-        if (m->form == OperandForm::Address12) d.target = (word & 0x0F) << 8 | second;
+        if (m->operand == isa::OperandKind::Address12) d.target = (word & 0x0F) << 8 | second;
         // JCN and ISZ stay on the page of the word after the instruction.
-        if (m->form == OperandForm::ConditionAddress || m->form == OperandForm::RegisterAddress)
+        if (m->operand == isa::OperandKind::ConditionAddress ||
+            m->operand == isa::OperandKind::RegisterAddress)
             d.target = ((address + 2) & 0xF00) | second;
     }
     d.mnemonic = m;
@@ -91,25 +92,25 @@ class Writer {
 
     std::string operands(int at, const Decoded& d) const {
         const int opa = image_.at(at) & 0x0F;
-        switch (d.mnemonic->form) {
-            case OperandForm::None:
+        switch (d.mnemonic->operand) {
+            case isa::OperandKind::None:
                 return "";
-            case OperandForm::Register:
+            case isa::OperandKind::Register:
                 return "R" + std::to_string(opa);
-            case OperandForm::Pair:
+            case isa::OperandKind::Pair:
                 return "P" + std::to_string(opa / 2);
-            case OperandForm::Data4:
+            case isa::OperandKind::Data4:
                 return std::to_string(opa);
-            case OperandForm::PairData8:
+            case isa::OperandKind::PairData8:
                 return "P" + std::to_string(opa / 2) + ", 0x" + hexDigits(image_.at(at + 1), 2);
-            case OperandForm::ConditionAddress: {
+            case isa::OperandKind::ConditionAddress: {
                 const std::string_view letters = conditionLetters(opa);
                 return (letters.empty() ? std::to_string(opa) : std::string(letters)) + ", " +
                        address(*d.target);
             }
-            case OperandForm::RegisterAddress:
+            case isa::OperandKind::RegisterAddress:
                 return "R" + std::to_string(opa) + ", " + address(*d.target);
-            case OperandForm::Address12:
+            case isa::OperandKind::Address12:
                 return address(*d.target);
         }
         return "";

@@ -5,9 +5,11 @@
 #include <bitset>
 #include <cstdint>
 
-#include "asm/instruction_set.h"
-
 namespace tallivo::assembler {
+
+// Program addresses that the five 4001 ROMs answer: 0x000 to 0x4FF.
+inline constexpr int kRomEnd = 0x500;
+inline constexpr int kPageSize = 0x100;
 
 struct RomImage {
     std::array<std::uint8_t, kRomEnd> bytes{};

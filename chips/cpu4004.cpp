@@ -30,6 +30,7 @@ void Cpu4004::resetRegisters() {
 }
 
 void Cpu4004::execute() {
+    using namespace isa;
     if (secondWordPending) {
         executeSecondCycle();
         secondWordPending = false;
@@ -37,18 +38,18 @@ void Cpu4004::execute() {
     }
     std::uint8_t& reg = indexRegisters[opa];
     switch (opr) {
-        case 0:  // NOP; 0x01-0x0F do nothing either
+        case kNop:  // and 0x01-0x0F, which do nothing either
             break;
-        case 1:  // JCN
-        case 4:  // JUN
-        case 5:  // JMS
-        case 7:  // ISZ
+        case kJcn:
+        case kJun:
+        case kJms:
+        case kIsz:
             secondWordPending = true;
             break;
-        case 2:  // FIM (even) takes its data word next; SRC (odd) did its work on the bus
+        case kFimSrc:  // FIM (even) takes its data word next; SRC (odd) did its work on the bus
             if ((opa & 1) == 0) secondWordPending = true;
             break;
-        case 3:
+        case kFinJin:
             if ((opa & 1) == 0) {
                 secondWordPending = true;  // FIN: the next cycle fetches the data byte
             } else {
@@ -57,32 +58,32 @@ void Cpu4004::execute() {
                     static_cast<std::uint8_t>(indexRegisters[opa - 1u] << 4 | indexRegisters[opa]));
             }
             break;
-        case 6:  // INC
+        case kInc:
             reg = static_cast<std::uint8_t>((reg + 1) & 15);
             break;
-        case 8:  // ADD
+        case kAdd:
             addWithCarryOut(accumulator + reg + carry);
             break;
-        case 9:  // SUB: add the complements of the operand and of the borrow
+        case kSub:  // add the complements of the operand and of the borrow
             addWithCarryOut(accumulator + (15u - reg) + (1u - carry));
             break;
-        case 10:  // LD
+        case kLd:
             accumulator = reg;
             break;
-        case 11: {  // XCH
+        case kXch: {
             const std::uint8_t old = accumulator;
             accumulator = reg;
             reg = old;
             break;
         }
-        case 12:  // BBL
+        case kBbl:
             stackPointer = static_cast<std::uint8_t>((stackPointer - 1) & 3);
             accumulator = opa;
             break;
-        case 13:  // LDM
+        case kLdm:
             accumulator = opa;
             break;
-        case 14:
+        case kIoGroup:
             executeIoGroup();
             break;
         default:
@@ -92,27 +93,28 @@ void Cpu4004::execute() {
 }
 
 void Cpu4004::executeSecondCycle() {
+    using namespace isa;
     switch (opr) {
-        case 1: {  // JCN
-            const bool term = ((opa & 4) && accumulator == 0) || ((opa & 2) && carry == 1) ||
-                              ((opa & 1) && *test == 0);
-            // C1 inverts the condition.
-            if (term != ((opa & 8) != 0)) jumpWithinPage(secondWord);
+        case kJcn: {
+            const bool term = ((opa & kConditionAccumulatorZero) && accumulator == 0) ||
+                              ((opa & kConditionCarry) && carry == 1) ||
+                              ((opa & kConditionTestLow) && *test == 0);
+            if (term != ((opa & kConditionInvert) != 0)) jumpWithinPage(secondWord);
             break;
         }
-        case 2:  // FIM
-        case 3:  // FIN, with the byte read in its fetch cycle
+        case kFimSrc:  // FIM
+        case kFinJin:  // FIN, with the byte read in its fetch cycle
             indexRegisters[opa] = static_cast<std::uint8_t>(secondWord >> 4);
             indexRegisters[opa + 1u] = static_cast<std::uint8_t>(secondWord & 15);
             break;
-        case 4:  // JUN
+        case kJun:
             pcRef() = static_cast<std::uint16_t>(opa << 8 | secondWord);
             break;
-        case 5:  // JMS: the old entry keeps the return address
+        case kJms:  // the old entry keeps the return address
             stackPointer = static_cast<std::uint8_t>((stackPointer + 1) & 3);
             pcRef() = static_cast<std::uint16_t>(opa << 8 | secondWord);
             break;
-        case 7: {  // ISZ
+        case kIsz: {
             std::uint8_t& reg = indexRegisters[opa];
             reg = static_cast<std::uint8_t>((reg + 1) & 15);
             if (reg != 0) jumpWithinPage(secondWord);
@@ -124,21 +126,22 @@ void Cpu4004::executeSecondCycle() {
 }
 
 void Cpu4004::executeIoGroup() {
+    using namespace isa;
     // The writes (WRM ... WR3) were carried out by the memory chips from the
     // accumulator on the bus in X2; the reads left their value in x2Latch.
     switch (opa) {
-        case 8:  // SBM
+        case kSbm:
             addWithCarryOut(accumulator + (15u - x2Latch) + (1u - carry));
             break;
-        case 11:  // ADM
+        case kAdm:
             addWithCarryOut(accumulator + x2Latch + carry);
             break;
-        case 9:   // RDM
-        case 10:  // RDR
-        case 12:
-        case 13:
-        case 14:
-        case 15:  // RD0-RD3
+        case kRdm:
+        case kRdr:
+        case kRd0:
+        case kRd1:
+        case kRd2:
+        case kRd3:
             accumulator = x2Latch;
             break;
         default:
@@ -147,47 +150,48 @@ void Cpu4004::executeIoGroup() {
 }
 
 void Cpu4004::executeAccumulatorGroup() {
+    using namespace isa;
     switch (opa) {
-        case 0:  // CLB
+        case kClb:
             accumulator = 0;
             carry = 0;
             break;
-        case 1:  // CLC
+        case kClc:
             carry = 0;
             break;
-        case 2:  // IAC
+        case kIac:
             addWithCarryOut(accumulator + 1u);
             break;
-        case 3:  // CMC
+        case kCmc:
             carry = static_cast<std::uint8_t>(1 - carry);
             break;
-        case 4:  // CMA
+        case kCma:
             accumulator = static_cast<std::uint8_t>(15 - accumulator);
             break;
-        case 5:  // RAL
+        case kRal:
             addWithCarryOut(accumulator * 2u + carry);
             break;
-        case 6: {  // RAR
+        case kRar: {
             const std::uint8_t out = accumulator & 1;
             accumulator = static_cast<std::uint8_t>(carry * 8 + accumulator / 2);
             carry = out;
             break;
         }
-        case 7:  // TCC
+        case kTcc:
             accumulator = carry;
             carry = 0;
             break;
-        case 8:  // DAC: carry 1 means no borrow
+        case kDac:  // carry 1 means no borrow
             addWithCarryOut(accumulator + 15u);
             break;
-        case 9:  // TCS
+        case kTcs:
             accumulator = carry == 1 ? 10 : 9;
             carry = 0;
             break;
-        case 10:  // STC
+        case kStc:
             carry = 1;
             break;
-        case 11: {  // DAA
+        case kDaa: {
             if (accumulator > 9 || carry == 1) {
                 const unsigned sum = accumulator + 6u;
                 if (sum > 15) carry = 1;
@@ -195,7 +199,7 @@ void Cpu4004::executeAccumulatorGroup() {
             }
             break;
         }
-        case 12: {  // KBP: one bit set gives its position plus one
+        case kKbp: {  // one bit set gives its position plus one
             switch (accumulator) {
                 case 0:
                 case 1:
@@ -213,7 +217,7 @@ void Cpu4004::executeAccumulatorGroup() {
             }
             break;
         }
-        case 13: {  // DCL: 0 selects CM-RAM0; otherwise bits 0-2 pick CM-RAM1-3
+        case kDcl: {  // 0 selects CM-RAM0; otherwise bits 0-2 pick CM-RAM1-3
             const unsigned bank = accumulator & 7u;
             cmRamSelect = static_cast<std::uint8_t>(bank == 0 ? 1 : bank << 1);
             break;

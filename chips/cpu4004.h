@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdint>
 
+#include "chips/instruction_set.h"
 #include "kernel/component.h"
 
 namespace tallivo {
@@ -61,8 +62,8 @@ class Cpu4004 final : public Component {
 
   private:
     // The cycle that fetches FIN's data byte from R0R1 instead of the next word.
-    bool finFetchCycle() const { return secondWordPending && opr == 3; }
-    bool isSrc() const { return opr == 2 && (opa & 1) != 0; }
+    bool finFetchCycle() const { return secondWordPending && opr == isa::kFinJin; }
+    bool isSrc() const { return opr == isa::kFimSrc && (opa & 1) != 0; }
     void assertCommandLines() {
         *cmRom = 1;
         for (int i = 0; i < 4; ++i) cmRam[i] = static_cast<Net>((cmRamSelect >> i) & 1);
@@ -126,12 +127,12 @@ inline void Cpu4004::driveAt() {
     } else if constexpr (P == kM1 || P == kX1) {
         releaseCommandLines();
     } else if constexpr (P == kM2) {
-        if (opr == 14) assertCommandLines();
+        if (opr == isa::kIoGroup) assertCommandLines();
     } else if constexpr (P == kX2) {
         if (isSrc()) {
             assertCommandLines();
             *dataBus = indexRegisters[opa - 1u];
-        } else if (!(opr == 14 && opa >= 8)) {
+        } else if (!(opr == isa::kIoGroup && isa::ioReads(opa))) {
             // I/O reads leave the bus to the chip that answers.
             *dataBus = accumulator;
         }
@@ -148,22 +149,7 @@ inline int Cpu4004::clockPhase1() {
         resetRegisters();
         return 0;
     }
-    switch (phase) {
-        case kM1:
-            sampleAt<kM1>(*dataBus);
-            break;
-        case kM2:
-            sampleAt<kM2>(*dataBus);
-            break;
-        case kX2:
-            sampleAt<kX2>(*dataBus);
-            break;
-        case kX3:
-            sampleAt<kX3>(*dataBus);
-            break;
-        default:
-            break;
-    }
+    sampleAtPhase(*this, phase, *dataBus);
     return 0;
 }
 
@@ -174,35 +160,7 @@ inline int Cpu4004::clockPhase2() {
         *dataBus = 0;
         return 0;
     }
-    switch (phase) {
-        case kA1:
-            driveAt<kA1>();
-            break;
-        case kA2:
-            driveAt<kA2>();
-            break;
-        case kA3:
-            driveAt<kA3>();
-            break;
-        case kM1:
-            driveAt<kM1>();
-            break;
-        case kM2:
-            driveAt<kM2>();
-            break;
-        case kX1:
-            driveAt<kX1>();
-            break;
-        case kX2:
-            driveAt<kX2>();
-            break;
-        case kX3:
-            driveAt<kX3>();
-            break;
-        default:
-            driveAt<kNotSynchronised>();
-            break;
-    }
+    driveAtPhase(*this, phase);
     return 0;
 }
 

@@ -17,15 +17,15 @@ int Ram4002::connect(int pinP0Value, int metalOptionValue, Net* dataBusNet, Net*
 
 void Ram4002::writeAtX2() {
     const Net value = *dataBus;
-    if (ioOpa == 0) {  // WRM
+    if (ioOpa == isa::kWrm) {
         mainMemory[mainIndex()] = value;
-    } else if (ioOpa == 1) {  // WMP: every present line, no mask
+    } else if (ioOpa == isa::kWmp) {  // every present line, no mask
         for (int j = 0; j < 4; ++j) {
             if (Net* line = outputLines[static_cast<std::size_t>(j)])
                 *line = static_cast<Net>((value >> j) & 1);
         }
-    } else if (ioOpa >= 4 && ioOpa <= 7) {  // WR0-WR3
-        statusMemory[statusIndex(ioOpa - 4)] = value;
+    } else if (ioOpa >= isa::kWr0 && ioOpa <= isa::kWr3) {
+        statusMemory[statusIndex(ioOpa - isa::kWr0)] = value;
     }
 }
 

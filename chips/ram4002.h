@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 
+#include "chips/instruction_set.h"
 #include "kernel/component.h"
 
 namespace tallivo {
@@ -82,30 +83,16 @@ template <std::int32_t P>
 inline void Ram4002::driveAt() {
     if constexpr (P == kX2) {
         if (!selected) return;
-        if (ioOpa == 8 || ioOpa == 9 || ioOpa == 11) {  // SBM, RDM, ADM
+        if (ioOpa == isa::kSbm || ioOpa == isa::kRdm || ioOpa == isa::kAdm) {
             *dataBus = mainMemory[mainIndex()];
-        } else if (ioOpa >= 12) {  // RD0-RD3
-            *dataBus = statusMemory[statusIndex(ioOpa - 12)];
+        } else if (ioOpa >= isa::kRd0) {  // RD0-RD3
+            *dataBus = statusMemory[statusIndex(ioOpa - isa::kRd0)];
         }
     }
 }
 
 inline int Ram4002::clockPhase1() {
-    latchSync();
-    switch (phase) {
-        case kM2:
-            sampleAt<kM2>(*dataBus);
-            break;
-        case kX2:
-            sampleAt<kX2>(*dataBus);
-            break;
-        case kX3:
-            sampleAt<kX3>(*dataBus);
-            break;
-        default:
-            break;
-    }
-    return 0;
+    return sampleBus(*this, *dataBus);
 }
 
 inline int Ram4002::clockPhase2() {

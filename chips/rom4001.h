@@ -12,6 +12,7 @@
 #include <string>
 
 #include "chips/code_file.h"
+#include "chips/instruction_set.h"
 #include "kernel/component.h"
 
 namespace tallivo {
@@ -58,8 +59,8 @@ class Rom4001 final : public Component {
     // one bit test instead of the walk through the cases.
     void updateDrivePhases() {
         drivePhases_ = static_cast<std::uint16_t>((romSelected ? (1u << kM1 | 1u << kM2) : 0u) |
-                                                  (ioInstruction(10) ? 1u << kX2 : 0u) |
-                                                  (ioInstruction(2) ? 1u << kX3 : 0u));
+                                                  (ioInstruction(isa::kRdr) ? 1u << kX2 : 0u) |
+                                                  (ioInstruction(isa::kWrr) ? 1u << kX3 : 0u));
     }
     std::uint16_t drivePhases_ = 0;
 };
@@ -119,27 +120,7 @@ inline void Rom4001::driveAt() {
 }
 
 inline int Rom4001::clockPhase1() {
-    latchSync();
-    switch (phase) {
-        case kA1:
-            sampleAt<kA1>(*dataBus);
-            break;
-        case kA2:
-            sampleAt<kA2>(*dataBus);
-            break;
-        case kA3:
-            sampleAt<kA3>(*dataBus);
-            break;
-        case kM2:
-            sampleAt<kM2>(*dataBus);
-            break;
-        case kX2:
-            sampleAt<kX2>(*dataBus);
-            break;
-        default:
-            break;
-    }
-    return 0;
+    return sampleBus(*this, *dataBus);
 }
 
 inline int Rom4001::clockPhase2() {
@@ -150,22 +131,7 @@ inline int Rom4001::clockPhase2() {
             if (line) *line = 0;
         return 0;
     }
-    switch (phase) {
-        case kM1:
-            driveAt<kM1>();
-            break;
-        case kM2:
-            driveAt<kM2>();
-            break;
-        case kX2:
-            driveAt<kX2>();
-            break;
-        case kX3:
-            driveAt<kX3>();
-            break;
-        default:
-            break;
-    }
+    driveAtPhase(*this, phase);
     return 0;
 }
 

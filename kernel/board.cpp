@@ -156,51 +156,35 @@ void Board::runFast(std::uint64_t periods) {
     runPeriods<kind>(periods);
 }
 
+template <Board::FrontKind kind, int clockPhase>
+void Board::clockEvery() {
+    const auto clock = [](auto& component) {
+        if constexpr (clockPhase == 1) {
+            component.clockPhase1();
+        } else {
+            component.clockPhase2();
+        }
+    };
+    if constexpr (kind == FrontKind::Any) {
+        for (int f = 0; f < frontCount_; ++f) clock(*front_[static_cast<std::size_t>(f)]);
+    } else if constexpr (kind != FrontKind::None) {
+        // Final phases: direct calls, inlined for the two panels.
+        clock(*keys_);
+        clock(*drum_);
+        if constexpr (kind == FrontKind::PanelsAndRecorder) clock(*recorder_);
+    }
+    clock(cpu);
+    for (Rom4001& rom : roms) clock(rom);
+    for (Ram4002& ram : rams) clock(ram);
+    for (ShiftRegister4003& shiftRegister : shiftRegisters) clock(shiftRegister);
+    clock(monitor);
+}
+
 template <Board::FrontKind kind>
 void Board::runPeriods(std::uint64_t periods) {
-    Component* const* front = front_.data();
-    const int frontCount = frontCount_;
     for (std::uint64_t p = 0; p < periods; ++p) {
-        if constexpr (kind == FrontKind::Any) {
-            for (int f = 0; f < frontCount; ++f) front[f]->clockPhase1();
-        } else if constexpr (kind != FrontKind::None) {
-            // Final phases: direct calls, inlined for the two panels.
-            keys_->clockPhase1();
-            drum_->clockPhase1();
-            if constexpr (kind == FrontKind::PanelsAndRecorder) recorder_->clockPhase1();
-        }
-        cpu.clockPhase1();
-        roms[0].clockPhase1();
-        roms[1].clockPhase1();
-        roms[2].clockPhase1();
-        roms[3].clockPhase1();
-        roms[4].clockPhase1();
-        rams[0].clockPhase1();
-        rams[1].clockPhase1();
-        shiftRegisters[0].clockPhase1();
-        shiftRegisters[1].clockPhase1();
-        shiftRegisters[2].clockPhase1();
-        monitor.clockPhase1();
-
-        if constexpr (kind == FrontKind::Any) {
-            for (int f = 0; f < frontCount; ++f) front[f]->clockPhase2();
-        } else if constexpr (kind != FrontKind::None) {
-            keys_->clockPhase2();
-            drum_->clockPhase2();
-            if constexpr (kind == FrontKind::PanelsAndRecorder) recorder_->clockPhase2();
-        }
-        cpu.clockPhase2();
-        roms[0].clockPhase2();
-        roms[1].clockPhase2();
-        roms[2].clockPhase2();
-        roms[3].clockPhase2();
-        roms[4].clockPhase2();
-        rams[0].clockPhase2();
-        rams[1].clockPhase2();
-        shiftRegisters[0].clockPhase2();
-        shiftRegisters[1].clockPhase2();
-        shiftRegisters[2].clockPhase2();
-        monitor.clockPhase2();
+        clockEvery<kind, 1>();
+        clockEvery<kind, 2>();
     }
 }
 

@@ -143,9 +143,12 @@ class Board {
     FrontKind frontKind() const;
     template <FrontKind kind>
     void runFast(std::uint64_t periods);
-    // Every component's own phase operations, period by period.
+    // Every component's own phase operations, period by period: phase 1 of
+    // every component in registration order, then phase 2.
     template <FrontKind kind>
     void runPeriods(std::uint64_t periods);
+    template <FrontKind kind, int clockPhase>
+    void clockEvery();
 
     // The run loop by cycle phase. Every chip that follows the instruction
     // cycle holds the same phase (they all latch the one Sync Net, which

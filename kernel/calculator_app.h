@@ -66,8 +66,6 @@ class CalculatorApp : public QObject {
     // The code file the ROMs loaded, as found.
     const std::string& codeFilePath() const { return codeFilePath_; }
 
-    // The machine's sound on the audio output: null when not asked for.
-    SoundOutput* soundOutput() const { return soundOutput_.get(); }
     // Turns the sound on or off (the keyboard's "Sound" item).
     void setSoundOn(bool on);
 

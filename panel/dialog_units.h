@@ -23,9 +23,6 @@ class DialogUnits {
     QSize size(int width, int height) const { return {toPixelsX(width), toPixelsY(height)}; }
     QRect rect(const layout::Rect& r) const { return {point(r.x, r.y), size(r.width, r.height)}; }
 
-    int baseWidth() const { return baseWidth_; }
-    int baseHeight() const { return baseHeight_; }
-
   private:
     int baseWidth_;
     int baseHeight_;

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <filesystem>
 
+#include "chips/instruction_set.h"
 #include "kernel/calculator_app.h"
 #include "panel/dialog_units.h"
 #include "panel/printer_panel.h"
@@ -482,7 +483,7 @@ void InspectorWindow::buildDisassembly() {
         const bool fromListing = line != nullptr && line->address == address;
         if (fromListing) {
             row.bytes = std::min(line->byteCount, kProgramWords - address);
-        } else if (takesSecondWord(board.programWord(address)) && address + 1 < kProgramWords &&
+        } else if (isa::wordsOf(board.programWord(address)) == 2 && address + 1 < kProgramWords &&
                    (address + 1) % 256 != 0 && listing_.lineAt(address + 1) == nullptr) {
             row.bytes = 2;
         }

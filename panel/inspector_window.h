@@ -68,7 +68,6 @@ class InspectorWindow final : public QWidget {
     QPushButton* stepButton() const { return stepButton_; }
     QPushButton* stepOverButton() const { return stepOverButton_; }
     QPushButton* runToCursorButton() const { return runToCursorButton_; }
-    QLabel* statusLabel() const { return status_; }
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -72,7 +72,6 @@ class KeyboardPanel final : public QDialog, public KeyMatrix {
     // called when the user changes it. Without an audio output the item
     // is there but greyed, and says why.
     void setSoundChoice(bool available, bool on, std::function<void(bool)> toggled);
-    QAction* soundAction() const { return soundAction_; }
 
     // Types the text through the PC keys (Ctrl+V types the clipboard's):
     // the keys join the keys' queue as it has room for them (a timer adds

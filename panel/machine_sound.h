@@ -57,7 +57,6 @@ class MachineSound {
     // Nothing rings and nothing waits to: what is rendered now is silence.
     bool silent() const;
 
-    std::uint64_t periodsPerSecond() const { return periodsPerSecond_; }
     // Events lost because the queue was full.
     std::uint64_t eventsLost() const { return lost_; }
 

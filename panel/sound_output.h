@@ -31,11 +31,6 @@ class SoundOutput final : public QObject {
     // Starts or stops playing; the board's events are heard from now on.
     // Does nothing without an output.
     void setPlaying(bool on);
-    bool playing() const { return playing_; }
-    // Whether the output stream is open now: it is closed after a second of
-    // silence, so a calculator that prints nothing costs the sound service
-    // nothing, and opened again for the next sound.
-    bool streaming() const { return device_ != nullptr; }
 
     // Renders what the clock has run since the last time into the output.
     void pump();
@@ -48,6 +43,9 @@ class SoundOutput final : public QObject {
 
   private:
     void writeSilence(int milliseconds);
+    // The output stream is closed after a second of silence, so a
+    // calculator that prints nothing costs the sound service nothing, and
+    // opened again for the next sound.
     void openStream();
     void closeStream();
 

@@ -123,28 +123,7 @@ int FlowchartRecorder::clockPhase1() {
     }
 
     const Net bus = dataBusNet != nullptr ? *dataBusNet : Net{0};
-    switch (phase) {
-        case kA1:
-            sampleAt<kA1>(bus);
-            break;
-        case kA2:
-            sampleAt<kA2>(bus);
-            break;
-        case kA3:
-            sampleAt<kA3>(bus);
-            break;
-        case kM1:
-            sampleAt<kM1>(bus);
-            break;
-        case kM2:
-            sampleAt<kM2>(bus);
-            break;
-        case kX1:
-            sampleAt<kX1>(bus);
-            break;
-        default:
-            break;
-    }
+    sampleAtPhase(*this, phase, bus);
     return 0;
 }
 

@@ -70,7 +70,6 @@ class FlowchartRecorder : public Component {
 
     int pictureWidthPixels() const { return pictureWidth; }
     int pictureHeightPixels() const { return pictureHeight; }
-    int pictureDivisor() const { return divisor; }
     // Bytes from one row of the display image to the next.
     int displayRowBytes() const { return displayRowLength; }
 
@@ -142,12 +141,8 @@ template <std::int32_t P>
 inline void FlowchartRecorder::sampleAt(Net value) {
     // The data bus is four bits wide.
     const int bus = value & 0x0F;
-    if constexpr (P == kA1) {
-        fetchAddress = bus;
-    } else if constexpr (P == kA2) {
-        fetchAddress |= bus << 4;
-    } else if constexpr (P == kA3) {
-        fetchAddress |= bus << 8;
+    if constexpr (P == kA1 || P == kA2 || P == kA3) {
+        fetchAddress = withAddressNibble<P>(fetchAddress, bus);
     } else if constexpr (P == kM1) {
         fetchByte = static_cast<std::uint8_t>(bus << 4);
     } else if constexpr (P == kM2) {

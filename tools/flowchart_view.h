@@ -42,8 +42,6 @@ class FlowchartView final : public QWidget, public FlowchartRecorder {
     void overrideAvailableArea(QSize area) { availableOverride = area; }
     void overrideDisplayDepth(int depth) { depthOverride = depth; }
 
-    int scaledWidth() const { return pictureWidth; }
-    int scaledHeight() const { return pictureHeight; }
     int scaleDivisorUsed() const { return divisor; }
     bool isWindowOpen() const { return windowOpen; }
 

@@ -1,49 +1,39 @@
 #include "tools/monitor.h"
 
+#include <string_view>
+
+#include "chips/instruction_set.h"
 #include "kernel/platform.h"
 
 namespace tallivo {
 
 namespace {
 
-// Three characters each; "LD " ends in a blank.
-constexpr const char* kMainMnemonics[14] = {"NOP", "JCN", "FIM", "FIN", "JUN", "JMS", "INC",
-                                            "ISZ", "ADD", "SUB", "LD ", "XCH", "BBL", "LDM"};
-constexpr const char* kIoMnemonics[16] = {"WRM", "WMP", "WRR", "WPM", "WR0", "WR1", "WR2", "WR3",
-                                          "SBM", "RDM", "RDR", "ADM", "RD0", "RD1", "RD2", "RD3"};
-constexpr const char* kAccumulatorMnemonics[16] = {"CLB", "CLC", "IAC", "CMC", "CMA", "RAL",
-                                                   "RAR", "TCC", "DAC", "TCS", "STC", "DAA",
-                                                   "KBP", "DCL", "???", "???"};
+// The trace names the words that the CPU runs as NOP without naming them:
+// 0x01-0x0F as NOP, 0xFE and 0xFF as "???". It writes every name in three
+// columns ("LD ").
+std::string_view traceName(int opr, int opa) {
+    if (const isa::Instruction* in = isa::decode(static_cast<std::uint8_t>(opr << 4 | opa)))
+        return in->name;
+    return opr == isa::kNop ? isa::decode(isa::firstWord(isa::kNop))->name : "???";
+}
 
 }  // namespace
-
-const char* instructionMnemonic(int opr, int opa) {
-    if (opr == 14) return kIoMnemonics[opa & 15];
-    if (opr == 15) return kAccumulatorMnemonics[opa & 15];
-    if (opr == 2 && (opa & 1)) return "SRC";
-    if (opr == 3 && (opa & 1)) return "JIN";
-    return kMainMnemonics[opr & 15];
-}
-
-bool takesSecondWord(std::uint8_t firstWord) {
-    const int opr = firstWord >> 4;
-    const int opa = firstWord & 15;
-    return opr == 1 || opr == 4 || opr == 5 || opr == 7 || (opr == 2 && (opa & 1) == 0);
-}
 
 void formatInstruction(std::uint8_t firstWord, std::uint8_t secondWord, char* text,
                        std::size_t size) {
     if (size == 0) return;
-    const int opr = firstWord >> 4;
-    const int opa = firstWord & 15;
-    const char* name = instructionMnemonic(opr, opa);
+    const std::string_view name = traceName(firstWord >> 4, firstWord & 15);
+    const int nameLength = static_cast<int>(name.size());
+    const isa::Instruction* in = isa::decode(firstWord);
     // Spaced as the trace spaces them, "LD  5" included.
-    if (takesSecondWord(firstWord)) {
-        std::snprintf(text, size, "%s %X, %02X", name, opa, secondWord);
-    } else if (opr == 0 || opr >= 14) {
-        std::snprintf(text, size, "%s", name);
+    if (in && in->words == 2) {
+        std::snprintf(text, size, "%-3.*s %X, %02X", nameLength, name.data(), firstWord & 15,
+                      secondWord);
+    } else if (!in || in->operand == isa::OperandKind::None) {
+        std::snprintf(text, size, "%-3.*s", nameLength, name.data());
     } else {
-        std::snprintf(text, size, "%s %X", name, opa);
+        std::snprintf(text, size, "%-3.*s %X", nameLength, name.data(), firstWord & 15);
     }
 }
 
@@ -107,48 +97,35 @@ void Monitor::record() {
 void Monitor::writeRecord() {
     if (continuationPending) {
         continuationPending = false;
-        if (firstOpr == 3) {
+        if (firstOpr == isa::kFinJin) {  // FIN: where its byte came from, and the byte
             std::fprintf(traceFile, ", %02X => %02X\n", addressLatch, instructionByte);
         } else {
             std::fprintf(traceFile, ", %02X\n", instructionByte);
         }
         return;
     }
-    const char* name = instructionMnemonic(firstOpr, firstOpa);
+    const std::string_view name = traceName(firstOpr, firstOpa);
+    std::fprintf(traceFile, "%5d: %04X %-3.*s", cycleCount, addressLatch,
+                 static_cast<int>(name.size()), name.data());
+    // A two-cycle instruction's line is finished by its second cycle.
+    if (isa::cyclesOf(static_cast<std::uint8_t>(firstOpr << 4 | firstOpa)) == 2) {
+        std::fprintf(traceFile, " %X", firstOpa);
+        continuationPending = true;
+        return;
+    }
     switch (firstOpr) {
-        case 0:
-            std::fprintf(traceFile, "%5d: %04X %s\n", cycleCount, addressLatch, name);
+        case isa::kNop:
+        case isa::kAccumulatorGroup:
+            std::fputs("\n", traceFile);
             break;
-        case 1:
-        case 4:
-        case 5:
-        case 7:
-            std::fprintf(traceFile, "%5d: %04X %s %X", cycleCount, addressLatch, name, firstOpa);
-            continuationPending = true;
+        case isa::kFimSrc:  // SRC shows the pair as it went out in X2 and X3
+            std::fprintf(traceFile, " %X (%X:%X)\n", firstOpa, x2Nibble, x3Nibble);
             break;
-        case 2:
-        case 3:
-            if ((firstOpa & 1) == 0) {  // FIM, FIN: the second cycle completes the line
-                std::fprintf(traceFile, "%5d: %04X %s %X", cycleCount, addressLatch, name,
-                             firstOpa);
-                continuationPending = true;
-            } else if (firstOpr == 2) {  // SRC shows the pair as it went out in X2 and X3
-                std::fprintf(traceFile, "%5d: %04X %s %X (%X:%X)\n", cycleCount, addressLatch, name,
-                             firstOpa, x2Nibble, x3Nibble);
-            } else {
-                std::fprintf(traceFile, "%5d: %04X %s %X\n", cycleCount, addressLatch, name,
-                             firstOpa);
-            }
-            break;
-        case 14:
-            std::fprintf(traceFile, "%5d: %04X %s (%X)\n", cycleCount, addressLatch, name,
-                         x2Nibble);
-            break;
-        case 15:
-            std::fprintf(traceFile, "%5d: %04X %s\n", cycleCount, addressLatch, name);
+        case isa::kIoGroup:  // the value moved in X2
+            std::fprintf(traceFile, " (%X)\n", x2Nibble);
             break;
         default:
-            std::fprintf(traceFile, "%5d: %04X %s %X\n", cycleCount, addressLatch, name, firstOpa);
+            std::fprintf(traceFile, " %X\n", firstOpa);
             break;
     }
 }

@@ -14,14 +14,6 @@
 
 namespace tallivo {
 
-// The mnemonic of an instruction as the trace writes it (three characters).
-const char* instructionMnemonic(int opr, int opa);
-
-// Whether an instruction's first word takes the next word as its second
-// (JCN, FIM, JUN, JMS, ISZ). FIN is one word: its second cycle fetches its
-// data byte from R0R1, not from the program.
-bool takesSecondWord(std::uint8_t firstWord);
-
 // The instruction as a trace line names it, without the cycle count, the
 // address and the X2/X3 values, which only a run knows: "LDM 1", "JMS 2, A6",
 // "FIN 0", "SRC 2", "WRM". `secondWord` is used by the two-word instructions.
@@ -78,12 +70,8 @@ class Monitor final : public Component {
 template <std::int32_t P>
 inline void Monitor::sampleAt(Net value) {
     const int bus = value;
-    if constexpr (P == kA1) {
-        addressLatch = bus;
-    } else if constexpr (P == kA2) {
-        addressLatch |= bus << 4;
-    } else if constexpr (P == kA3) {
-        addressLatch |= bus << 8;
+    if constexpr (P == kA1 || P == kA2 || P == kA3) {
+        addressLatch = withAddressNibble<P>(addressLatch, bus);
     } else if constexpr (P == kM1) {
         instructionByte = bus << 4;
         if (!continuationPending) firstOpr = bus;
@@ -98,33 +86,7 @@ inline void Monitor::sampleAt(Net value) {
 }
 
 inline int Monitor::clockPhase1() {
-    latchSync();
-    switch (phase) {
-        case kA1:
-            sampleAt<kA1>(*dataBus);
-            break;
-        case kA2:
-            sampleAt<kA2>(*dataBus);
-            break;
-        case kA3:
-            sampleAt<kA3>(*dataBus);
-            break;
-        case kM1:
-            sampleAt<kM1>(*dataBus);
-            break;
-        case kM2:
-            sampleAt<kM2>(*dataBus);
-            break;
-        case kX2:
-            sampleAt<kX2>(*dataBus);
-            break;
-        case kX3:
-            sampleAt<kX3>(*dataBus);
-            break;
-        default:
-            break;
-    }
-    return 0;
+    return sampleBus(*this, *dataBus);
 }
 
 inline int Monitor::clockPhase2() {

@@ -54,6 +54,11 @@ class FlowchartViewTest : public testing::FlowchartBench {
     void writeSimplePictures() {
         writePictures({{visit(0x45), visit(0x45), visit(0x45), visit(0x45)}}, {{0, 1, 100, 255}});
     }
+    // The view opened on those pictures with `hitValue`.
+    void openSimplePictures(int hitValue) {
+        writeSimplePictures();
+        ASSERT_EQ(open(hitValue), 0);
+    }
 
     static Bytes visit(int a) { return {0, 0, static_cast<std::uint8_t>(a)}; }
     static Bytes skip(int a) { return {0, static_cast<std::uint8_t>(a), 0x33}; }
@@ -120,8 +125,7 @@ TEST_F(FlowchartViewTest, PictureLargerThanTheAreaIsShownAtAFraction) {
 TEST_F(FlowchartViewTest, MeasuredAreaFitsASmallPictureUnscaled) {
     // Without an override the area is the screen's work area; a small
     // picture fits it unscaled.
-    writeSimplePictures();
-    ASSERT_EQ(open(512), 0);
+    ASSERT_NO_FATAL_FAILURE(openSimplePictures(512));
     EXPECT_EQ(view.scaleDivisorUsed(), 1);
     EXPECT_EQ(view.size(), QSize(4, 1));
 }
@@ -148,8 +152,7 @@ TEST_F(FlowchartViewTest, ShippedPicturesLightTheStripeOfAnAddress) {
 // The recorder: a page-3 cycle is recorded when the page-3 cycle before it
 // was at 0x300 or 0x302.
 TEST_F(FlowchartViewTest, RecordsTheCycleAfterOneAt0x300) {
-    writeSimplePictures();
-    ASSERT_EQ(open(512), 0);
+    ASSERT_NO_FATAL_FAILURE(openSimplePictures(512));
     record(0x45);
     EXPECT_EQ(view.visitCounters[0x45], 512);
     EXPECT_EQ(view.lastVisit, 0x45);
@@ -161,8 +164,7 @@ TEST_F(FlowchartViewTest, RecordsTheCycleAfterOneAt0x300) {
 }
 
 TEST_F(FlowchartViewTest, RecordsTheCycleAfterOneAt0x302) {
-    writeSimplePictures();
-    ASSERT_EQ(open(512), 0);
+    ASSERT_NO_FATAL_FAILURE(openSimplePictures(512));
     cycle(0x302);
     EXPECT_TRUE(view.recordNext);
     cycle(0x345);
@@ -178,8 +180,7 @@ TEST_F(FlowchartViewTest, RecordsTheCycleAfterOneAt0x302) {
 }
 
 TEST_F(FlowchartViewTest, OnlyTheCycleRightAfter0x300IsRecorded) {
-    writeSimplePictures();
-    ASSERT_EQ(open(512), 0);
+    ASSERT_NO_FATAL_FAILURE(openSimplePictures(512));
     cycle(0x300);
     cycle(0x301);
     cycle(0x345);
@@ -189,8 +190,7 @@ TEST_F(FlowchartViewTest, OnlyTheCycleRightAfter0x300IsRecorded) {
 }
 
 TEST_F(FlowchartViewTest, CyclesOutsidePage3ChangeNothing) {
-    writeSimplePictures();
-    ASSERT_EQ(open(512), 0);
+    ASSERT_NO_FATAL_FAILURE(openSimplePictures(512));
     cycle(0x300);
     cycle(0x145);
     cycle(0x2FF);
@@ -208,8 +208,7 @@ TEST_F(FlowchartViewTest, CyclesOutsidePage3ChangeNothing) {
 }
 
 TEST_F(FlowchartViewTest, TwoAboveThePreviousRecordingIsASkip) {
-    writeSimplePictures();
-    ASSERT_EQ(open(512), 0);
+    ASSERT_NO_FATAL_FAILURE(openSimplePictures(512));
     record(0x10);
     record(0x12);
     EXPECT_EQ(view.skipCounters[0x10], 512);
@@ -225,8 +224,7 @@ TEST_F(FlowchartViewTest, TwoAboveThePreviousRecordingIsASkip) {
 }
 
 TEST_F(FlowchartViewTest, RecordingAfterAnEntryCodeIsAnEntry) {
-    writeSimplePictures();
-    ASSERT_EQ(open(512), 0);
+    ASSERT_NO_FATAL_FAILURE(openSimplePictures(512));
     record(0x10);  // the first recording after construction is an entry
     EXPECT_EQ(view.entryCounters[0x10], 512);
     for (int code : {0xEF, 0xF1, 0xF3}) {
@@ -252,8 +250,7 @@ TEST_F(FlowchartViewTest, RecordingAfterAnEntryCodeIsAnEntry) {
 }
 
 TEST_F(FlowchartViewTest, FirstRecordingAfterResetIsAnEntryUnlessAt0x02) {
-    writeSimplePictures();
-    ASSERT_EQ(open(512), 0);
+    ASSERT_NO_FATAL_FAILURE(openSimplePictures(512));
     record(0x20, 0x00);
     cycle(0x300);  // recordNext is set now; reset clears it
     holdReset();
@@ -273,8 +270,7 @@ TEST_F(FlowchartViewTest, FirstRecordingAfterResetIsAnEntryUnlessAt0x02) {
 }
 
 TEST_F(FlowchartViewTest, ResetStopsTheRecorderWhileHigh) {
-    writeSimplePictures();
-    ASSERT_EQ(open(512), 0);
+    ASSERT_NO_FATAL_FAILURE(openSimplePictures(512));
     cycle(0x300);
     reset = 1;
     cycle(0x345);
@@ -284,8 +280,7 @@ TEST_F(FlowchartViewTest, ResetStopsTheRecorderWhileHigh) {
 
 // Decay and redraw on the rising edges of Test.
 TEST_F(FlowchartViewTest, CountersDecayOncePerRisingEdgeOfTest) {
-    writeSimplePictures();
-    ASSERT_EQ(open(3), 0);
+    ASSERT_NO_FATAL_FAILURE(openSimplePictures(3));
     record(0x45);
     // Test held high for many periods is one tick; its fall is none.
     test = 1;
@@ -309,8 +304,7 @@ TEST_F(FlowchartViewTest, CountersDecayOncePerRisingEdgeOfTest) {
 }
 
 TEST_F(FlowchartViewTest, RedrawsOnlyWhenAPixelMayChangeState) {
-    writeSimplePictures();
-    ASSERT_EQ(open(5), 0);
+    ASSERT_NO_FATAL_FAILURE(openSimplePictures(5));
     record(0x45);
     auto tickRedraws = [this] {
         const auto before = view.redraws;
@@ -396,8 +390,7 @@ TEST_F(FlowchartViewTest, RecolouringOnlyTheChangedAddressesGivesTheWholePicture
 
 TEST_F(FlowchartViewTest, ColourOfEachStateAndType) {
     // Columns: types 0, 1, 2, 3 (stored 0, 1, 100, 255).
-    writeSimplePictures();
-    ASSERT_EQ(open(4), 0);
+    ASSERT_NO_FATAL_FAILURE(openSimplePictures(4));
     record(0x45);
     record(0x50);  // moves the visit marker away from 0x45
     tick();
@@ -417,8 +410,7 @@ TEST_F(FlowchartViewTest, ColourOfEachStateAndType) {
 }
 
 TEST_F(FlowchartViewTest, MarkerKeepsTheLastEventCurrentUntilItRunsOut) {
-    writeSimplePictures();
-    ASSERT_EQ(open(4), 0);
+    ASSERT_NO_FATAL_FAILURE(openSimplePictures(4));
     record(0x45);
     for (int i = 0; i < 3; ++i) {
         tick();
@@ -515,8 +507,7 @@ TEST_F(FlowchartViewTest, ABrokenPictureGetsItsBoxBeforeAnyWindowAndTheReasonOnS
 }
 
 TEST_F(FlowchartViewTest, AFrameCloseLeavesTheWindowOpenUntilShutdown) {
-    writeSimplePictures();
-    ASSERT_EQ(open(512), 0);
+    ASSERT_NO_FATAL_FAILURE(openSimplePictures(512));
     EXPECT_FALSE(view.close());
     EXPECT_TRUE(view.isVisible());
     view.shutdown();
@@ -551,8 +542,7 @@ TEST_F(FlowchartViewTest, UnusableTypeFileGivesResult3) {
 }
 
 TEST_F(FlowchartViewTest, ShutdownTwiceAndOpenAgain) {
-    writeSimplePictures();
-    ASSERT_EQ(open(512), 0);
+    ASSERT_NO_FATAL_FAILURE(openSimplePictures(512));
     EXPECT_EQ(view.shutdown(), 0);
     EXPECT_FALSE(view.isWindowOpen());
     EXPECT_FALSE(view.isVisible());

@@ -1,6 +1,7 @@
 // What each instruction does to the registers, run on the board from ROM.
 #include <gtest/gtest.h>
 
+#include "chips/instruction_set.h"
 #include "tests/support/test_board.h"
 
 namespace tallivo::testing {
@@ -95,6 +96,19 @@ TEST(Cpu, IszJumpsUntilTheRegisterWrapsToZero) {
     u.cycles(4);
     EXPECT_EQ(u.board.cpu.indexRegisters[2], 0);
     EXPECT_EQ(u.board.cpu.pc(), 0x004);
+}
+
+// The CPU's decoder and the instruction table the monitor, the inspector and
+// the assembler read must agree on which words take a second cycle.
+TEST(Cpu, EveryFirstWordTakesTheCyclesOfTheInstructionTable) {
+    for (int word = 0; word < 256; ++word) {
+        const auto first = static_cast<std::uint8_t>(word);
+        TestBoard t({first, 0x00});
+        t.cycles(1);
+        EXPECT_EQ(t.board.cpu.secondWordPending, isa::cyclesOf(first) == 2) << "word " << word;
+        t.cycles(1);
+        EXPECT_FALSE(t.board.cpu.secondWordPending) << "word " << word;
+    }
 }
 
 TEST(Cpu, JcnConditions) {

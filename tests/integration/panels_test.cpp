@@ -43,29 +43,39 @@ TEST(RunnerPanels, APaperLineIsEmittedAtEverySectorWhileTheFeedIsHeld) {
     EXPECT_EQ(state["lamps"]["OVF"].number, 0);
 }
 
+// The board's state when a run of keys.code with the `extra` options stops,
+// from its dump.
+Json stateAfter(const std::vector<std::string>& extra, const std::string& folder) {
+    std::vector<std::string> args = {"--code", program("keys.code"), "--dump-state", "-"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const auto r = runProgram("tallivo-run", args, folder);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return lastLineJson(r.out);
+}
+
+// What keys.code stored of the rows it read: RAM 0's first character.
+double rowsStored(const Json& state) {
+    return state["ram"][0]["mainMemory"][0].number;
+}
+
+// The keys held when the run stops.
+std::vector<std::string> keysDownAfter(const std::vector<std::string>& extra,
+                                       const std::string& folder) {
+    std::vector<std::string> keys;
+    for (const Json& item : stateAfter(extra, folder)["keysDown"].items) keys.push_back(item.text);
+    return keys;
+}
+
 TEST(RunnerPanels, AHeldKeyIsReadThroughItsColumnAndRow) {
     // "%" is row 1 of column 1: the scan stores 2.
-    const auto held = runProgram("tallivo-run",
-                                 {"--code", program("keys.code"), "--periods", "20000", "--keys",
-                                  "%@0-20000", "--dump-state", "-"},
-                                 "keys_held");
-    ASSERT_EQ(held.exitCode, 0) << held.err;
-    EXPECT_EQ(lastLineJson(held.out)["ram"][0]["mainMemory"][0].number, 2);
-
+    EXPECT_EQ(rowsStored(stateAfter({"--periods", "20000", "--keys", "%@0-20000"}, "keys_held")),
+              2);
     // "CM" is row 0 of column 0, the other column of the scan.
-    const auto typed = runProgram("tallivo-run",
-                                  {"--code", program("keys.code"), "--type", "CM", "--hold", "5000",
-                                   "--periods", "1000", "--dump-state", "-"},
-                                  "keys_typed");
-    ASSERT_EQ(typed.exitCode, 0) << typed.err;
-    EXPECT_EQ(lastLineJson(typed.out)["ram"][0]["mainMemory"][0].number, 1);
-
-    const auto none = runProgram("tallivo-run",
-                                 {"--code", program("keys.code"), "--periods", "20000", "--keys",
-                                  "%@30000-40000", "--dump-state", "-"},
-                                 "keys_none");
-    ASSERT_EQ(none.exitCode, 0) << none.err;
-    EXPECT_EQ(lastLineJson(none.out)["ram"][0]["mainMemory"][0].number, 0);
+    EXPECT_EQ(rowsStored(stateAfter({"--type", "CM", "--hold", "5000", "--periods", "1000"},
+                                    "keys_typed")),
+              1);
+    EXPECT_EQ(
+        rowsStored(stateAfter({"--periods", "20000", "--keys", "%@30000-40000"}, "keys_none")), 0);
 }
 
 TEST(RunnerPanels, APacedRunEndsAfterItsPeriods) {
@@ -77,19 +87,6 @@ TEST(RunnerPanels, APacedRunEndsAfterItsPeriods) {
     // The pacing runs whole bursts of 100 periods.
     EXPECT_EQ(r.err.rfind("periods=20000 ", 0), 0u) << r.err;
     EXPECT_EQ(lastLineJson(r.out)["ram"][0]["mainMemory"][0].number, 2);
-}
-
-// The keys held when the run stops, from the dump.
-std::vector<std::string> keysDownAfter(const std::vector<std::string>& extra,
-                                       const std::string& folder) {
-    std::vector<std::string> args = {"--code", program("keys.code"), "--dump-state", "-"};
-    args.insert(args.end(), extra.begin(), extra.end());
-    const auto r = runProgram("tallivo-run", args, folder);
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    std::vector<std::string> keys;
-    const Json state = lastLineJson(r.out);
-    for (const Json& item : state["keysDown"].items) keys.push_back(item.text);
-    return keys;
 }
 
 TEST(RunnerKeySchedule, TwoHoldsOfOneKeyBackToBackKeepItDown) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "chips/instruction_set.h"
 #include "kernel/board_state.h"
 #include "kernel/command_line.h"
 #include "tests/support/firmware_symbols.h"
@@ -94,8 +95,7 @@ TEST(RunControl, StepsCoverExactlyTheNextTraceLines) {
         formatInstruction(word, f.board.programWord(pcs[i] + 1), text, sizeof text);
         EXPECT_EQ(line.text.rfind(text, 0), 0u) << line.text << " / " << text;
         // One cycle, or two for a two-word instruction and FIN.
-        const bool twoCycles = takesSecondWord(word) || (word >> 4 == 3 && (word & 1) == 0);
-        EXPECT_EQ(periods[i], twoCycles ? 16u : 8u) << "step " << i;
+        EXPECT_EQ(periods[i], 8u * static_cast<unsigned>(isa::cyclesOf(word))) << "step " << i;
     }
 }
 

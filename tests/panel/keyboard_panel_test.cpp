@@ -16,12 +16,12 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
-#include <QMouseEvent>
 #include <array>
 #include <set>
 #include <string>
 
 #include "tests/panel/qt_printers.h"
+#include "tests/support/mouse.h"
 
 namespace tallivo {
 namespace {
@@ -197,13 +197,7 @@ TEST_F(KeyboardPanelTest, LampsFollowTheirNetsAndIgnoreClicks) {
     for (QCheckBox* lamp : {panel.lampM(), panel.lampOvf(), panel.lampNeg()}) {
         const bool before = lamp->isChecked();
         lamp->click();
-        const QPointF centre = QRectF(lamp->rect()).center();
-        QMouseEvent press(QEvent::MouseButtonPress, centre, lamp->mapToGlobal(centre),
-                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-        QMouseEvent release(QEvent::MouseButtonRelease, centre, lamp->mapToGlobal(centre),
-                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(lamp, &press);
-        QApplication::sendEvent(lamp, &release);
+        testing::clickWithMouse(lamp);
         EXPECT_EQ(lamp->isChecked(), before);
         EXPECT_EQ(lamp->focusPolicy(), Qt::NoFocus);
     }
@@ -405,15 +399,7 @@ class ShortPressTest : public KeyboardPanelTest {
         }
         return read;
     }
-    void click(QAbstractButton* button) {
-        const QPointF centre = QRectF(button->rect()).center();
-        QMouseEvent press(QEvent::MouseButtonPress, centre, button->mapToGlobal(centre),
-                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-        QMouseEvent release(QEvent::MouseButtonRelease, centre, button->mapToGlobal(centre),
-                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(button, &press);
-        QApplication::sendEvent(button, &release);
-    }
+    void click(QAbstractButton* button) { testing::clickWithMouse(button); }
 };
 
 TEST_F(ShortPressTest, AClickBetweenTwoPeriodsIsShownUntilItsColumnIsScanned) {

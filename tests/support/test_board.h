@@ -109,6 +109,14 @@ class TestBoard {
         started_ = true;
     }
 
+    // `periods` clock periods through the board's run loop, or one by one
+    // through the registry's stepClock: the general path, which the run loop
+    // must match.
+    void run(std::uint64_t periods, bool throughRegistry) {
+        if (!throughRegistry) return board.run(periods);
+        for (std::uint64_t p = 0; p < periods; ++p) board.stepClock();
+    }
+
     Board board;
     std::array<Rom4001, 11> upperRoms;  // chips 5-15, connected only for BoardExtras::everyPage
 
