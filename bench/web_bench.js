@@ -16,6 +16,7 @@
 const { execFileSync } = require('child_process');
 const fs = require('fs');
 const path = require('path');
+const { setSitePictures } = require('../tests/web/module_pictures.js');
 
 const [siteArg, benchArg, secondsArg] = process.argv.slice(2);
 if (!siteArg) {
@@ -41,18 +42,8 @@ function cpuSeconds() {
 async function startModule(hitValue, sound = false) {
   const m = await createTallivo({ wasmBinary: fs.readFileSync(path.join(site, 'tallivo.wasm')) });
   if (sound) m._tallivo_sound(1);
-  if (hitValue !== 0) {
-    const picture = fs.readFileSync(path.join(site, 'Flowchart.bmp'));
-    const types = fs.readFileSync(path.join(site, 'types.bmp'));
-    const p = m._malloc(picture.length);
-    const t = m._malloc(types.length);
-    m.HEAPU8.set(picture, p);
-    m.HEAPU8.set(types, t);
-    const status = m._tallivo_set_pictures(p, picture.length, t, types.length);
-    m._free(p);
-    m._free(t);
-    if (status !== 0) throw new Error(m.UTF8ToString(m._tallivo_last_error()));
-  }
+  if (hitValue !== 0 && setSitePictures(m, site) !== 0)
+    throw new Error(m.UTF8ToString(m._tallivo_last_error()));
   const code = fs.readFileSync(path.join(site, '4001.code'), 'latin1');
   if (m.ccall('tallivo_start', 'number', ['string', 'number'], [code, hitValue]) !== 0)
     throw new Error(m.UTF8ToString(m._tallivo_last_error()));

@@ -82,31 +82,26 @@ std::vector<int> marked(const Chart& chart, bool ChartStep::*mark) {
     return out;
 }
 
-// A small program with every kind of box and mark: fetch code before the
-// first box, a dispatching key wait, an entry code inside a routine, both
-// tags, a @next written after the label and a table with named entries.
-const char* const kProgram = R"(
-        org 0x300
-fetch:  fin P1
-        bbl 0
-        fin P2
-        bbl 0
-; @box Wait
-; @next r_a, r_b2
-main:   db 0xF1
-; @box A
-; @next main, r_b, r_a
-r_a:    db 0x10, 0xF3, 0x11
-        db 0x12                 ; @skip
-; @box B
-r_b:    db 0x20
-r_b2:   db 0x21, 0x22           ; @entry
-; @next main
-        org 0x3F0
-; @box Table
-table:  db r_a & 0xFF, r_b & 0xFF, r_b2 & 0xFF    ; one two
-        db 0x05                 ; a comment that is not a list of names
-)";
+// The seed programs of the listing fuzz target, which the chart tests read too.
+std::string listingSeed(const std::string& name) {
+    return fileText(std::string(TALLIVO_SOURCE_DIR) + "/fuzz/corpus/listing/" + name);
+}
+
+// A small program with every kind of box and mark (its first lines say which).
+const std::string kProgram = listingSeed("tagged.asm");
+
+TEST(FlowchartChart, TheListingSeedsAreWhatTheirSourcesAssembleTo) {
+    // The fuzz target starts from these listings and symbol tables: they stay
+    // those of the sources beside them.
+    for (const char* name : {"tagged", "key_table"}) {
+        SCOPED_TRACE(name);
+        const assembler::Assembly a =
+            assembler::assemble(listingSeed(std::string(name) + ".asm"), name, {});
+        ASSERT_TRUE(a.ok());
+        EXPECT_EQ(assembler::formatListing(a), listingSeed(std::string(name) + ".lst"));
+        EXPECT_EQ(assembler::formatSymbols(a), listingSeed(std::string(name) + ".sym"));
+    }
+}
 
 TEST(FlowchartChart, BoxesRunFromTheirLabelToTheNextBox) {
     const ReadChart r = chartOf(kProgram);
@@ -162,28 +157,7 @@ TEST(FlowchartChart, MarksStandWhereTheViewCanLightThem) {
 TEST(FlowchartChart, ABoxEndsAtAnOrgOrItsFileAndATableGoesOnInPieces) {
     // The key table written in rows between other boxes, as the firmware
     // does, with 4004 code in page 3 that the window never records.
-    const ReadChart r = chartOf(R"(
-        org 0x304
-; @box Wait
-; @next r_a
-main:   db 0xF1
-; @box Table
-        org 0x3C8
-table:
-        ; row 0: K1 K2 (none) K4
-        db r_a & 0xFF, 1, 2, 3
-        org 0x3D0
-; @box A
-; @next main
-r_a:    db 0x10, 0x11
-code:   ldm 5
-        bbl 0
-        db 0x12
-        org 0x3D8
-        ; row 1: K5 K6
-        db 4, 5
-)",
-                                " db 0x13\n");
+    const ReadChart r = chartOf(listingSeed("key_table.asm"), " db 0x13\n");
     ASSERT_TRUE(r.ok) << (r.messages.errors.empty() ? "" : r.messages.errors[0]);
     const auto& boxes = r.chart.boxes;
     ASSERT_EQ(boxes.size(), 3u);

@@ -191,18 +191,11 @@ TEST_F(FlowchartViewTest, OnlyTheCycleRightAfter0x300IsRecorded) {
 
 TEST_F(FlowchartViewTest, CyclesOutsidePage3ChangeNothing) {
     ASSERT_NO_FATAL_FAILURE(openSimplePictures(512));
-    cycle(0x300);
-    cycle(0x145);
-    cycle(0x2FF);
-    cycle(0x445);
-    cycle(0x345);
+    for (int address : {0x300, 0x145, 0x2FF, 0x445, 0x345}) cycle(address);
     EXPECT_EQ(view.visitCounters[0x45], 512);
     EXPECT_EQ(view.visitCounters[0xFF], 0);
     // A cycle at 0x102 or 0x002 is not at 0x302.
-    cycle(0x102);
-    cycle(0x310);
-    cycle(0x002);
-    cycle(0x311);
+    for (int address : {0x102, 0x310, 0x002, 0x311}) cycle(address);
     EXPECT_EQ(view.visitCounters[0x10], 0);
     EXPECT_EQ(view.visitCounters[0x11], 0);
 }

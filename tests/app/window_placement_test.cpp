@@ -18,34 +18,36 @@ PanelFrames screen(int width, int height) {
     return p;
 }
 
+// The flowchart window's frame, and where a window of some size goes.
+const QSize kFlowchart(754, 386);
+QRect placed(QSize size, const PanelFrames& p, Alignment alignment) {
+    return QRect(placeClearOfPanels(size, p, alignment), size);
+}
+
 TEST(WindowPlacement, BelowThePanelsWhereItFits) {
     const PanelFrames p = screen(1600, 1000);
-    const QSize flowchart(754, 386);
-    const QPoint corner = placeClearOfPanels(flowchart, p, Alignment::Start);
-    EXPECT_EQ(corner, QPoint(0, 276));
-    EXPECT_EQ(hiddenByPanels(QRect(corner, flowchart), p), 0);
+    const QRect window = placed(kFlowchart, p, Alignment::Start);
+    EXPECT_EQ(window.topLeft(), QPoint(0, 276));
+    EXPECT_EQ(hiddenByPanels(window, p), 0);
     // A box is centred under the two panels.
-    const QSize box(330, 110);
-    const QPoint boxCorner = placeClearOfPanels(box, p, Alignment::Centre);
-    EXPECT_EQ(boxCorner.y(), 276);
-    EXPECT_EQ(boxCorner.x(), QRect(0, 0, 726, 1).center().x() - 165);
+    const QRect box = placed(QSize(330, 110), p, Alignment::Centre);
+    EXPECT_EQ(box.top(), 276);
+    EXPECT_EQ(box.left(), QRect(0, 0, 726, 1).center().x() - 165);
 }
 
 TEST(WindowPlacement, BesideThemWhenBelowIsTooLow) {
     const PanelFrames p = screen(1600, 600);
-    const QSize flowchart(754, 386);
-    const QPoint corner = placeClearOfPanels(flowchart, p, Alignment::Start);
-    EXPECT_EQ(corner, QPoint(726, 0));
-    EXPECT_EQ(hiddenByPanels(QRect(corner, flowchart), p), 0);
-    EXPECT_TRUE(p.area.contains(QRect(corner, flowchart)));
+    const QRect window = placed(kFlowchart, p, Alignment::Start);
+    EXPECT_EQ(window.topLeft(), QPoint(726, 0));
+    EXPECT_EQ(hiddenByPanels(window, p), 0);
+    EXPECT_TRUE(p.area.contains(window));
 }
 
 TEST(WindowPlacement, OnASmallScreenTheLeastIsHiddenAndThePrinterCountsFirst) {
     const PanelFrames p = screen(1024, 600);
     // Fits neither below nor beside: on the screen, as little as can be
     // under the printer, and then under the keyboard.
-    const QSize flowchart(754, 386);
-    const QRect window(placeClearOfPanels(flowchart, p, Alignment::Start), flowchart);
+    const QRect window = placed(kFlowchart, p, Alignment::Start);
     EXPECT_TRUE(p.area.contains(window));
     EXPECT_EQ(window.bottom(), 599);
     EXPECT_EQ(hiddenByPrinter(window, p), 251LL * (276 - 214));
@@ -53,22 +55,20 @@ TEST(WindowPlacement, OnASmallScreenTheLeastIsHiddenAndThePrinterCountsFirst) {
 
     // Where some place keeps the window clear of the printer, it goes there,
     // even under the keyboard.
-    const QSize tall(290, 560);
-    const QRect tallWindow(placeClearOfPanels(tall, p, Alignment::Start), tall);
+    const QRect tallWindow = placed(QSize(290, 560), p, Alignment::Start);
     EXPECT_TRUE(p.area.contains(tallWindow));
     EXPECT_EQ(hiddenByPrinter(tallWindow, p), 0);
     EXPECT_EQ(tallWindow.left(), 726);
 
     // The exit report at 1024 × 600 goes under the panels, all of it seen.
-    const QSize box(330, 110);
-    const QRect boxWindow(placeClearOfPanels(box, p, Alignment::Centre), box);
+    const QRect boxWindow = placed(QSize(330, 110), p, Alignment::Centre);
     EXPECT_TRUE(p.area.contains(boxWindow));
     EXPECT_EQ(hiddenByPanels(boxWindow, p), 0);
 }
 
 TEST(WindowPlacement, AWindowLargerThanTheScreenKeepsItsCaptionOnIt) {
     const PanelFrames p = screen(1024, 600);
-    const QRect window(placeClearOfPanels(QSize(1100, 700), p, Alignment::Start), QSize(1100, 700));
+    const QRect window = placed(QSize(1100, 700), p, Alignment::Start);
     EXPECT_EQ(window.topLeft(), QPoint(0, 0));
 }
 

@@ -23,6 +23,15 @@ std::vector<int> phase1Levels(const std::vector<BusSample>& c, int PortLevels::*
     return column(c, [port](const BusSample& s) { return s.portsAfterPhase1.*port; });
 }
 
+// A RAM's port through the cycle of its WMP: still 0 until the last period,
+// the one that ends in X3, whose phase 1 already leaves the value written.
+// A phase-2 write would leave the phase-1 levels as they were.
+void expectWrittenInPhase1OfX3(const std::vector<BusSample>& c, int PortLevels::*port, int value) {
+    const std::vector<int> levels{0, 0, 0, 0, 0, 0, 0, value};
+    EXPECT_EQ(endLevels(c, port), levels) << "the port that takes " << value;
+    EXPECT_EQ(phase1Levels(c, port), levels) << "the port that takes " << value;
+}
+
 TEST(PortTiming, WrrChangesRom0sLinesInPhase2OfX3AndNotBefore) {
     // FIM P0,00; FIM P1,05; SRC P0 (ROM 0); LDM 7; LD R3 (acc 5); WRR; LDM 2; WRR.
     // The cycle before each WRR carried another value in its X2 (7, then 5),
@@ -49,11 +58,10 @@ TEST(PortTiming, WmpChangesTheRamLinesInPhase1OfThePeriodAfterX2) {
     t.cycles(10);
     // The RAM takes the accumulator that the CPU drove in X2 in the next
     // period's phase 1, while its phase still reads X2: the period that ends
-    // in X3. A phase-2 write would leave the phase-1 levels as they were.
+    // in X3.
     const auto ram0 = rec.cycle(4);
     ASSERT_EQ(ram0.size(), 8u);
-    EXPECT_EQ(endLevels(ram0, &PortLevels::ram0), (std::vector<int>{0, 0, 0, 0, 0, 0, 0, 0xB}));
-    EXPECT_EQ(phase1Levels(ram0, &PortLevels::ram0), (std::vector<int>{0, 0, 0, 0, 0, 0, 0, 0xB}));
+    expectWrittenInPhase1OfX3(ram0, &PortLevels::ram0, 0xB);
     EXPECT_EQ(dataBusOf(ram0), (std::vector<int>{4, 0, 0, 0xE, 1, 1, 0xB, 0xB}));
     EXPECT_EQ(column(ram0, [](const BusSample& s) { return s.cmRam0; }),
               (std::vector<int>{0, 0, 1, 0, 1, 0, 0, 0}));
@@ -61,8 +69,7 @@ TEST(PortTiming, WmpChangesTheRamLinesInPhase1OfThePeriodAfterX2) {
 
     const auto ram1 = rec.cycle(9);
     ASSERT_EQ(ram1.size(), 8u);
-    EXPECT_EQ(endLevels(ram1, &PortLevels::ram1), (std::vector<int>{0, 0, 0, 0, 0, 0, 0, 5}));
-    EXPECT_EQ(phase1Levels(ram1, &PortLevels::ram1), (std::vector<int>{0, 0, 0, 0, 0, 0, 0, 5}));
+    expectWrittenInPhase1OfX3(ram1, &PortLevels::ram1, 5);
     for (const BusSample& s : ram1) EXPECT_EQ(s.ports.ram0, 0xB);
 }
 

@@ -23,6 +23,7 @@ const createTallivo = require(path.join(site, 'tallivo.js'));
 const { tapeFromQuery, pageOptions, linkForTape, addressWithSound, pcKeyCode } = require(path.join(site, 'tape.js'));
 const { fitPage, LAYOUT } = require(path.join(site, 'layout.js'));
 const { pageSound } = require(path.join(site, 'sound.js'));
+const { setPictures, setSitePictures } = require('./module_pictures.js');
 const codeFile = path.join(site, '4001.code');
 // Every module instance listens for the process's errors.
 process.setMaxListeners(0);
@@ -62,17 +63,7 @@ function runnerResult(tape, options = []) {
 async function moduleResult(tape, { decimalPoint = 0, rounding = 1, slice = 12300, hitValue = 0, pictures = false,
   until = null } = {}) {
   const m = await module();
-  if (pictures) {
-    const picture = fs.readFileSync(path.join(site, 'Flowchart.bmp'));
-    const types = fs.readFileSync(path.join(site, 'types.bmp'));
-    const p = m._malloc(picture.length);
-    const t = m._malloc(types.length);
-    m.HEAPU8.set(picture, p);
-    m.HEAPU8.set(types, t);
-    assert.strictEqual(m._tallivo_set_pictures(p, picture.length, t, types.length), 0);
-    m._free(p);
-    m._free(t);
-  }
+  if (pictures) assert.strictEqual(setSitePictures(m, site), 0);
   const code = fs.readFileSync(codeFile, 'latin1');
   assert.strictEqual(m.ccall('tallivo_start', 'number', ['string', 'number'], [code, hitValue]), 0,
     m.UTF8ToString(m._tallivo_last_error()));
@@ -462,11 +453,8 @@ function heardAtBoundaries(samples) {
     assert.strictEqual(m._tallivo_run(1000), 0, 'nothing runs before a start');
     assert.strictEqual(m.ccall('tallivo_type', 'number', ['string'], ['1']), 1);
     const broken = new Uint8Array([0x42, 0x4d, 1, 2, 3]);
-    const p = m._malloc(broken.length);
-    m.HEAPU8.set(broken, p);
-    assert.strictEqual(m._tallivo_set_pictures(p, broken.length, p, broken.length), 1);
+    assert.strictEqual(setPictures(m, broken, broken), 1);
     assert.match(m.UTF8ToString(m._tallivo_last_error()), /Flowchart\.bmp was refused/);
-    m._free(p);
     const code = fs.readFileSync(codeFile, 'latin1');
     assert.strictEqual(m.ccall('tallivo_start', 'number', ['string', 'number'], [code, 512]), 0);
     assert.strictEqual(m._tallivo_flowchart_width(), 0, 'no flowchart without pictures');
@@ -543,21 +531,12 @@ function heardAtBoundaries(samples) {
       const index = m._tallivo_key_for_pc_key(pcKeyCode({ key, location }, codes));
       return index < 0 ? null : captionOf(index);
     };
-    assert.strictEqual(held('7'), '7');
-    assert.strictEqual(held('s'), 'S');
-    assert.strictEqual(held('S'), 'S');
-    assert.strictEqual(held('z'), '00');
-    assert.strictEqual(held(','), '.');
-    assert.strictEqual(held('*'), 'X');
-    assert.strictEqual(held('x'), 'X');
-    assert.strictEqual(held('Enter'), '=');
-    assert.strictEqual(held('Enter', 3), '=');
-    assert.strictEqual(held('Escape'), 'C');
-    assert.strictEqual(held('Backspace'), 'CE');
-    assert.strictEqual(held('<'), '<>');
-    assert.strictEqual(held('k'), 'M+=');
-    assert.strictEqual(held('F5'), null);
-    assert.strictEqual(held('w'), null);
+    // [PC key, the calculator key it holds (null: none), location 3 for the keypad].
+    const cases = [['7', '7'], ['s', 'S'], ['S', 'S'], ['z', '00'], [',', '.'], ['*', 'X'], ['x', 'X'],
+      ['Enter', '='], ['Enter', '=', 3], ['Escape', 'C'], ['Backspace', 'CE'], ['<', '<>'], ['k', 'M+='],
+      ['F5', null], ['w', null]];
+    for (const [key, caption, location = 0] of cases)
+      assert.strictEqual(held(key, location), caption, key + ' at location ' + location);
   });
 
   await check('the address types a tape however its spaces are written', async () => {

@@ -1,4 +1,11 @@
-        org 0x304
+; Every kind of flowchart box and mark: fetch code before the first box, a
+; dispatching key wait, an entry code inside a routine, both tags, a @next
+; written after the label and a table with named entries.
+        org 0x300
+fetch:  fin P1
+        bbl 0
+        fin P2
+        bbl 0
 ; @box Wait
 ; @next r_a, r_b2
 main:   db 0xF1
@@ -10,10 +17,7 @@ r_a:    db 0x10, 0xF3, 0x11
 r_b:    db 0x20
 r_b2:   db 0x21, 0x22           ; @entry
 ; @next main
+        org 0x3F0
 ; @box Table
-        org 0x3C8
-table:
-        ; row 0: K1 K2 (none) K4
-        db r_a & 0xFF, 1, 2, 3
-        org 0x3D8
-        db 4, 5                 ; K5 K6
+table:  db r_a & 0xFF, r_b & 0xFF, r_b2 & 0xFF    ; one two
+        db 0x05                 ; a comment that is not a list of names
