@@ -4,14 +4,18 @@
 // panels in front, period by period through stepClock and under the run
 // control with a breakpoint; and the calculator's own firmware (4001.code
 // beside this program) waiting for a key, as the calculator runs it with -f0
-// and with the flowchart recorder and its pictures. bench/web_bench.js
-// measures the web module on the same firmware.
+// and with the flowchart recorder and its pictures. After the usual table,
+// a summary gives each case's periods a second and multiple of real time.
+// bench/web_bench.js measures the web module on the same firmware.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "kernel/board.h"
 #include "kernel/run_control.h"
@@ -42,12 +46,13 @@ void prepare(tallivo::Board& board) {
     board.warmUp();
 }
 
-// Periods per second, and how many times the 4004's 740 kHz that is.
+// The 4004's own clock: periods a second at 740 kHz.
+constexpr double kRealRate = 740000.0;
+
+// Periods per second (items_per_second); the summary turns them into the
+// multiple of real time.
 void countPeriods(benchmark::State& state, std::int64_t periodsPerIteration) {
     state.SetItemsProcessed(state.iterations() * periodsPerIteration);
-    state.counters["realtime"] =
-        benchmark::Counter(static_cast<double>(state.iterations() * periodsPerIteration) / 740000.0,
-                           benchmark::Counter::kIsRate);
 }
 
 void BM_RunLoop(benchmark::State& state) {
@@ -165,6 +170,77 @@ void BM_FirmwareFlowchart(benchmark::State& state) {
 }
 BENCHMARK(BM_FirmwareFlowchart)->Arg(100000);
 
+// The cases as the README's speed table names them, in its order.
+struct Case {
+    const char* benchmark;
+    const char* label;
+};
+constexpr Case kCases[] = {
+    {"BM_FirmwareF0", "-f0: firmware waiting for a key"},
+    {"BM_FirmwareFlowchart", "flowchart: the same with the recorder"},
+    {"BM_RunLoopWithPanels", "panels: busy loop with the panels"},
+    {"BM_RunLoopWithBreakpoint", "breakpoint: busy loop, breakpoint set"},
+    {"BM_RunLoop", "chips alone: busy loop"},
+    {"BM_StepClock", "stepClock: busy loop period by period"},
+};
+
+// The console's table as usual, then one line a case: periods a second and
+// how many times the 4004's real clock that is.
+class SummaryReporter final : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        // With repetitions the aggregates follow the runs: the median then
+        // stands for the case.
+        for (const Run& run : runs) {
+            const auto rate = run.counters.find("items_per_second");
+            if (run.error_occurred || rate == run.counters.end()) continue;
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
+            rates_[run.run_name.function_name] = rate->second.value;
+        }
+    }
+
+    void Finalize() override {
+        std::ostream& out = GetOutputStream();
+        char line[160];
+        std::snprintf(line, sizeof line, "\n%-40s %14s %16s\n", "case", "periods/s",
+                      "times real time");
+        out << line;
+        for (const Case& c : kCases) {
+            const auto found = rates_.find(c.benchmark);
+            if (found == rates_.end()) continue;
+            std::snprintf(line, sizeof line, "%-40s %12.1f M %16.1f\n", c.label,
+                          found->second / 1e6, found->second / kRealRate);
+            out << line;
+        }
+        out << "web module: node bench/web_bench.js build/web/site "
+               "[this program]\n";
+        ConsoleReporter::Finalize();
+    }
+
+  private:
+    std::map<std::string, double> rates_;
+};
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    // The summary goes with the console's output only: JSON and CSV stay as
+    // their readers expect them.
+    bool console = true;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg.rfind("--benchmark_format=", 0) == 0 && arg != "--benchmark_format=console")
+            console = false;
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    if (console) {
+        SummaryReporter summary;
+        benchmark::RunSpecifiedBenchmarks(&summary);
+    } else {
+        benchmark::RunSpecifiedBenchmarks();
+    }
+    benchmark::Shutdown();
+    return 0;
+}

@@ -2,15 +2,20 @@
 // as tallivo_bench's BM_FirmwareF0 and BM_FirmwareFlowchart: the calculator's
 // own firmware waiting for a key, with the flowchart's pictures or without
 // (-f0), run in the page's slices of 12300 periods (one animation frame at
-// 740 kHz). Given the native tallivo_bench, it runs those two cases too and
-// prints the web module's share of the native speed. Then the calculator
-// printing without a pause (a line of eight digits typed again whenever the
-// last is taken), once silent and once with its sound on and taken after
-// every slice as the page takes it: what the sound costs the page.
+// 740 kHz). Given the native tallivo_bench, it runs every native case too,
+// so that one run prints the whole table of periods a second and multiples
+// of real time, with the web module's share of the native speed. The web
+// and native cases are measured in turn, round after round, and the median
+// of the rounds is printed, so that a machine shared with other work weighs
+// on both alike. Then the calculator printing without a pause (a line of
+// eight digits typed again whenever the last is taken), once silent and once
+// with its sound on and taken after every slice as the page takes it: what
+// the sound costs the page.
 //
-// Usage: node bench/web_bench.js SITE_DIR [TALLIVO_BENCH] [SECONDS]
+// Usage: node bench/web_bench.js SITE_DIR [TALLIVO_BENCH] [SECONDS] [ROUNDS]
 //   SITE_DIR is build/web/site (scripts/web.sh --build-only builds it);
-//   each case runs for SECONDS of processor time (default 3).
+//   each case runs for SECONDS of processor time in each round (default 2),
+//   in ROUNDS rounds (default 5).
 'use strict';
 
 const { execFileSync } = require('child_process');
@@ -18,9 +23,9 @@ const fs = require('fs');
 const path = require('path');
 const { setSitePictures } = require('../tests/web/module_pictures.js');
 
-const [siteArg, benchArg, secondsArg] = process.argv.slice(2);
+const [siteArg, benchArg, secondsArg, roundsArg] = process.argv.slice(2);
 if (!siteArg) {
-  console.error('usage: node bench/web_bench.js SITE_DIR [TALLIVO_BENCH] [SECONDS]');
+  console.error('usage: node bench/web_bench.js SITE_DIR [TALLIVO_BENCH] [SECONDS] [ROUNDS]');
   process.exit(2);
 }
 const site = path.resolve(siteArg);
@@ -28,7 +33,8 @@ if (!fs.existsSync(path.join(site, 'tallivo.wasm'))) {
   console.error('web_bench: no module in ' + site + ' (scripts/web.sh --build-only builds it)');
   process.exit(1);
 }
-const seconds = Number(secondsArg || 3);
+const seconds = Number(secondsArg || 2);
+const rounds = Math.max(1, Math.floor(Number(roundsArg || 5)));
 const createTallivo = require(path.join(site, 'tallivo.js'));
 const kRealRate = 740000;
 const kSlice = 12300;
@@ -52,9 +58,9 @@ async function startModule(hitValue, sound = false) {
   return m;
 }
 
-async function measure(name, hitValue) {
-  const m = await startModule(hitValue);
-  // Warmed up, then timed for the set processor time.
+// Periods a second of a started module, timed for the set processor time
+// after a few slices to warm up.
+function measure(m) {
   for (let i = 0; i < 20; ++i) m._tallivo_run(kSlice);
   let periods = 0;
   const start = cpuSeconds();
@@ -64,8 +70,7 @@ async function measure(name, hitValue) {
     periods += 50 * kSlice;
     used = cpuSeconds() - start;
   }
-  const rate = periods / used;
-  return { name, rate };
+  return periods / used;
 }
 
 // The printing calculator, its sound on or off: periods a second, and the
@@ -101,34 +106,71 @@ async function measurePrinting(name, sound) {
 }
 
 function nativeRates(bench) {
-  const out = execFileSync(bench, ['--benchmark_filter=BM_Firmware', '--benchmark_format=json',
-    '--benchmark_min_time=' + seconds], { encoding: 'utf8', maxBuffer: 1 << 24 });
+  const out = execFileSync(bench, ['--benchmark_format=json', '--benchmark_min_time=' + seconds],
+    { encoding: 'utf8', maxBuffer: 1 << 24 });
   const rates = {};
   for (const b of JSON.parse(out).benchmarks) rates[b.name.split('/')[0]] = b.items_per_second;
   return rates;
 }
 
+// The native cases as tallivo_bench's summary names them, in its order.
+const kNativeCases = [
+  ['BM_FirmwareF0', '-f0: firmware waiting for a key'],
+  ['BM_FirmwareFlowchart', 'flowchart: the same with the recorder'],
+  ['BM_RunLoopWithPanels', 'panels: busy loop with the panels'],
+  ['BM_RunLoopWithBreakpoint', 'breakpoint: busy loop, breakpoint set'],
+  ['BM_RunLoop', 'chips alone: busy loop'],
+  ['BM_StepClock', 'stepClock: busy loop period by period'],
+];
+
 function line(name, rate) {
-  return `${name.padEnd(24)} ${(rate / 1e6).toFixed(1).padStart(7)} M periods/s  ` +
-    `${(rate / kRealRate).toFixed(1).padStart(6)} x real time`;
+  return `${name.padEnd(40)} ${(rate / 1e6).toFixed(1).padStart(9)} M ` +
+    `${(rate / kRealRate).toFixed(1).padStart(16)}`;
+}
+
+function median(values) {
+  const sorted = [...values].sort((a, b) => a - b);
+  const mid = sorted.length >> 1;
+  return sorted.length % 2 ? sorted[mid] : (sorted[mid - 1] + sorted[mid]) / 2;
 }
 
 (async () => {
-  const web = [await measure('web -f0', 0), await measure('web flowchart', 512)];
-  for (const w of web) console.log(line(w.name, w.rate));
+  const webCases = [
+    { key: 'BM_FirmwareF0', label: 'web -f0: firmware waiting for a key', hitValue: 0 },
+    { key: 'BM_FirmwareFlowchart', label: 'web flowchart: the same with the recorder',
+      hitValue: 512 },
+  ];
+  for (const w of webCases) {
+    w.module = await startModule(w.hitValue);
+    w.rates = [];
+  }
+  const nativeRuns = {};
+  for (let round = 0; round < rounds; ++round) {
+    for (const w of webCases) w.rates.push(measure(w.module));
+    if (benchArg) {
+      const rates = nativeRates(path.resolve(benchArg));
+      for (const [key, rate] of Object.entries(rates)) {
+        if (!nativeRuns[key]) nativeRuns[key] = [];
+        nativeRuns[key].push(rate);
+      }
+    }
+  }
+  console.log(`medians of ${rounds} rounds, ${seconds} s of processor time a case in each`);
+  console.log(`${'case'.padEnd(40)} ${'periods/s'.padStart(11)} ${'times real time'.padStart(16)}`);
+  const native = {};
+  for (const key of Object.keys(nativeRuns)) native[key] = median(nativeRuns[key]);
+  for (const [key, label] of kNativeCases) {
+    if (native[key]) console.log(line(label, native[key]));
+  }
+  for (const w of webCases) {
+    const rate = median(w.rates);
+    console.log(line(w.label, rate) +
+      (native[w.key] ? `   web/native ${(rate / native[w.key] * 100).toFixed(0)} %` : ''));
+  }
   const silent = await measurePrinting('web printing', false);
   const heard = await measurePrinting('web printing, sound', true);
   console.log(line(silent.name, silent.rate));
   console.log(line(heard.name, heard.rate) + `   sound ${(heard.soundShare * 100).toFixed(1)} % of the time`);
-  if (benchArg) {
-    const native = nativeRates(path.resolve(benchArg));
-    const pairs = [['BM_FirmwareF0', web[0]], ['BM_FirmwareFlowchart', web[1]]];
-    for (const [key, w] of pairs) {
-      if (!native[key]) continue;
-      console.log(line('native ' + key.replace('BM_Firmware', '').toLowerCase(), native[key]) +
-        `   web/native ${(w.rate / native[key] * 100).toFixed(0)} %`);
-    }
-  }
 })().catch((e) => {
   console.error('web_bench: ' + (e.stack || e));
   process.exit(1);

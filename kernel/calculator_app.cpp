@@ -32,14 +32,16 @@ CalculatorApp::CalculatorApp()
       printer_(std::make_unique<PrinterPanel>()),
       flowchart_(std::make_unique<FlowchartView>()) {
     // The tick that moves the target, and runs at once the periods that
-    // have fallen due since the last one: one wake-up per tick. Only when
-    // they do not fit one slice of time does the idle driver run the rest
-    // between window events.
+    // have fallen due since the last one: one wake-up per tick, and one call
+    // of the clock. Only when they do not fit one slice of time does the
+    // idle driver run the rest between window events. The sound is fed in
+    // the same wake-up, with what the clock has just run.
     tickTimer_.setInterval(kTickMilliseconds);
     tickTimer_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&tickTimer_, &QTimer::timeout, this, [this] {
         onTimer();
         if (!idleDriver_.isActive() && onIdle() && pacer_.behind()) idleDriver_.start();
+        if (soundOutput_) soundOutput_->pump();
         // While the clock runs the inspector follows it at the tick; a
         // stopped clock changes nothing to show.
         if (inspector_ && inspector_->isVisible() && !runControl_.paused()) inspector_->refresh();

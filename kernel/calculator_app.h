@@ -92,8 +92,9 @@ class CalculatorApp : public QObject {
     // the clock before it lets the event loop handle window events.
     static constexpr std::chrono::microseconds kIdleSlice{4000};
     // The most periods one call of the clock runs: a slice is checked
-    // between two such calls.
-    static constexpr std::uint64_t kMostPeriodsAtOnce = 20000;
+    // between two such calls. A tick's worth at rates up to 2000 kHz, so
+    // that a tick runs what has fallen due in one call.
+    static constexpr std::uint64_t kMostPeriodsAtOnce = 100000;
 
     // Called after every run of the pacing, when set (the runner applies its
     // key schedule this way, without a watcher on the event loop).

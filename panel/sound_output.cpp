@@ -49,8 +49,6 @@ SoundOutput::SoundOutput(const PrinterDrum& clock, MachineSound& sound)
     sink_ = std::make_unique<QAudioSink>(device, format);
     // Room for the lead and a tick of the pacing's clock beyond it.
     sink_->setBufferSize(samplesIn(kLeadMilliseconds * 3) * kBytesPerSample);
-    pumpTimer_.setInterval(40);
-    QObject::connect(&pumpTimer_, &QTimer::timeout, this, [this] { pump(); });
 }
 
 SoundOutput::~SoundOutput() {
@@ -63,12 +61,7 @@ void SoundOutput::setPlaying(bool on) {
     // What rang before is not heard: the sound starts at the clock's now.
     sound_.clear();
     sound_.skipTo(sound_.sampleAt(clock_.periodsRun()));
-    if (on) {
-        pumpTimer_.start();
-    } else {
-        pumpTimer_.stop();
-        closeStream();
-    }
+    if (!on) closeStream();
 }
 
 void SoundOutput::openStream() {

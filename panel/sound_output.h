@@ -6,7 +6,6 @@
 // output, the sound skips rather than waits. With no audio output (a server
 // without sound, a test display) there is nothing to play and nothing is said.
 #include <QObject>
-#include <QTimer>
 #include <memory>
 #include <vector>
 
@@ -33,10 +32,15 @@ class SoundOutput final : public QObject {
     void setPlaying(bool on);
 
     // Renders what the clock has run since the last time into the output.
+    // The pacing calls it at every tick, right after the clock has run what
+    // was due, so the sound wakes the program no more often than the clock
+    // does. Does nothing while not playing.
     void pump();
 
-    // How far ahead of the output the sound is written, and the most it may
-    // fall behind the clock before it skips.
+    // How far ahead of the output the sound is written (more than the 50 ms
+    // between two ticks, so the output does not run dry while the clock
+    // waits for the next one), and the most it may fall behind the clock
+    // before it skips.
     static constexpr int kLeadMilliseconds = 80;
     static constexpr int kMaxLagMilliseconds = 300;
     static constexpr int kCloseAfterMilliseconds = 1000;
@@ -56,7 +60,6 @@ class SoundOutput final : public QObject {
     std::uint64_t silentFrom_ = 0;  // the sample from which all was silence
     std::unique_ptr<QAudioSink> sink_;
     QIODevice* device_ = nullptr;
-    QTimer pumpTimer_;
     std::vector<std::int16_t> samples_;
 };
 

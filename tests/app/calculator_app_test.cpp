@@ -204,6 +204,46 @@ TEST(CalculatorApp, IdleRunsBurstsUntilTheTargetAndQuitEndsWithTheReport) {
     EXPECT_EQ(app.keyboard()->isOpen, 0);
 }
 
+TEST(CalculatorApp, ATickRunsWhatHasFallenDueInOneCallOfTheClock) {
+    UtcTime now{1000, 0};
+    platform().utcNow = [&] { return now; };
+    CalculatorApp app;
+    ASSERT_TRUE(app.startUp(appOptions(0)));
+    std::vector<double> afterEachCall;
+    app.afterBurst = [&] { afterEachCall.push_back(app.pacer().cyclesRun); };
+    while (app.onIdle()) {
+    }
+    ASSERT_EQ(app.pacer().cyclesRun, 800);
+
+    // A tick 50 ms on at 740 kHz: 37000 periods are due, and they run in one
+    // call of the clock, so the tick wakes the program once and calls the
+    // clock once.
+    now = {1000, 50};
+    app.onTimer();
+    afterEachCall.clear();
+    EXPECT_TRUE(app.onIdle());
+    EXPECT_EQ(afterEachCall, std::vector<double>{37000});
+    EXPECT_FALSE(app.onIdle());
+
+    // A second that fell due at once (after a stall) runs in calls of at most
+    // kMostPeriodsAtOnce, with window events handled between slices, and
+    // ends on the target.
+    now = {1001, 50};
+    app.onTimer();
+    afterEachCall.clear();
+    while (app.onIdle()) {
+    }
+    EXPECT_EQ(app.pacer().cyclesRun, 777000);
+    ASSERT_GE(afterEachCall.size(), 8u);
+    double before = 37000;
+    for (const double ran : afterEachCall) {
+        EXPECT_LE(ran - before, CalculatorApp::kMostPeriodsAtOnce);
+        before = ran;
+    }
+    resetPlatform();
+    app.shutdownAll();
+}
+
 // Runs the event loop until `done` holds, for 10 seconds at most.
 bool runUntil(const std::function<bool()>& done) {
     QElapsedTimer waited;
