@@ -61,8 +61,11 @@ double rowsStored(const Json& state) {
 // The keys held when the run stops.
 std::vector<std::string> keysDownAfter(const std::vector<std::string>& extra,
                                        const std::string& folder) {
+    // The state is kept: a range over a part of the returned temporary would
+    // outlive it.
+    const Json state = stateAfter(extra, folder);
     std::vector<std::string> keys;
-    for (const Json& item : stateAfter(extra, folder)["keysDown"].items) keys.push_back(item.text);
+    for (const Json& item : state["keysDown"].items) keys.push_back(item.text);
     return keys;
 }
 
