@@ -58,19 +58,26 @@ async function startModule(hitValue, sound = false) {
   return m;
 }
 
-// Periods a second of a started module, timed for the set processor time
-// after a few slices to warm up.
-function measure(m) {
-  for (let i = 0; i < 20; ++i) m._tallivo_run(kSlice);
+// Periods a second of `slice` (one slice of kSlice periods), timed for the
+// set processor time after a few slices to warm up (then `warmedUp` is
+// called).
+function timeSlices(slice, warmedUp = () => {}) {
+  for (let i = 0; i < 20; ++i) slice();
+  warmedUp();
   let periods = 0;
   const start = cpuSeconds();
   let used = 0;
   while (used < seconds) {
-    for (let i = 0; i < 50; ++i) m._tallivo_run(kSlice);
+    for (let i = 0; i < 50; ++i) slice();
     periods += 50 * kSlice;
     used = cpuSeconds() - start;
   }
-  return periods / used;
+  return { rate: periods / used, used };
+}
+
+// Periods a second of a started module.
+function measure(m) {
+  return timeSlices(() => m._tallivo_run(kSlice)).rate;
 }
 
 // The printing calculator, its sound on or off: periods a second, and the
@@ -92,17 +99,8 @@ async function measurePrinting(name, sound) {
     soundTime += cpuSeconds() - before;
   };
   const copy = new Float32Array(13230);
-  for (let i = 0; i < 20; ++i) slice();
-  soundTime = 0;
-  let periods = 0;
-  const start = cpuSeconds();
-  let used = 0;
-  while (used < seconds) {
-    for (let i = 0; i < 50; ++i) slice();
-    periods += 50 * kSlice;
-    used = cpuSeconds() - start;
-  }
-  return { name, rate: periods / used, soundShare: soundTime / used };
+  const { rate, used } = timeSlices(slice, () => { soundTime = 0; });
+  return { name, rate, soundShare: soundTime / used };
 }
 
 function nativeRates(bench) {

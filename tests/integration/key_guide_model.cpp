@@ -263,10 +263,14 @@ bool KeyGuideModel::press(const std::string& key) {
         take();
         print(entry_, key.c_str());
         addTo(memory_, key == "M-");
-    } else if (key == "M+=" || key == "M-=") {
-        // "=", with the last line marked for the memory, whose number then
-        // goes to the memory as "M+" or "M-" would take it.
-        const char* mark = key == "M+=" ? "M+" : "M-";
+    } else if (key == "<>") {
+        total_ = fix(total_);
+        print(total_, "<>");
+        typed_ = false;
+    } else if (key == "=" || key == "M+=" || key == "M-=") {
+        // "M+=" and "M-=" are "=" with the last line marked for the memory,
+        // whose number then goes to the memory as "M+" or "M-" would take it.
+        const char* mark = key == "=" ? "* " : key == "M+=" ? "M+" : "M-";
         if (pending_ != Pending::kNone) {
             take();
             print(entry_, "= ");
@@ -276,28 +280,11 @@ bool KeyGuideModel::press(const std::string& key) {
         } else {
             total_ = fix(total_);
             print(total_, "= ", mark);
-            entry_ = total_;
+            entry_ = total_;  // the printed number, as every print leaves it
             total_ = Decimal{};
             typed_ = false;
         }
-        addTo(memory_, key == "M-=");
-    } else if (key == "<>") {
-        total_ = fix(total_);
-        print(total_, "<>");
-        typed_ = false;
-    } else if (key == "=") {
-        if (pending_ != Pending::kNone) {
-            take();
-            print(entry_, "= ");
-            if (!calculate(pending_, pend_, entry_, false)) return true;
-            take();
-            print(entry_, "  ", "* ");
-        } else {
-            total_ = fix(total_);
-            print(total_, "= ", "* ");
-            total_ = Decimal{};
-            typed_ = false;
-        }
+        if (key != "=") addTo(memory_, key == "M-=");
     } else if (key == "X" || key == "/") {
         take();
         print(entry_, key == "X" ? "X " : "/ ");
