@@ -11,22 +11,19 @@
 ; at eight decimals is 1666666.66666667. The digit is used once.
 ;
 ; It ends in tr_zero, so that a number cut or rounded to 0 loses its sign.
-fix:    fim P1, KEYS << 4
+fix:    fim P1, KEYS << 4       ; the scan keeps both switches there
         src P1
         rd3                     ; rounding rows: 1 "/N", 8 "5/4", 0 "FL"
         jcn z, fx_x
         xch R15
-        fim P1, LINE << 4
-        src P1
-        rd3
+        rd0
         xch R14                 ; the decimals wanted
         src P4
         rd2
         xch R12                 ; the digit after the last, for rounding
         ldm 0
         wr2
-fx_lp:  src P4
-        rd1
+fx_lp:  rd1                     ; (P4 is selected: here, and by raise and lower)
         clc
         sub R14
         jcn z, fx_rnd           ; as many as wanted

@@ -3,7 +3,7 @@
 ; KEY: scans until a key waits in the buffer, takes the oldest, and goes to
 ; its routine through the key table: P0 = the key's table address. An entry
 ; below 0x10 is a digit, which joins the entry at once. After an overflow
-; only "C" (the table's last entry) is taken.
+; only "C" is taken.
 key:    jms scan
         fim P1, KEYS << 4
         src P1
@@ -11,30 +11,23 @@ key:    jms scan
         jcn z, key
         dac
         wr2
-        rd1                     ; the oldest key's slot
-        xch R3
-        src P1
-        rdm
-        xch R0
-        inc R3
-        src P1
-        rdm
-        xch R1
-        inc R3
-        ld R3
-        wr1                     ; the next key's slot
+        fim P4, KEYS << 4       ; the buffer moves down a slot: characters
+        jms shiftdown           ; 0 and 1, the oldest key, leave through R12
+        ld R12
+        xch R0                  ; its row + 12
+        jms shiftdown
+        ld R12
+        xch R1                  ; its column + 8
+        jms operand             ; P2 = the routine, or the digit; P0 moves
+                                ; past the cell, to 0x00 only from "C", the
+                                ; table's last cell (row 3 + 12, column 7 + 8)
         fim P1, TOTAL << 4
         src P1
-        rd0
+        rd0                     ; overflowed:
         jcn z, ky_go
-        ld R0                   ; "C" is row 3 + 12, column 7 + 8: 15 and
-        clc                     ; 15, the only key whose nibbles add up to
-        add R1                  ; 30 (14 and a carry)
-        iac
-        iac
+        ld R0                   ; only "C" is taken
         jcn nz, key
-ky_go:  jms operand             ; P2 = the routine, or the digit
-        ld R4
+ky_go:  ld R4
         jcn nz, ky_run
         fim P0, k_digit & 0xFF
         jun digit

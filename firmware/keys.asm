@@ -6,18 +6,21 @@
 ; One pass walks a 0 through the ten columns: a 0 is shifted into column 0,
 ; then a 1 before each further column, so the 0 moves up one column a shift.
 ; Columns 0-7 are keys; the first column with exactly one key down gives the
-; key (column, row). Columns 8 and 9 are the switches, kept in status characters of KEYS and
-; LINE.
+; key (column, row). Columns 8 and 9 are the switches, kept in status
+; characters 0 and 3 of KEYS.
 ;
 ; A key is taken once per press: it goes into the buffer only when it differs
 ; from the last key taken (R10, R11), and a pass with no key down forgets the
 ; last key (R10 = 0), so the same key can be taken again after it was
-; released. A key is kept as the two nibbles of its key-table address in
-; page 3: row + 12 and column + 8.
+; released. The buffer holds eight keys in order in the characters of KEYS,
+; the oldest in characters 0 and 1, each as the two nibbles of its key-table
+; address in page 3: row + 12 and column + 8; status character 2 counts
+; them, so the next one goes to character 2 x count. The key wait takes the
+; oldest by shifting the buffer down two characters (key.asm).
 ;
 ; Registers: R10, R11 belong to the scan and keep the last key between calls;
-; R12-R15 are its scratch. It calls nothing, so it can run at depth 3.
-; About 110 instruction cycles a pass, 170 when it takes a key.
+; R12-R15 are its scratch (R12 is left 0). It calls nothing, so it can run at
+; depth 3. About 110 instruction cycles a pass, 170 when it takes a key.
 
 scan:   fim P6, 0x08            ; R12 = 0: ROM 0's port; R13 = 8..15 for columns 0..7
         fim P7, KEYS << 4       ; R14: ROM 1's port (the rows) and the key buffer
@@ -62,21 +65,18 @@ sc_hit: kbp                     ; one row: 1, 2, 3 or 4; two keys in a column: 1
         jcn z, sc_skp           ; the same key, still held: taken once only
 sc_new: ld R13
         xch R10                 ; this key is now the last key taken
-        ld R15
+        src P7
+        rd2
+        clc
+        ral
+        xch R15                 ; R15 = 2 x keys waiting: the free slot;
+        src P7                  ; the accumulator: the key's row + 12
+        wrm
         xch R11
-        src P7
-        rd0                     ; the free slot
-        xch R15
-        src P7
-        ld R11
-        wrm                     ; the key's row + 12
         inc R15
         src P7
         ld R10
         wrm                     ; and column + 8
-        inc R15
-        ld R15
-        wr0                     ; the next free slot (wraps after 7)
         rd2
         iac
         wr2
@@ -89,7 +89,7 @@ sc_skp: src P6                  ; the columns after the key are not read
 
 sc_sw:  src P7                  ; column 8 is selected now
         rdr                     ; the decimal-point switch's value
-        xch R15
+        wr0                     ; kept in KEYS
         src P6
         ldm 2
         wrr
@@ -97,8 +97,5 @@ sc_sw:  src P7                  ; column 8 is selected now
         wrr                     ; column 9
         src P7
         rdr                     ; the rounding switch: row 0 "/N", row 3 "5/4"
-        wr3                     ; kept in KEYS
-        ld R15
-        src P6
-        wr3                     ; the decimal point in LINE
+        wr3
 sc_x:   bbl 0
