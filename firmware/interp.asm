@@ -142,7 +142,10 @@ op_setop:
 ; typed after any printed line begin a new number.
 op_prnx:
         jms operand
-        jun blankline           ; which goes on to pn_sym
+        fim P4, LINE << 4
+        jms clear
+        xch R15                 ; 0: all sixteen characters are blanked
+        jun fm_all              ; (format.asm), then printed
 op_prne:
         jms take
         ldm LAST
@@ -160,14 +163,7 @@ prn:    xch R8
         xch R6
         fim P4, ENTRY << 4
         jms copy                ; the number printed is the entry now, not typed
-        jms format
-pn_sym: fim P1, LINE << 4
-        src P1
-        ld R4
-        wr0
-        ld R5
-        wr1
-        jun print               ; which goes back to the loop
+        jun format              ; which prints it and goes back to the loop
 
 ; SIGN: "S", the entry changes its sign; a new entry begins as -0 and takes
 ; the digits that follow.

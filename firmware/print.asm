@@ -45,26 +45,20 @@ pr_col: src P1
         jms hammer
         rd0                     ; the left symbol: hammer line 0
         jms hammer
-        ldm 2
-        xch R7                  ; HammerFire
-        ld R4
-        jcn nz, pr_fire
-        rd2                     ; red ribbon, raised in sector 0 only: the printer
-        add R7                  ; remembers it until the line is fed (the carry
-        xch R7                  ; is clear: hammer's last ADD made at most 6)
-pr_fire:
         ld R5
         iac                     ; carry on the last sector (R5 = 15)
-        ldm 0
-        rar                     ; 8: PaperAdvance with the last sector's strike
-        add R7
+        ldm 10                  ; there: HammerFire and PaperAdvance, and the
+        jcn c, pr_fire          ; red ribbon down, so it is low at the feed
+        rd2                     ; before it: HammerFire (2), and the red
+        iac                     ; ribbon when the number is negative; the
+        iac                     ; printer remembers it until the line is fed
+pr_fire:
         wmp
         jms nextsector          ; the sector ends: its characters are struck
         inc R4
         isz R5, pr_sec
-        src P1                  ; the line is out, sector 0 has begun
-        ldm 0
-        wmp                     ; hammers, ribbon and feed off
+        ldm 0                   ; the line is out, sector 0 has begun: (the
+        wmp                     ; scan left RAM 0 selected) hammers and feed off
         jun loop                ; the line is printed: the next operation
 
 ; Shifts one hammer bit into the chain: 1 when the character in the

@@ -25,8 +25,8 @@
 reset:  jun op_end
 
         include "keys.asm"
+        include "format.asm"            ; which goes on into print
         include "print.asm"
-        include "format.asm"
         include "countdown.asm"
         include "entry.asm"
 
