@@ -9,8 +9,6 @@ take:   fim P3, ENTRY << 4
         rd2
         jcn z, tk_x
         fim P4, LAST << 4
-        jms copy
-        src P4
-        ldm 0
-        wr0                     ; an entry, not a result
+        jms copy                ; (which leaves LAST selected and 0 in the
+        wr0                     ; accumulator): an entry, not a result
 tk_x:   bbl 0

@@ -63,8 +63,7 @@ digit:  jms begin
         jcn c, dg_x             ; fourteen decimals already
         ld R5
         xch R12
-        jms shiftup
-        src P4
+        jms shiftup             ; (which leaves the entry selected)
         rd0
         jcn z, dg_x             ; no point: a whole digit
         rd1
@@ -127,8 +126,7 @@ op_setop:
         jms operand
         fim P3, ENTRY << 4
         fim P4, PEND << 4
-        jms copy
-        src P4
+        jms copy                ; (which leaves PEND selected)
         ld R5
         wr0
         jun loop

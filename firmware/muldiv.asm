@@ -6,32 +6,25 @@
 ; PEND x ENTRY. The product, up to thirty digits, is built in WORK (upper
 ; sixteen) and LAST (lower sixteen): for each digit of ENTRY from the top,
 ; the product is multiplied by ten and PEND added that many times.
-mul:    ldm 15
-        xch R3                  ; ENTRY's digit, 15 down to 0
-ml_dig: ldm 0
-        xch R12
+mul:    fim P1, (ENTRY << 4) | 15 ; P1 reads ENTRY's digits: R3 from 15 down to 0
+        fim P3, PEND << 4
+ml_dig: jms scan                ; keys typed meanwhile are kept; R12 = 0
         jms shiftup             ; P4 = LAST: the lower half times ten,
         fim P4, WORK << 4
         jms shiftup             ; its top digit into the upper half
-        ldm ENTRY
-        xch R6
-        ld R3
-        xch R7
-        src P3
+        src P1
         rdm
         xch R5                  ; the digit: how many times PEND is added
 ml_add: ld R5
         jcn z, ml_nxt
         dac
         xch R5
-        fim P3, PEND << 4
         fim P4, LAST << 4
         jms add16
         fim P4, WORK << 4
         jms carry16
         jun ml_add
-ml_nxt: jms scan                ; keys typed meanwhile are kept
-        fim P4, LAST << 4
+ml_nxt: fim P4, LAST << 4
         ld R3
         dac
         xch R3
@@ -106,8 +99,7 @@ sign:   fim P4, PEND << 4
         ld R12
         wr2
 ; LAST (P4) is the result: trimmed, marked, and copied into the entry.
-result: jms trim
-        src P4
+result: jms trim                ; (which leaves LAST selected)
         ldm 1
         wr0
         fim P3, LAST << 4
@@ -128,8 +120,7 @@ rs_loop:
 ; digit after them for the rounding.
 div:    fim P4, ENTRY << 4
         jms iszero
-        jcn z, dv_over          ; division by 0
-        src P4
+        jcn z, dv_over          ; division by 0 (iszero leaves it selected)
         rd1
         xch R2
         fim P4, PEND << 4
@@ -157,22 +148,17 @@ dv_dig: fim P4, (LAST << 4) | 15
         xch R6                  ; not 0: sixteen digits
         ld R2
         ral
-        jcn nc, dv_pos
-        ld R6                   ; left of the point
-        jcn z, dv_gen
-dv_over:
-        jun overflow            ; too many digits before the point
-dv_pos: ld R6
+        jcn c, dv_left          ; left of the point
+        ld R6
         jcn nz, ml_fz           ; sixteen digits: the last is cut off
         ld R3
         iac
-        jcn nc, dv_gen          ; fewer than fifteen decimals
-        jun ml_fz               ; fifteen: the last is cut off
+        jcn c, ml_fz            ; fifteen decimals: the last is cut off
 dv_gen: ldm 0
         xch R5
-dv_sub: fim P3, ENTRY << 4
+        fim P3, ENTRY << 4
         fim P4, PEND << 4
-        jms sub16
+dv_sub: jms sub16               ; (which leaves both registers selected)
         jcn nc, dv_back
         inc R5
         jun dv_sub
@@ -181,9 +167,8 @@ dv_back:
         ld R5
         xch R12
         fim P4, LAST << 4
-        jms shiftup             ; the digit joins the quotient
-        ldm 0
-        xch R12
+        jms shiftup             ; the digit joins the quotient; its character
+                                ; 15 was 0, and leaves R12 0
         fim P4, PEND << 4
         jms shiftup             ; the remainder times ten
         isz R3, dv_scan
@@ -191,3 +176,8 @@ dv_back:
 dv_scan:
         jms scan                ; keys typed meanwhile are kept
         jun dv_dig
+dv_left:
+        ld R6
+        jcn z, dv_gen
+dv_over:
+        jun overflow            ; too many digits before the point
