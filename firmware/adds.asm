@@ -98,7 +98,7 @@ ad_trim:
 overflow:
         fim P4, TOTAL << 4
         src P4
-        ldm 1
+        ldm 2                   ; the OVF lamp's line, as END sets the lamps
         wr0
         fim P0, k_overflow & 0xFF
         jun loop

@@ -27,24 +27,19 @@ en_tot: xch R7
         add R7
         jcn z, en_pos
         ldm 4
-en_pos: xch R7                  ; NEG
-        rd0
-        clc
-        ral
+en_pos: xch R7                  ; NEG (the carry is clear: the sum was 0 to 2)
+        rd0                     ; 2 once overflowed: OVF
         add R7
-        xch R7                  ; OVF
+        xch R7
         fim P4, MEM << 4
         jms iszero
-        clc
         add R7                  ; M
-        src P4                  ; RAM 1
-        wmp
+        wmp                     ; RAM 1 is selected (iszero left MEM so)
         fim P0, main & 0xFF     ; and on into the loop, just below
 
 loop:   jms fetch               ; P1 = the operation at P0
-        isz R1, lp_run
-        inc R0
-lp_run: jin P1                  ; to its code in this page
+        jms od_next             ; P0 past it
+        jin P1                  ; to its code in this page
 
 
 ; DIG d: the digit d joins the entry on the right (digit: R5 = d, the key
@@ -76,11 +71,11 @@ dg_x:   jun loop
 begin:  fim P4, ENTRY << 4
         src P4
         rd2
-        jcn nz, bg_x
+        jcn nz, lw_ret          ; (a BBL 0 of this page, in lower.asm)
         jms clear
         ldm 1
         wr2
-bg_x:   bbl 0
+        bbl 0
 
 ; POINT: the digits that follow are decimals; a second point changes nothing.
 op_point:

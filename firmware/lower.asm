@@ -5,11 +5,11 @@
 ; its status character 2 cleared.
 lower:  ldm 0
         xch R12
-        jms shiftdown
-        src P4
+        jms shiftdown           ; (which leaves P4 selected and 0 in the
+        wr2                     ; accumulator): a result's first digit cut off
+                                ; is no longer the digit after its last: a
+                                ; trimmed 1.5000|5 must not round to 1.6
         rd1
         dac
         wr1
-        ldm 0                   ; a result's first digit cut off is no longer
-        wr2                     ; the digit after its last: a trimmed 1.5000|5
-        bbl 0                   ; must not round to 1.6
+lw_ret: bbl 0

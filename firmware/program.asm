@@ -12,7 +12,8 @@ fetch:  fin P1                  ; 0x300: the operation at P0
 ; Depth 1.
 operand:
         fin P2                  ; 0x302: the operand at P0
-        isz R1, od_ret
+od_next:
+        isz R1, od_ret          ; (the loop steps P0 past an operation here)
         inc R0
 od_ret: bbl 0
 

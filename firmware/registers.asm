@@ -16,7 +16,7 @@ PEND    equ 7   ; the number that a pending "X" or "/" keeps
 
 ; Status characters of a number register (ENTRY, TOTAL, LAST, MEM, WORK,
 ; PEND):
-; 0: ENTRY: a point was typed; TOTAL: overflowed (until "C"); LAST: it is a
+; 0: ENTRY: a point was typed; TOTAL: 2 once overflowed (until "C"); LAST: it is a
 ;    result; PEND: the pending operation (0 none, 1 "X", 2 "/")
 ; 1: decimals: digits right of the point, 0 to 14
 ; 2: ENTRY: a number is being typed

@@ -12,8 +12,7 @@ trim:   ldm 0
         jms lower
         jun trim
 tr_zero:
-        jms iszero
-        jcn nz, tr_x
-        src P4
+        jms iszero              ; (which leaves P4 selected)
+        jcn nz, od_ret          ; (a BBL 0 of this page)
         wr3
-tr_x:   bbl 0
+        bbl 0
