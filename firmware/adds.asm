@@ -18,8 +18,7 @@ adds:   jms operand             ; R4: the register added to; R5: 1 subtracts
         ld R4
         xch R6
         fim P4, WORK << 4
-        jms copy                ; WORK = the register
-        src P4
+        jms copy                ; WORK = the register (left selected)
         rd3
         xch R13                 ; its sign
         fim P4, ENTRY << 4
@@ -48,8 +47,9 @@ ad_al:  fim P3, ENTRY << 4
         sub R14                 ; the entry's decimals minus WORK's
         jcn z, ad_sign
         jcn c, ad_up            ; more in the entry: raise WORK, else cut the entry
-        fim P3, WORK << 4       ; fewer in the entry: raise it, else cut WORK
-        fim P4, ENTRY << 4
+        ld R6                   ; fewer in the entry: raise it, else cut WORK
+        xch R8                  ; (P3 and P4 change registers)
+        xch R6
 ad_up:  ld R2
         xch R9
         jms rs9                 ; one more decimal if character R2 is still 0
@@ -70,9 +70,8 @@ ad_sign:
         jcn z, ad_sub
         xch R8
         jms inc16               ; the number cut short, rounded up
-ad_sub: fim P3, ENTRY << 4
         fim P4, WORK << 4
-        jms sub16               ; opposite signs: the smaller comes off
+ad_sub: jms sub16               ; opposite signs: the smaller comes off
         jcn c, ad_fit
         jms negate              ; the entry was larger: the sign turns
         jun ad_fit
