@@ -47,23 +47,21 @@ loop:   jms fetch               ; P1 = the operation at P0
 ; entry clears it. A digit that would make a sixteenth, or a fifteenth
 ; decimal (which, with the 0 before the point, would not print), is ignored.
 op_dig: jms operand             ; R5 = the digit
-digit:  jms begin
-        fim P4, (ENTRY << 4) | 14
-        src P4
-        rdm
-        jcn nz, dg_x            ; fifteen digits already
+digit:  jms begin               ; (which leaves the entry selected)
         rd1
         iac
         iac
         jcn c, dg_x             ; fourteen decimals already
+        jms raise               ; the entry times ten, a decimal more
+        jcn nz, dg_x            ; fifteen digits already: no room
+        src P4                  ; (raise left R9 at 0)
         ld R5
-        xch R12
-        jms shiftup             ; (which leaves the entry selected)
+        wrm                     ; the digit on the right
         rd0
-        jcn z, dg_x             ; no point: a whole digit
+        jcn nz, dg_x            ; a point was typed: a decimal
         rd1
-        iac
-        wr1                     ; one more decimal
+        dac
+        wr1                     ; else not
 dg_x:   jun loop
 
 ; The first key of a new entry clears it and marks it as typed. The entry

@@ -5,14 +5,14 @@
 ; below 0x10 is a digit, which joins the entry at once. After an overflow
 ; only "C" is taken.
 key:    jms scan
-        fim P1, KEYS << 4
-        src P1
+        fim P4, KEYS << 4
+        src P4
         rd2                     ; keys waiting
         jcn z, key
         dac
         wr2
-        fim P4, KEYS << 4       ; the buffer moves down a slot: characters
-        jms shiftdown           ; 0 and 1, the oldest key, leave through R12
+        jms shiftdown           ; the buffer moves down a slot: characters
+                                ; 0 and 1, the oldest key, leave through R12
         ld R12
         xch R0                  ; its row + 12
         jms shiftdown

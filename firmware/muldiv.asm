@@ -13,17 +13,16 @@ ml_dig: jms scan                ; keys typed meanwhile are kept; R12 = 0
         fim P4, WORK << 4
         jms shiftup             ; its top digit into the upper half
         src P1
-        rdm
-        xch R5                  ; the digit: how many times PEND is added
-ml_add: ld R5
+        rdm                     ; the digit: how many times PEND is added
         jcn z, ml_nxt
-        dac
-        xch R5
-        fim P4, LAST << 4
+        cma
+        iac
+        xch R5                  ; R5 = 16 - the digit, counted up to 0
+ml_add: fim P4, LAST << 4
         jms add16
         fim P4, WORK << 4
         jms carry16
-        jun ml_add
+        isz R5, ml_add
 ml_nxt: fim P4, LAST << 4
         ld R3
         dac
@@ -31,15 +30,13 @@ ml_nxt: fim P4, LAST << 4
         jcn c, ml_dig
         ; decimals: PEND's + ENTRY's (+ 2 for "%"), up to 30, in R2 (16s)
         ; and R3
+        src P1                  ; (P1 still selects ENTRY)
+        rd1
+        xch R3
         fim P4, PEND << 4
         src P4
         rd1
-        xch R3
-        fim P4, ENTRY << 4
-        src P4
-        rd1
-        clc
-        add R3
+        add R3                  ; (the loop left the carry clear)
         xch R3
         tcc
         xch R2
@@ -118,14 +115,16 @@ rs_loop:
 ; division makes sixteen digits, or fifteen decimals, and cuts the last off
 ; into R12: the result keeps fifteen digits, or fourteen decimals, and the
 ; digit after them for the rounding.
-div:    fim P4, ENTRY << 4
-        jms iszero
-        jcn z, dv_over          ; division by 0 (iszero leaves it selected)
-        rd1
-        xch R2
-        fim P4, PEND << 4
+div:    fim P4, PEND << 4
         src P4
         rd1
+        xch R3                  ; PEND's decimals
+        fim P4, ENTRY << 4
+        jms iszero
+        jcn z, dv_over          ; division by 0 (iszero leaves ENTRY selected)
+        rd1
+        xch R2
+        ld R3
         clc
         sub R2
         xch R3
@@ -134,12 +133,8 @@ div:    fim P4, ENTRY << 4
         xch R2
 dv_pc:  jms countdown           ; once, or three times for "%" (R4 = 13)
         isz R4, dv_pc
-dv_nb:  fim P4, (ENTRY << 4) | 14
-        src P4
-        rdm
-        jcn nz, dv_dig
-        xch R12
-        jms shiftup
+dv_nb:  jms raise               ; the divisor times ten while its character
+        jcn nz, dv_dig          ; 14 is 0 (its decimals count up, unused)
         jms countdown
         jun dv_nb
 dv_dig: fim P4, (LAST << 4) | 15
