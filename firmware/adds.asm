@@ -34,8 +34,6 @@ adds:   jms operand             ; R4: the register added to; R5: 1 subtracts
         ldm 7
         ral
         xch R2                  ; R2: 14 equal signs, 15 opposite (RAL of 7 and the carry)
-        ldm 0
-        xch R3                  ; R3: the register cut short, 0 for none
 ad_al:  fim P3, ENTRY << 4
         fim P4, WORK << 4
         src P4
@@ -58,20 +56,17 @@ ad_up:  ld R2
         xch R8
         jms lower               ; no room: the other loses its last decimal
         ld R12
-        jcn z, ad_al
-        ld R8
-        xch R3                  ; a digit that was not 0 went
-        jun ad_al
+        jcn z, ad_al            ; a 0 went
+        ld R2
+        rar
+        jcn nc, ad_al           ; a sum is cut toward zero; for a difference
+        jms inc16               ; the number is rounded up instead, a digit at
+        jun ad_al               ; a time (which is the same as once at the end)
 ad_sign:
         ld R2
         rar
         jcn nc, ad_add          ; equal signs: the sizes add
-        ld R3
-        jcn z, ad_sub
-        xch R8
-        jms inc16               ; the number cut short, rounded up
-        fim P4, WORK << 4
-ad_sub: jms sub16               ; opposite signs: the smaller comes off
+        jms sub16               ; opposite signs: the smaller comes off
         jcn c, ad_fit
         jms negate              ; the entry was larger: the sign turns
         jun ad_fit
