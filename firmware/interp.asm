@@ -69,11 +69,11 @@ dg_x:   jun loop
 begin:  fim P4, ENTRY << 4
         src P4
         rd2
-        jcn nz, lw_ret          ; (a BBL 0 of this page, in lower.asm)
+        jcn nz, bg_x
         jms clear
         ldm 1
         wr2
-        bbl 0
+bg_x:   bbl 0
 
 ; POINT: the digits that follow are decimals; a second point changes nothing.
 op_point:
@@ -82,8 +82,11 @@ op_point:
         wr0
         jun loop
 
-; CLR r: clears register r, its status too.
+; CLR r s: clears registers r and s, their status too (r r: one register).
 op_clr: jms operand
+        ld R4
+        xch R8
+        jms clear
         ld R5
         xch R8
         jms clear

@@ -56,7 +56,7 @@ k_subtotal:
 ; @box "CE": clear the entry
 ; @next main
 k_clearentry:
-        db CLR, ENTRY, END
+        db CLR, (ENTRY << 4) | ENTRY, END
 ; @box "SQRT": not built yet
 ; @next main
 k_sqrt: db END

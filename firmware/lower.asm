@@ -12,4 +12,4 @@ lower:  ldm 0
         rd1
         dac
         wr1
-lw_ret: bbl 0
+        bbl 0

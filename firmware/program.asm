@@ -65,7 +65,7 @@ k_minus:
 ; @next main, k_result
 k_total:
         db JOP, k_result & 0xFF
-        db PRNT, (S_EQ << 4) | S_PLUS, CLR, TOTAL, END
+        db PRNT, (S_EQ << 4) | S_PLUS, CLR, (TOTAL << 4) | TOTAL, END
 ; "M+=" and "M-=": "=" with the last line marked "M+" or "M-" instead of
 ; "*", and the number of that line then added to the memory or subtracted
 ; from it: the total, or with an "X" or "/" pending the operand and the
@@ -75,14 +75,14 @@ k_total:
 ; @next main, k_overflow
 k_mplusequal:
         db JOP, mp_result & 0xFF
-        db PRNT, (S_EQ << 4) | S_MPLUS, CLR, TOTAL, ADDS, MEM << 4, END
+        db PRNT, (S_EQ << 4) | S_MPLUS, CLR, (TOTAL << 4) | TOTAL, ADDS, MEM << 4, END
 mp_result:
         db PRNE, (S_EQ << 4) | S_NONE, CALC, PRNE, (S_NONE << 4) | S_MPLUS, ADDS, MEM << 4, END
 ; @box "M-=": out of the memory
 ; @next main, k_overflow
 k_mminusequal:
         db JOP, mm_result & 0xFF
-        db PRNT, (S_EQ << 4) | S_MMIN, CLR, TOTAL, ADDS, (MEM << 4) | 1, END
+        db PRNT, (S_EQ << 4) | S_MMIN, CLR, (TOTAL << 4) | TOTAL, ADDS, (MEM << 4) | 1, END
 mm_result:
         db PRNE, (S_EQ << 4) | S_NONE, CALC, PRNE, (S_NONE << 4) | S_MMIN, ADDS, (MEM << 4) | 1, END
 
@@ -115,17 +115,17 @@ k_mminus:
 ; @box "RM": recall the memory
 ; @next main
 k_recall:
-        db CLR, LAST, COPY, (MEM << 4) | LAST, CLR, ENTRY, PRNE, (S_R << 4) | S_M, END
+        db CLR, (LAST << 4) | ENTRY, COPY, (MEM << 4) | LAST, PRNE, (S_R << 4) | S_M, END
 ; @box "CM": clear the memory
 ; @next main
 k_clearmem:
-        db CLR, MEM, CLR, ENTRY, PRNX, (S_C << 4) | S_M, END
+        db CLR, (MEM << 4) | ENTRY, PRNX, (S_C << 4) | S_M, END
 
 ; "C" clears everything and says so on the paper.
 ; @box "C": clear all, print "C"
 ; @next main
 k_clear:
-        db CLR, ENTRY, CLR, TOTAL, CLR, PEND, CLR, LAST, PRNX, (S_NONE << 4) | S_C, END
+        db CLR, (ENTRY << 4) | TOTAL, CLR, (PEND << 4) | LAST, PRNX, (S_NONE << 4) | S_C, END
 
 ; "Ex": with an "X" or "/" pending, the entry (or, with none typed, the last
 ; number) and the number kept for the operation change places ("3 / 1 2 Ex
