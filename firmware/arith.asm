@@ -145,10 +145,11 @@ raise:  ldm 14
         xch R9
 rs9:    src P4
         rdm
-        jcn nz, iz_no           ; no room: BBL 1 (digits.asm)
+        jcn nz, rs_no
         xch R12                 ; a 0 enters on the right
         jms shiftup             ; (which leaves P4 selected)
         rd1
         iac
         wr1
         bbl 0
+rs_no:  bbl 1

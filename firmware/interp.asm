@@ -174,6 +174,10 @@ op_adds:
 op_calc:
         jun calc
 
+; SQRT: the square root of the entry (sqrt.asm).
+op_sqrt:
+        jun sqrt
+
 ; PCT: "%". After "a X b", a x b / 100; after "a / b", a / b x 100; with
 ; nothing pending, the entry / 100, worked as 1 X entry. The pending
 ; operation's register carries the "%" in its status character 2, which

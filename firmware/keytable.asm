@@ -57,9 +57,6 @@ k_subtotal:
 ; @next main
 k_clearentry:
         db CLR, (ENTRY << 4) | ENTRY, END
-; @box "SQRT": not built yet
-; @next main
-k_sqrt: db END
         org 0x3F8
         ; row 3: M+ M+= =
 keyrow3: db k_mplus & 0xFF, k_mplusequal & 0xFF, k_total & 0xFF

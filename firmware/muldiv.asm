@@ -88,6 +88,7 @@ sign:   fim P4, PEND << 4
         add R6
         rar
         tcc
+sg_last:                        ; (the square root comes here with its own)
         fim P4, LAST << 4
         src P4
         wr3

@@ -22,7 +22,8 @@
 ; missed. A line takes one revolution (130000 periods) plus the wait for
 ; sector 0, up to one more revolution.
 ;
-; Registers: R2-R7 (R12-R15 through the scan). Depth 1; calls go to depth 3.
+; Registers: R2-R7 (R12-R15 through the scan). Depth 0; calls go to depth 2
+; (hammer, in hammer.asm for want of room in page 0).
 
 print:
 pr_idx: jms nextsector
@@ -60,20 +61,6 @@ pr_fire:
         ldm 0                   ; the line is out, sector 0 has begun: (the
         wmp                     ; scan left RAM 0 selected) hammers and feed off
         jun loop                ; the line is printed: the next operation
-
-; Shifts one hammer bit into the chain: 1 when the character in the
-; accumulator is the one sector R4 strikes. The port must be selected.
-hammer: clc
-        sub R4                  ; 0 when it is struck in this sector
-        dac                     ; carry: it is not 0
-        cmc
-        ldm 0
-        ral
-        ral                     ; the bit on the data line, clocks low
-        wrr
-        add R6                  ; the printer clock rises: the bit goes in
-        wrr
-        bbl 0
 
 ; Waits for the start of the next drum sector (TEST rising), scanning the keys.
 nextsector:

@@ -28,6 +28,7 @@ SETOP   equ op_setop & 0xFF
 CALC    equ op_calc & 0xFF
 PCT     equ op_pct & 0xFF
 SIGN    equ op_sign & 0xFF
+SQRT    equ op_sqrt & 0xFF
 PRNE    equ op_prne & 0xFF
 PRNT    equ op_prnt & 0xFF
 PRNX    equ op_prnx & 0xFF
@@ -120,6 +121,14 @@ k_recall:
 ; @next main
 k_clearmem:
         db CLR, (MEM << 4) | ENTRY, PRNX, (S_C << 4) | S_M, END
+
+; "SQRT": the square root of the entry, or of the last number, printed with
+; "SQ" and then as a result with "*"; a pending "X" or "/" stays pending. The
+; root is made in LINE, WORK and LAST, cleared for it.
+; @box "SQRT": the square root
+; @next main, k_overflow
+k_sqrt: db PRNE, (S_SQ << 4) | S_NONE, CLR, (LINE << 4) | WORK, CLR, (LAST << 4) | LAST
+        db SQRT, PRNE, (S_NONE << 4) | S_PLUS, END
 
 ; "C" clears everything and says so on the paper.
 ; @box "C": clear all, print "C"

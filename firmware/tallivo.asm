@@ -27,12 +27,12 @@ reset:  jun op_end
         include "keys.asm"
         include "format.asm"            ; which goes on into print
         include "print.asm"
-        include "countdown.asm"
-        include "entry.asm"
+        include "sqrtloop.asm"
 
         org 0x100
         include "interp.asm"
         include "fix.asm"
+        include "entry.asm"
 
 ; KEY: waits for a key and goes to its routine (key.asm). Its byte, 0xF1, is
 ; one of the codes after which the flowchart window marks the next step as
@@ -44,14 +44,17 @@ op_key: jun key
         org 0x200
         include "arith.asm"
         include "adds.asm"
-        include "digits.asm"
+        include "sqrt.asm"
 
         org 0x300
         include "program.asm"
         include "trim.asm"
         include "key.asm"
+        include "hammer.asm"
         include "keytable.asm"
 
         org 0x400
         include "calc.asm"
         include "muldiv.asm"
+        include "digits.asm"
+        include "countdown.asm"
