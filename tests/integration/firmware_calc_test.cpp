@@ -2,10 +2,13 @@
 // percent and memory, driven through tallivo-run like a user's tape.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "tests/support/firmware_symbols.h"
 #include "tests/support/json.h"
 #include "tests/support/run_process.h"
 
@@ -153,6 +156,100 @@ TEST(FirmwareCalc, MemoryEqualsThatOverflowsLeavesTheMemory) {
     t = type("9 9 9 9 9 9 9 9 9 9 9 9 9 9 9 M- 1 X 1 M-=");
     EXPECT_EQ(t.lines.back(), line("", "  ", "E "));
     EXPECT_EQ(t.lamp("OVF"), 1);
+}
+
+// "SQRT" prints its argument with "SQ" and the root as a result.
+TEST(FirmwareCalc, SquareRootsOfPerfectSquaresAreExact) {
+    EXPECT_EQ(type("1 6 SQRT").lines, (Lines{line("16", "SQ"), line("4", "  ", "* ")}));
+    for (const auto& [argument, root] : std::vector<std::pair<std::string, std::string>>{
+             {". 0 4", "0.2"},
+             {"0", "0"},
+             {"1 4 4", "12"},
+             {"2 . 2 5", "1.5"},
+             {"1 0 0 0 0 0 0", "1000"},
+             {". 0 0 0 1", "0.01"},
+             {"9 8 0 1 0 0 0 0 0 0 0 0 0 0", "9900000"}})
+        EXPECT_EQ(type(argument + " SQRT").lines.back(), line(root, "  ", "* ")) << argument;
+}
+
+TEST(FirmwareCalc, SquareRootsKeepFifteenDigitsOrFourteenDecimals) {
+    for (const auto& [argument, root] : std::vector<std::pair<std::string, std::string>>{
+             {"2", "1.41421356237309"},
+             {"9 9 9 9 9 9 9 9 9 9 9 9 9 9 9", "31622776.6016837"},
+             {"1 2 3 4 5 6 7 8 9 0 1 2 3 4 . 5", "3513641.82882013"},
+             {"1 2 3 4 5 6 7 8 9", "11111.1110605555"},
+             {". 9 9 9 9 9 9 9 9 9 9 9 9 9 9", "0.99999999999999"},
+             {". 0 0 0 0 0 0 0 0 0 0 0 0 0 1", "0.0000001"},
+             {". 0 0 0 0 0 0 0 0 0 0 0 0 0 2", "0.00000014142135"}})
+        EXPECT_EQ(type(argument + " SQRT").lines.back(), line(root, "  ", "* ")) << argument;
+}
+
+TEST(FirmwareCalc, SquareRootsTakeTheSwitchesDecimals) {
+    const std::string fifteenNines = "9 9 9 9 9 9 9 9 9 9 9 9 9 9 9 SQRT";
+    struct Case {
+        std::string keys;
+        int dp;
+        std::string cut, half;
+    };
+    for (const Case& c :
+         std::vector<Case>{{"2 SQRT", 2, "1.41", "1.41"},
+                           {"3 SQRT", 7, "1.73205080", "1.73205081"},
+                           {fifteenNines, 6, "31622776.601683", "31622776.601684"},
+                           // Fifteen digits leave seven decimals of the eight wanted: "5/4"
+                           // rounds from the digit after the last, which the root made.
+                           {fifteenNines, 7, "31622776.6016837", "31622776.6016838"},
+                           {"1 6 SQRT", 3, "4.000", "4.000"}}) {
+        EXPECT_EQ(type(c.keys, c.dp, kRoundCut).lines.back(), line(c.cut, "  ", "* ")) << c.keys;
+        EXPECT_EQ(type(c.keys, c.dp, kRoundHalf).lines.back(), line(c.half, "  ", "* ")) << c.keys;
+    }
+    // The argument, too, prints with the switch's decimals.
+    EXPECT_EQ(type("2 SQRT", 2, kRoundHalf).lines.front(), line("2.00", "SQ"));
+}
+
+TEST(FirmwareCalc, TheRootIsAResultCarriedOn) {
+    EXPECT_EQ(type("2 SQRT X 2 =").lines,
+              (Lines{line("2", "SQ"), line("1.41421356237309", "  ", "* "),
+                     line("1.41421356237309", "X "), line("2", "= "),
+                     line("2.82842712474618", "  ", "* ")}));
+    EXPECT_EQ(type("1 6 SQRT + 1 + =").lines.back(), line("5", "= ", "* "));
+    // A pending operation stays pending: the root is its second operand.
+    EXPECT_EQ(type("3 X 1 6 SQRT =").lines,
+              (Lines{line("3", "X "), line("16", "SQ"), line("4", "  ", "* "), line("4", "= "),
+                     line("12", "  ", "* ")}));
+    // With no entry typed, the root of the last number.
+    EXPECT_EQ(type("8 1 SQRT SQRT").lines, (Lines{line("81", "SQ"), line("9", "  ", "* "),
+                                                  line("9", "SQ"), line("3", "  ", "* ")}));
+}
+
+TEST(FirmwareCalc, ANegativeArgumentOverflowsUntilClear) {
+    Tape t = type("2 S SQRT 5 +");
+    EXPECT_EQ(t.lines, (Lines{line("-2", "SQ"), line("", "  ", "E ")}));
+    EXPECT_EQ(t.lamp("OVF"), 1);
+    t = type("2 S SQRT 5 + C 9 SQRT");
+    EXPECT_EQ(t.lines.back(), line("3", "  ", "* "));
+    EXPECT_EQ(t.lamp("OVF"), 0);
+    // -0 is 0, whose root is 0.
+    EXPECT_EQ(type("S SQRT").lines.back(), line("0", "  ", "* "));
+}
+
+// The slowest root, fifteen nines in its digits, takes less than a second of
+// the calculator's time (740000 clock periods) from SQRT's code to the root.
+TEST(FirmwareCalc, TheSlowestRootTakesLessThanASecond) {
+    auto periodsAt = [](int address) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "%03X", address);
+        const auto r = runProgram(
+            "tallivo-run",
+            {"--type", "9 9 9 9 9 9 9 9 9 9 9 9 9 9 . 9 SQRT", "--break", hex, "--dump-state", "-"},
+            "slow_root");
+        Json s;
+        EXPECT_TRUE(parseJson(r.out.substr(r.out.find('{')), s)) << r.out;
+        return s["periodsRun"].number;
+    };
+    const long long periods =
+        periodsAt(firmwareSymbol("sg_last")) - periodsAt(firmwareSymbol("sqrt"));
+    EXPECT_GT(periods, 500000);
+    EXPECT_LT(periods, 740000);
 }
 
 TEST(FirmwareCalc, MemoryAddsSubtractsRecallsAndClears) {

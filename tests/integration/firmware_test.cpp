@@ -160,9 +160,5 @@ TEST(Firmware, AKeyHeldDownCountsOnce) {
     EXPECT_EQ(r.out, line("7", "+ ") + "\n" + line("77", "+ ") + "\n");
 }
 
-TEST(Firmware, KeysNotBuiltPrintNothing) {
-    EXPECT_EQ(type("SQRT 1 +").lines, (Lines{line("1", "+ ")}));
-}
-
 }  // namespace
 }  // namespace tallivo::testing

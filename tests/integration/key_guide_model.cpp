@@ -80,6 +80,44 @@ std::optional<Cut> quotient(const Decimal& a, const Decimal& b, bool percent) {
     return r;
 }
 
+// The square root as the hand method makes it, two digits of the argument
+// (its decimals made even) for each digit of the root: fifteen digits, or
+// fourteen decimals, cut after the last; the first digit cut is the next one
+// the method would make.
+std::optional<Cut> root(const Decimal& a) {
+    if (a.isNegative()) return std::nullopt;
+    Wide m = a.mantissa;
+    int decimals = a.decimals;
+    if (decimals % 2 != 0) {
+        m *= 10;
+        ++decimals;
+    }
+    Wide rest = 0;
+    Wide q = 0;
+    auto nextDigit = [&](Wide pair) {
+        rest = rest * 100 + pair;
+        Wide d = 0;
+        while ((20 * q + d + 1) * (d + 1) <= rest) ++d;
+        rest -= (20 * q + d) * d;
+        return d;
+    };
+    // Eight pairs of the argument's sixteen digit places make the whole part
+    // and decimals / 2 decimals; pairs of zeros make the rest.
+    int rootDecimals = decimals / 2 - 8;
+    int pairsLeft = 8;
+    auto pair = [&]() { return pairsLeft-- > 0 ? m / pow10(2 * pairsLeft) % 100 : Wide{0}; };
+    do {
+        q = q * 10 + nextDigit(pair());
+        ++rootDecimals;
+    } while (rootDecimals < kMostDecimals && q < kFourteenDigits);
+    Cut r;
+    r.value.mantissa = q;
+    r.value.decimals = rootDecimals;
+    r.firstCut = static_cast<int>(nextDigit(pair()));
+    r.cut = true;
+    return r;
+}
+
 // The exact sum a ± b, cut to 15 digits by its decimals.
 std::optional<Decimal> sum(const Decimal& a, const Decimal& b, bool subtract) {
     const int decimals = std::max(a.decimals, b.decimals);
@@ -220,17 +258,20 @@ bool KeyGuideModel::calculate(Pending op, const Decimal& a, const Decimal& b, bo
         overflowed();
         return false;
     }
-    Decimal r = c->value;
+    keepResult(c->value, c->cut, c->firstCut, a.negative != b.negative);
+    return true;
+}
+
+void KeyGuideModel::keepResult(Decimal r, bool cut, int firstCut, bool negative) {
     // The result keeps its first digit cut off, for the rounding when it is
     // printed; trailing zeros that go take that place away.
     const int decimalsCut = r.decimals;
     dropTrailingZeroDecimals(r);
-    lastKeptDigit_ = c->cut && r.decimals == decimalsCut ? c->firstCut : 0;
-    r.negative = !r.isZero() && a.negative != b.negative;
+    lastKeptDigit_ = cut && r.decimals == decimalsCut ? firstCut : 0;
+    r.negative = !r.isZero() && negative;
     last_ = r;
     lastIsResult_ = true;
     entry_ = r;
-    return true;
 }
 
 bool KeyGuideModel::press(const std::string& key) {
@@ -305,6 +346,18 @@ bool KeyGuideModel::press(const std::string& key) {
         if (!ok) return true;
         take();
         print(entry_, "  ", "* ");
+    } else if (key == "SQRT") {
+        // A result as "X" gives one; a pending operation stays pending.
+        take();
+        print(entry_, "SQ");
+        const std::optional<Cut> c = root(entry_);
+        if (!c) {
+            overflowed();
+            return true;
+        }
+        keepResult(c->value, c->cut, c->firstCut, false);
+        take();
+        print(entry_, "  ", "* ");
     } else if (key == "RM") {
         entry_ = memory_;
         typed_ = true;
@@ -334,7 +387,6 @@ bool KeyGuideModel::press(const std::string& key) {
         typed_ = false;
         printBare("  ", "C ");
     }
-    // "SQRT" is not built: nothing happens.
     return true;
 }
 

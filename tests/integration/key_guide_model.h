@@ -68,6 +68,8 @@ class KeyGuideModel {
     // Result of the pending operation (or of "%") into LAST and ENTRY;
     // false when it overflowed.
     bool calculate(Pending op, const Decimal& a, const Decimal& b, bool percent);
+    // A result, cut to fit with firstCut the first digit cut, into LAST and ENTRY.
+    void keepResult(Decimal value, bool cut, int firstCut, bool negative);
 
     int decimalsWanted_;  // D, the decimal-point switch's number
     Rounding rounding_;

@@ -307,15 +307,16 @@ struct Weighted {
 constexpr int kDecimalPointSwitch[8] = {0, 1, 2, 3, 4, 5, 6, 8};
 
 // Keys that work on the entry, the total, the memory and the pending operation.
-constexpr Weighted kOperations[] = {
-    {"+", 14}, {"-", 9},  {"X", 12}, {"/", 10}, {"%", 6},  {"=", 13}, {"<>", 5},  {"M+", 5},
-    {"M-", 4}, {"RM", 4}, {"CM", 2}, {"Ex", 5}, {"CE", 3}, {"C", 4},  {"M+=", 4}, {"M-=", 3}};
-// Every built key.
-constexpr Weighted kAnyKey[] = {{"0", 4},  {"1", 4},  {"2", 4},  {"3", 4},   {"4", 4},  {"5", 4},
-                                {"6", 4},  {"7", 4},  {"8", 4},  {"9", 4},   {".", 6},  {"00", 3},
-                                {"S", 3},  {"+", 4},  {"-", 3},  {"X", 3},   {"/", 3},  {"%", 2},
-                                {"=", 3},  {"<>", 2}, {"M+", 2}, {"M-", 2},  {"RM", 2}, {"CM", 1},
-                                {"Ex", 2}, {"CE", 2}, {"C", 2},  {"M+=", 1}, {"M-=", 1}};
+constexpr Weighted kOperations[] = {{"+", 14},  {"-", 9},   {"X", 12}, {"/", 10}, {"%", 6},
+                                    {"=", 13},  {"<>", 5},  {"M+", 5}, {"M-", 4}, {"RM", 4},
+                                    {"CM", 2},  {"Ex", 5},  {"CE", 3}, {"C", 4},  {"M+=", 4},
+                                    {"M-=", 3}, {"SQRT", 4}};
+// Every key.
+constexpr Weighted kAnyKey[] = {
+    {"0", 4},  {"1", 4},  {"2", 4}, {"3", 4},   {"4", 4},   {"5", 4},   {"6", 4},  {"7", 4},
+    {"8", 4},  {"9", 4},  {".", 6}, {"00", 3},  {"S", 3},   {"+", 4},   {"-", 3},  {"X", 3},
+    {"/", 3},  {"%", 2},  {"=", 3}, {"<>", 2},  {"M+", 2},  {"M-", 2},  {"RM", 2}, {"CM", 1},
+    {"Ex", 2}, {"CE", 2}, {"C", 2}, {"M+=", 1}, {"M-=", 1}, {"SQRT", 1}};
 
 // Tapes of 20-40 keys: numbers of every length and shape, the keys between
 // them, and passages that go to the edges on purpose. The guide's model
