@@ -2,7 +2,8 @@
 
 ; After a digit, counted in R2, R3: the root ends with fifteen digits (LAST,
 ; selected, has character 14) or fourteen decimals (R2, R3 at 0, below).
-sq_chk: ldm 14
+sqrtdigits:
+        ldm 14
         xch R9
         src P4
         rdm
@@ -38,8 +39,8 @@ sq_back:
         xch R12
         fim P4, LAST << 4
         jms shiftup             ; the digit joins the root (R12 = 0 again)
-        isz R3, sq_chk
-        isz R2, sq_chk          ; fourteen decimals
+        isz R3, sqrtdigits
+        isz R2, sqrtdigits      ; fourteen decimals
 sq_end: ld R3
         dac
         dac
