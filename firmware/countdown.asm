@@ -1,4 +1,5 @@
-; A counter of two nibbles, for the division's decimals.
+; A counter of two nibbles, for the decimals of a division or a product
+; (in page 4, beside them).
 
 ; R2, R3 = R2, R3 - 1.
 countdown:

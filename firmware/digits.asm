@@ -1,4 +1,4 @@
-; A routine on numbers (arith.asm has the others), in page 1 for want of
+; A routine on numbers (arith.asm has the others), in page 4 for want of
 ; room in page 2.
 
 ; Accumulator 0 when P4's digits are all 0.

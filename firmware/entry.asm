@@ -1,5 +1,5 @@
-; Number entry: taking the entry (in page 0 for want of room in page 1;
-; beginning a new one is in interp.asm).
+; Number entry: taking the entry (after fix, for want of room beside the
+; other operations' code; beginning a new one is in interp.asm).
 
 ; A typed entry becomes the last entry, LAST; with none typed, LAST (the
 ; last entry or result) is taken again. The entry stays typed until the

@@ -6,7 +6,7 @@
 ; selects ROM 0's port (the shift registers), register 1 ROM 1's port (the
 ; key rows) and register 2 ROM 2's port (the drum index).
 LINE    equ 0   ; the line being printed; chars 0-15 are columns 17 down to 2
-KEYS    equ 1   ; the key buffer: eight (column, row) pairs
+KEYS    equ 1   ; the key buffer: eight (row, column) pairs, the oldest first
 ENTRY   equ 2   ; the number being typed
 TOTAL   equ 3   ; the adding machine's total
 LAST    equ 4   ; the last entry taken, or the last result
@@ -22,9 +22,10 @@ PEND    equ 7   ; the number that a pending "X" or "/" keeps
 ; 2: ENTRY: a number is being typed
 ; 3: sign, 1 for negative
 ; Status characters of LINE: 0 left symbol's drum sector, 1 right symbol's
-; (15: none), 2 red ribbon, 3 the decimal-point switch's value. Of KEYS:
-; 0 next free slot, 1 oldest key's slot (character indexes 0, 2, ... 14),
-; 2 keys waiting, 3 the rounding switch's rows (1 "/N", 8 "5/4", 0 "FL").
+; (15: none), 2 red ribbon (3 keeps the printed number's sign, unused). Of
+; KEYS: 0 the decimal-point switch's value, 2 keys waiting, 3 the rounding
+; switch's rows (1 "/N", 8 "5/4", 0 "FL"). LINE holds the remainder while a
+; square root is made.
 
 ; Line characters: a digit 0-9 is struck in that digit's sector; POINT in
 ; the "." sector; BLANK matches no sector.

@@ -37,7 +37,7 @@ sq_even:                        ; (the carry is clear either way)
         rar                     ; 0xEA + decimals / 2
         add R3
         xch R3
-        tcc
-        add R2
+        tcc                     ; 6 or 7 (twelve or fourteen decimals) carry
+        add R2                  ; into R2
         xch R2
-        jun sq_dig
+        jun sq_dig              ; (sqrtloop.asm)

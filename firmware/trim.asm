@@ -1,5 +1,5 @@
 ; Trailing zeros (arith.asm has the other routines on numbers; this one
-; lives in page 0 for want of room in page 2).
+; lives in page 3 for want of room in page 2).
 
 ; Trailing zeros of P4's decimals go; a zero has no sign.
 trim:   ldm 0
