@@ -41,7 +41,7 @@ class KeyMatrix : public Component {
     // before run back to back. A pass takes about 1000 periods; the key wait
     // and the printer's wait for a drum sector begin the next one within
     // 1600, while loading a sector's hammers (3400 to 3900 between passes),
-    // a multiplication or division (several thousand) and a full key buffer
+    // a multiplication, division or square root (several thousand) and a full key buffer
     // (no pass at all) break the chain.
     static constexpr std::uint64_t kBackToBackPeriods = 2000;
     // Passes back to back for this long, with no press waiting: the firmware
