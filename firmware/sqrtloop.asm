@@ -41,10 +41,10 @@ sq_back:
         jms shiftup             ; the digit joins the root (R12 = 0 again)
         isz R3, sqrtdigits
         isz R2, sqrtdigits      ; fourteen decimals
-sq_end: ld R3
+sq_end: ld R3                   ; R2, R3 = decimals - 14 (-14 to 0), so the
+        dac                     ; decimals are R3 - 2: 0 for 2, ..., 14 for 0
         dac
-        dac
-        xch R3                  ; the root's decimals
+        xch R3
         fim P3, LAST << 4
         fim P4, LINE << 4
         clc
