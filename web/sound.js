@@ -129,14 +129,17 @@ function pageSound(m, { on = true, AudioContextClass } = {}) {
       // cutting into what is still to be heard.
       at = Math.max(fresh, sound.heardUntil);
     }
-    sound.anchor = { sample: first, time: at };
-    sound.nextSample = first + count;
     const start = m._tallivo_sound_samples() >> 2;
     const buffer = context.createBuffer(1, count, RATE);
     buffer.copyToChannel(m.HEAPF32.subarray(start, start + count), 0);
     const source = context.createBufferSource();
     source.buffer = buffer;
     source.connect(context.destination);
+    // The audio clock runs on its own thread and may have moved on while
+    // the block was made (a busy page): a block is never started in the past.
+    at = Math.max(at, context.currentTime + MARGIN);
+    sound.anchor = { sample: first, time: at };
+    sound.nextSample = first + count;
     source.start(at);
     sound.heardUntil = at + count / RATE;
   };
