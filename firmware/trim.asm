@@ -13,6 +13,6 @@ trim:   ldm 0
         jun trim
 tr_zero:
         jms iszero              ; (which leaves P4 selected)
-        jcn nz, od_ret          ; (a BBL 0 of this page)
+        jcn nz, tr_x
         wr3
-        bbl 0
+tr_x:   bbl 0

@@ -110,11 +110,20 @@ function pageSound(m, { on = true, AudioContextClass } = {}) {
       return;
     }
     const count = m._tallivo_sound_render(MOST_SAMPLES);
-    const now = context.currentTime;
     if (count === 0) {
-      if (now > sound.heardUntil + IDLE) rest();
+      if (context.currentTime > sound.heardUntil + IDLE) rest();
       return;
     }
+    const start = m._tallivo_sound_samples() >> 2;
+    const buffer = context.createBuffer(1, count, RATE);
+    buffer.copyToChannel(m.HEAPF32.subarray(start, start + count), 0);
+    const source = context.createBufferSource();
+    source.buffer = buffer;
+    source.connect(context.destination);
+    // The audio clock runs on its own thread: its now is read once the block
+    // is made, just before it starts, so that a busy page never starts a
+    // block in the past.
+    const now = context.currentTime;
     // Each handful follows the one before, so that the sound keeps the
     // board's time; it ends LEAD after the audio's now when placed afresh.
     const first = m._tallivo_sound_first();
@@ -129,15 +138,6 @@ function pageSound(m, { on = true, AudioContextClass } = {}) {
       // cutting into what is still to be heard.
       at = Math.max(fresh, sound.heardUntil);
     }
-    const start = m._tallivo_sound_samples() >> 2;
-    const buffer = context.createBuffer(1, count, RATE);
-    buffer.copyToChannel(m.HEAPF32.subarray(start, start + count), 0);
-    const source = context.createBufferSource();
-    source.buffer = buffer;
-    source.connect(context.destination);
-    // The audio clock runs on its own thread and may have moved on while
-    // the block was made (a busy page): a block is never started in the past.
-    at = Math.max(at, context.currentTime + MARGIN);
     sound.anchor = { sample: first, time: at };
     sound.nextSample = first + count;
     source.start(at);
